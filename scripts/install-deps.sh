@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the application need.
+# Only packages that are missing are installed; a machine that has them all
+# does no network work at all.
+set -euo pipefail
+
+packages=(
+  cmake g++ pkg-config make libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libxkbcommon-dev
+  libhidapi-dev
+  libespeak-ng-dev espeak-ng-data
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps
+  xvfb xauth imagemagick xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,44 @@
+#include "app/headless_host.h"
+
+#include "support/quote.h"
+
+namespace kestle::app {
+
+void HeadlessHost::line(const std::string& l) { out_ << l << '\n' << std::flush; }
+
+void HeadlessHost::messageBox(const std::string& title, const std::string& text,
+                              std::function<void()> done) {
+    line("MSGBOX " + quoteText(title) + " " + quoteText(text));
+    if (done)
+        done();
+}
+
+void HeadlessHost::inputBox(const std::string& title, const std::string& prompt,
+                            const std::string& /*proposed*/,
+                            std::function<void(std::optional<std::string>)> done) {
+    std::optional<std::string> a;
+    if (!answers_.empty()) {
+        a = std::move(answers_.front());
+        answers_.pop_front();
+    }
+    line("INPUTBOX " + quoteText(title) + " " + quoteText(prompt) + " -> " +
+         (a ? quoteText(*a) : std::string("cancel")));
+    if (done)
+        done(std::move(a));
+}
+
+void HeadlessHost::status(const std::string& text) { line("STATUS " + quoteText(text)); }
+
+void HeadlessHost::event(const std::string& l) { line(l); }
+
+bool HeadlessHost::openWithDefaultProgram(const std::filesystem::path& p) {
+    line("OPEN " + quoteText(p.string()));
+    return true;
+}
+
+bool HeadlessHost::startProgram(const std::filesystem::path& program) {
+    line("START " + quoteText(program.string()));
+    return true;
+}
+
+} // namespace kestle::app

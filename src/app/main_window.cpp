@@ -1,0 +1,234 @@
+#include "app/main_window.h"
+
+#include "app/inifile.h"
+#include "support/convert.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace kestle::app {
+
+namespace fs = std::filesystem;
+
+MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options)
+    : sched_(sched), host_(host), paths_(std::move(paths)), options_(std::move(options)),
+      main_(sched) {
+    auto sink = [this](const std::string& line) { host_.event(line); };
+    audio_ = std::make_unique<capture::CallLogAudio>(sink);
+    video_ = std::make_unique<capture::CallLogVideo>(sink);
+    wireHandlers();
+    registerVariables();
+}
+
+MainWindow::~MainWindow() = default;
+
+forms::Form* MainWindow::formByName(const std::string& name) {
+    for (forms::Form* f : std::initializer_list<forms::Form*>{&main_, &splash_, &about_, &vid2_,
+                                                             &cvform_}) {
+        if (f->name() == name)
+            return f;
+    }
+    return nullptr;
+}
+
+void MainWindow::wireHandlers() {
+    splash_.Command1->onClick = [this] { splashAgree(); };
+    splash_.Command2->onClick = [this] { endWithoutSaving(); };
+
+    main_.exout->onClick = [this] { exout_Click(); };
+    main_.logfileon->onClick = [this] { logfileon_Click(); };
+    main_.abdd->onClick = [this] { abdd_Click(); };
+    main_.usedd->onClick = [this] { usedd_Click(); };
+    about_.cmdOK->onClick = [this] { about_.setShown(false); };
+    about_.cmdSysInfo->onClick = [this] { cmdSysInfo_Click(); };
+}
+
+void MainWindow::registerVariables() {
+    using forms::VarValue;
+    auto num = [this](const char* name, auto getter) {
+        vars_.add(name, [getter] { return VarValue(static_cast<double>(getter())); });
+    };
+    auto text = [this](const char* name, auto getter) {
+        vars_.add(name, [getter] { return VarValue(std::string(getter())); });
+    };
+    num("state", [this] { return st_.state; });
+    num("dataread", [this] { return st_.dataread; });
+    num("repeat_word", [this] { return st_.repeat_word; });
+    num("offset", [this] { return st_.offset; });
+    num("rfid", [this] { return st_.rfid; });
+    num("nag", [this] { return st_.nag; });
+    num("tcal", [this] { return st_.tcal; });
+    text("mcal", [this] { return st_.mcal; });
+    text("appath", [this] { return st_.appath; });
+    text("tem", [this] { return st_.tem; });
+    num("usword", [this] { return st_.usword; });
+    num("session", [this] { return st_.session; });
+    num("Asession", [this] { return st_.Asession; });
+    num("Bsession", [this] { return st_.Bsession; });
+    num("aud", [this] { return st_.aud; });
+    for (std::size_t i = 0; i < forms::kAlarmLimitNames.size(); ++i)
+        text(forms::kAlarmLimitNames[i], [this, i] { return st_.alarmLimits[i]; });
+    // The disclaimer form's own counter.
+    vars_.add("frmSplash.nag", [this] { return VarValue(static_cast<double>(splashCounter_)); });
+}
+
+void MainWindow::start() {
+    // The disclaimer form is the start-up object; its load reads one key.
+    splashCounter_ = 0;
+    if (auto v = INIread(paths_.settingsFile(), "NAG", "NAGSCREEN"); v.ok()) {
+        if (auto n = toInt16(*v))
+            splashCounter_ = *n;
+    }
+    if (splashCounter_ > 0) {
+        showMain();
+        return;
+    }
+    splash_.setShown(true);
+}
+
+void MainWindow::endWithoutSaving() {
+    splash_.setShown(false);
+    ended_ = true;
+    if (onEnded)
+        onEnded();
+}
+
+void MainWindow::splashAgree() {
+    if (splash_.Check2->value() != 1) {
+        host_.messageBox(kAppTitle, "You need to Check the agreement box ");
+        return;
+    }
+    showMain();
+}
+
+void MainWindow::showMain() {
+    Form_Load();
+    main_.setShown(true);
+    splash_.setShown(false);
+}
+
+void MainWindow::Form_Load() {
+    // Touching the set-up form's text box loads that form (hidden).
+    vid2_.txtimage->setText(paths_.overlayPicture().string());
+    if (onConnectHid)
+        onConnectHid();
+    main_.Frame7->move(0, 0);
+    main_.Frame9->move(1920, 3960);
+    if (onLoadList)
+        onLoadList();
+    st_.appath = folderText(paths_.dataDir);
+    // From here on a failing step is skipped and the next one runs.
+    std::error_code ec;
+    fs::create_directories(paths_.dataDir, ec);
+    logfileon_Click();
+    st_.repeat_word = 10;
+    st_.state = 0;
+    st_.offset = 5;
+    st_.rfid = 6;
+    readini();
+}
+
+void MainWindow::logfileon_Click() {
+    if (main_.logfileon->checked()) {
+        main_.logfileon->setChecked(false);
+        logs_.close(records::Log::Data);
+        return;
+    }
+    st_.appath = folderText(paths_.dataDir);
+    if (Status s = logs_.open(records::Log::Data, paths_.dataDir); !s) {
+        // The item stays unchecked; during start-up the failure is ignored.
+        if (main_.shown())
+            host_.messageBox(kAppTitle, "The data log could not be opened: " + s.error());
+        return;
+    }
+    main_.logfileon->setChecked(true);
+}
+
+void MainWindow::menuoff() {
+    for (forms::Control* m : main_.lockedMenus())
+        m->setEnabled(false);
+    main_.lcontrol[0]->setEnabled(false);
+    main_.lcontrol[1]->setEnabled(false);
+    main_.av0->setEnabled(false);
+    main_.exp0->setEnabled(false);
+}
+
+void MainWindow::menuon() {
+    for (forms::Control* m : main_.lockedMenus())
+        m->setEnabled(true);
+    main_.lcontrol[0]->setEnabled(true);
+    main_.lcontrol[1]->setEnabled(true);
+    main_.av0->setEnabled(true);
+    main_.exp0->setEnabled(true);
+}
+
+void MainWindow::abdd_Click() {
+    about_.Label1->setText("Program path = " + paths_.appDir.string());
+    about_.setShown(true);
+}
+
+void MainWindow::usedd_Click() {
+    fs::path manual = paths_.manual();
+    std::error_code ec;
+    if (!fs::exists(manual, ec)) {
+        host_.messageBox(kAppTitle, "The manual was not found: " + manual.string());
+        return;
+    }
+    if (!host_.openWithDefaultProgram(manual))
+        host_.messageBox(kAppTitle, "No program could open the manual " + manual.string());
+}
+
+void MainWindow::cmdSysInfo_Click() {
+    // The platform's system information program, where one is installed.
+    static const char* candidates[] = {"hardinfo", "kinfocenter", "lshw-gtk"};
+    const char* pathEnv = std::getenv("PATH");
+    std::string pathList = pathEnv ? pathEnv : "/usr/bin:/bin";
+    for (const char* name : candidates) {
+        std::size_t start = 0;
+        while (start <= pathList.size()) {
+            std::size_t end = pathList.find(':', start);
+            if (end == std::string::npos)
+                end = pathList.size();
+            fs::path candidate = fs::path(pathList.substr(start, end - start)) / name;
+            std::error_code ec;
+            if (!candidate.parent_path().empty() && fs::is_regular_file(candidate, ec) &&
+                host_.startProgram(candidate))
+                return;
+            start = end + 1;
+        }
+    }
+    host_.messageBox(kAppTitle, "System Information Is Unavailable At This Time");
+}
+
+void MainWindow::shutdown(bool unloadForms) {
+    // Each step is guarded: a failure skips only that step.
+    main_.asktimer->setEnabled(false);
+    main_.htime->setEnabled(false);
+    main_.speechtimer->setEnabled(false);
+    if (onDisconnectHid)
+        onDisconnectHid();
+    audio_->stop();
+    video_->stop();
+    logs_.close(records::Log::RfThreshold);
+    logs_.close(records::Log::Data);
+    if (onCloseUserList)
+        onCloseUserList();
+    logs_.close(records::Log::Alarm);
+    (void)writeini();
+    if (unloadForms) {
+        about_.setShown(false);
+        vid2_.setShown(false);
+        cvform_.setShown(false);
+    }
+    main_.setShown(false);
+    ended_ = true;
+    if (onEnded)
+        onEnded();
+}
+
+void MainWindow::exout_Click() { shutdown(false); }
+void MainWindow::Form_Unload() { shutdown(true); }
+void MainWindow::Form_Terminate() { shutdown(true); }
+
+} // namespace kestle::app

@@ -1,0 +1,123 @@
+#include "app/options.h"
+
+#include <charconv>
+
+namespace kestle::app {
+
+std::string usageText() {
+    return "Usage: kestle [OPTION]...\n"
+           "Companion application for the Vantic Kestle sensor unit.\n"
+           "\n"
+           "  --device hid|sim|replay:FILE  the Kestle to use (default hid: the real unit;\n"
+           "                                sim: the simulated unit; replay: a trace file)\n"
+           "  --sim-seed N                  seed of the simulated Kestle (default 1)\n"
+           "  --record FILE                 write every exchange with the Kestle to FILE\n"
+           "  --speech auto|none|wav:DIR    speech output (default auto)\n"
+           "  --app-dir DIR                 folder of Kestle.ini, BOX.BMP and the manual\n"
+           "                                (default: the program's folder)\n"
+           "  --data-dir DIR                folder for logs and captures\n"
+           "                                (default: $HOME/Vantic_Data/)\n"
+           "  --user-list FILE              user word list (default: $HOME/list.txt)\n"
+           "  --headless                    run without a window\n"
+           "  --script FILE                 operator actions, one per line (- for stdin)\n"
+           "  --clock YYYY-MM-DDTHH:MM:SS   virtual time from that local time (headless)\n"
+           "  --help                        show this help and exit\n"
+           "  --version                     show the version and exit\n";
+}
+
+std::string versionText() { return "kestle 2.0.0 (The Vantic Kestle Version 2.00)\n"; }
+
+ParseResult parseOptions(const std::vector<std::string>& args) {
+    ParseResult r;
+    Options& o = r.options;
+    auto fail = [&r](std::string msg) {
+        r.error = std::move(msg);
+        return r;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i];
+        std::string value;
+        bool hasInline = false;
+        if (a.rfind("--", 0) == 0) {
+            auto eq = a.find('=');
+            if (eq != std::string::npos) {
+                value = a.substr(eq + 1);
+                a = a.substr(0, eq);
+                hasInline = true;
+            }
+        }
+        auto need = [&](std::string& out) -> bool {
+            if (hasInline) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        auto flag = [&](bool& target) -> bool {
+            if (hasInline)
+                return false;
+            target = true;
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            if (!flag(o.help))
+                return fail("option --help takes no value");
+        } else if (a == "--version") {
+            if (!flag(o.version))
+                return fail("option --version takes no value");
+        } else if (a == "--headless") {
+            if (!flag(o.headless))
+                return fail("option --headless takes no value");
+        } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
+                   a == "--speech" || a == "--app-dir" || a == "--data-dir" ||
+                   a == "--user-list" || a == "--clock") {
+            if (!need(v) || v.empty())
+                return fail("option " + a + " needs a value");
+            if (a == "--script") {
+                o.script = v;
+            } else if (a == "--device") {
+                if (v != "hid" && v != "sim" && !(v.rfind("replay:", 0) == 0 && v.size() > 7))
+                    return fail("bad value for --device: '" + v +
+                                "' (expected hid, sim or replay:FILE)");
+                o.device = v;
+            } else if (a == "--sim-seed") {
+                std::uint32_t seed = 0;
+                auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), seed);
+                if (ec != std::errc() || p != v.data() + v.size())
+                    return fail("bad value for --sim-seed: '" + v +
+                                "' (expected a whole number from 0 to 4294967295)");
+                o.simSeed = seed;
+            } else if (a == "--record") {
+                o.record = v;
+            } else if (a == "--speech") {
+                if (v != "auto" && v != "none" && !(v.rfind("wav:", 0) == 0 && v.size() > 4))
+                    return fail("bad value for --speech: '" + v +
+                                "' (expected auto, none or wav:DIR)");
+                o.speech = v;
+            } else if (a == "--app-dir") {
+                o.appDir = v;
+            } else if (a == "--data-dir") {
+                o.dataDir = v;
+            } else if (a == "--user-list") {
+                o.userList = v;
+            } else if (a == "--clock") {
+                LocalDateTime t;
+                if (!parseIsoDateTime(v, t))
+                    return fail("bad value for --clock: '" + v +
+                                "' (expected YYYY-MM-DDTHH:MM:SS)");
+                o.clock = t;
+            }
+        } else {
+            return fail("unknown option '" + args[i] + "'");
+        }
+    }
+    if (o.clock && !o.headless && !o.help && !o.version)
+        return fail("option --clock needs --headless");
+    return r;
+}
+
+} // namespace kestle::app

@@ -1,0 +1,35 @@
+#pragma once
+// Command line of the application.
+#include "support/datetime.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestle::app {
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool headless = false;
+    std::string script;                 // empty: none; "-": standard input
+    std::optional<LocalDateTime> clock; // virtual time (headless only)
+    std::string device = "hid";         // hid, sim, replay:FILE
+    std::uint32_t simSeed = 1;
+    std::string record;        // trace file for every exchange; empty: none
+    std::string speech = "auto"; // auto, none, wav:DIR
+    std::optional<std::filesystem::path> appDir, dataDir, userList;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error; // non-empty: print it and exit with status 2
+};
+
+ParseResult parseOptions(const std::vector<std::string>& args);
+std::string usageText();
+std::string versionText();
+
+} // namespace kestle::app

@@ -1,0 +1,48 @@
+#pragma once
+// The main window: the menu bar built from the menu models, the controls of
+// the main form, a status line, and the scope drawing.
+#include "app/main_window.h"
+#include "ui/form_view.h"
+
+#include <QMainWindow>
+#include <map>
+
+class QAction;
+class QMenu;
+
+namespace kestle::ui {
+
+class MainView : public QMainWindow {
+  public:
+    explicit MainView(app::MainWindow& win);
+    FormView& formView() { return *view_; }
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void buildMenus();
+    void addItems(QMenu* menu, forms::Control* parent);
+    void refreshMenu(forms::Control* c);
+
+    app::MainWindow& win_;
+    FormView* view_;
+    std::map<forms::Control*, QAction*> actions_;
+    std::map<forms::Control*, QMenu*> menus_;
+};
+
+// A top-level window for a secondary form (disclaimer, About).
+class DialogView : public QWidget {
+  public:
+    DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
+               std::function<void()> onClose);
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    forms::Form& form_;
+    std::function<void()> onClose_;
+};
+
+} // namespace kestle::ui

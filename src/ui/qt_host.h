@@ -1,0 +1,34 @@
+#pragma once
+// UiHost for the window: dialogs open without a nested event loop and
+// answer through their callbacks.
+#include "app/ui_host.h"
+
+#include <QObject>
+
+class QStatusBar;
+class QWidget;
+
+namespace kestle::ui {
+
+class QtHost : public QObject, public app::UiHost {
+  public:
+    explicit QtHost(QWidget* parentWindow = nullptr) : parent_(parentWindow) {}
+    void setParentWindow(QWidget* w) { parent_ = w; }
+    void setStatusBar(QStatusBar* s) { statusBar_ = s; }
+
+    void messageBox(const std::string& title, const std::string& text,
+                    std::function<void()> done) override;
+    void inputBox(const std::string& title, const std::string& prompt,
+                  const std::string& proposed,
+                  std::function<void(std::optional<std::string>)> done) override;
+    void status(const std::string& text) override;
+    void event(const std::string& line) override;
+    bool openWithDefaultProgram(const std::filesystem::path& p) override;
+    bool startProgram(const std::filesystem::path& program) override;
+
+  private:
+    QWidget* parent_;
+    QStatusBar* statusBar_ = nullptr;
+};
+
+} // namespace kestle::ui
