@@ -3,6 +3,7 @@
 #include "app/headless_host.h"
 #include "app/main_window.h"
 #include "app/script_runner.h"
+#include "device/link_factory.h"
 #include "support/realtime_scheduler.h"
 #include "support/virtual_scheduler.h"
 
@@ -40,6 +41,26 @@ bool readScript(const std::string& name, std::istream& in, std::vector<std::stri
     return true;
 }
 
+Result<std::unique_ptr<device::HidLink>> makeLink(const Options& o, Scheduler& sched) {
+    return device::makeHidLink(o.device, sched, o.simSeed, o.record);
+}
+
+void addDeviceCommands(ScriptRunner& runner, device::HidLink& link) {
+    device::Pluggable* p = device::asPluggable(link);
+    runner.addCommand("plug", [p](const std::string&) -> std::string {
+        if (!p)
+            return "plug works only with --device sim or replay:FILE";
+        p->plug();
+        return {};
+    });
+    runner.addCommand("unplug", [p](const std::string&) -> std::string {
+        if (!p)
+            return "unplug works only with --device sim or replay:FILE";
+        p->unplug();
+        return {};
+    });
+}
+
 int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
                 std::istream& in) {
     std::vector<std::string> lines;
@@ -61,9 +82,15 @@ int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::os
         sched = real.get();
     }
 
+    auto link = makeLink(o, *sched);
+    if (!link) {
+        err << "kestle: " << link.error() << '\n';
+        return 2;
+    }
     HeadlessHost host(out);
-    MainWindow win(*sched, host, paths, o);
+    MainWindow win(*sched, host, paths, o, std::move(*link));
     ScriptRunner runner(win, out, &host);
+    addDeviceCommands(runner, win.link());
     runner.load(std::move(lines));
     win.onEnded = [sched] { sched->stop(); };
     // The end of the script chooses Exit, as `quit` does.

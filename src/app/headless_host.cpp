@@ -27,7 +27,10 @@ void HeadlessHost::inputBox(const std::string& title, const std::string& prompt,
         done(std::move(a));
 }
 
-void HeadlessHost::status(const std::string& text) { line("STATUS " + quoteText(text)); }
+void HeadlessHost::status(const std::string& text) {
+    if (!text.empty()) // clearing the status line is not an event
+        line("STATUS " + quoteText(text));
+}
 
 void HeadlessHost::event(const std::string& l) { line(l); }
 

@@ -2,12 +2,15 @@
 // UiHost for --headless: every dialog and event is one line on the output;
 // input boxes take the answers the script queued with `answer` and
 // `answer-cancel`. Nothing waits for a person.
-#include "app/ui_host.h"
+#include "forms/ui_host.h"
 
 #include <deque>
 #include <ostream>
 
 namespace kestle::app {
+
+using forms::kAppTitle;
+using forms::UiHost;
 
 class HeadlessHost : public UiHost {
   public:

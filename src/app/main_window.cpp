@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
 #include "app/inifile.h"
+#include "ecm/word_engine.h"
+#include "records/records.h"
 #include "support/convert.h"
 
 #include <cstdlib>
@@ -11,17 +13,27 @@ namespace kestle::app {
 
 namespace fs = std::filesystem;
 
-MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options)
+MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
+                       std::unique_ptr<device::HidLink> link)
     : sched_(sched), host_(host), paths_(std::move(paths)), options_(std::move(options)),
-      main_(sched) {
+      main_(sched), link_(std::move(link)) {
     auto sink = [this](const std::string& line) { host_.event(line); };
     audio_ = std::make_unique<capture::CallLogAudio>(sink);
     video_ = std::make_unique<capture::CallLogVideo>(sink);
+    acq_ = std::make_unique<device::Acquisition>(sched_, host_, *link_, main_, st_);
+    qa_ = std::make_unique<ecm::QaSession>(main_, st_, host_, *audio_);
     wireHandlers();
+    wireEcm();
+    wireRecords();
     registerVariables();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The cycle and the link go before the forms they write to.
+    acq_.reset();
+    ecm_.reset();
+    records_.reset();
+}
 
 forms::Form* MainWindow::formByName(const std::string& name) {
     for (forms::Form* f : std::initializer_list<forms::Form*>{&main_, &splash_, &about_, &vid2_,
@@ -69,6 +81,77 @@ void MainWindow::registerVariables() {
     num("aud", [this] { return st_.aud; });
     for (std::size_t i = 0; i < forms::kAlarmLimitNames.size(); ++i)
         text(forms::kAlarmLimitNames[i], [this, i] { return st_.alarmLimits[i]; });
+    // Readings and working values of the last get_data call; an unset
+    // working value dumps as the empty text.
+    auto opt = [this](const char* name, auto getter) {
+        vars_.add(name, [getter] {
+            auto v = getter();
+            return v ? VarValue(static_cast<double>(*v)) : VarValue(std::string());
+        });
+    };
+    num("ava1", [this] { return st_.ava1; });
+    num("avb1", [this] { return st_.avb1; });
+    num("mag", [this] { return st_.mag; });
+    text("emfA", [this] { return st_.emfA; });
+    text("emfB", [this] { return st_.emfB; });
+    opt("frequencya", [this] { return st_.frequencya; });
+    opt("frequencyb", [this] { return st_.frequencyb; });
+    opt("frequencyav", [this] { return st_.frequencyav; });
+    opt("rfhit", [this] { return st_.rfhit; });
+    opt("nochange", [this] { return st_.nochange; });
+    num("threshold", [this] { return st_.threshold; });
+    num("oldthreshold", [this] { return st_.oldthreshold; });
+    num("trend", [this] { return st_.trend; });
+    num("Temp", [this] { return st_.Temp; });
+    text("tempf", [this] { return st_.tempf; });
+    text("emfC", [this] { return st_.emfC; });
+    text("emfD", [this] { return st_.emfD; });
+    text("emfE", [this] { return st_.emfE; });
+    text("emfF", [this] { return st_.emfF; });
+    text("nemf", [this] { return st_.nemf; });
+    text("emfav", [this] { return st_.emfav; });
+    num("done_talk", [this] { return st_.done_talk; });
+    num("historyPos", [this] { return st_.historyPos; });
+    text("fword", [this] { return st_.fword; });
+    num("ch1", [this] { return st_.ch1; });
+    num("ch2", [this] { return st_.ch2; });
+    num("ch3", [this] { return st_.ch3; });
+    num("ch4", [this] { return st_.ch4; });
+    auto hex = [](const std::array<std::uint8_t, 9>& b) {
+        static const char* digits = "0123456789ABCDEF";
+        std::string r;
+        for (std::uint8_t x : b) {
+            if (!r.empty())
+                r += ' ';
+            r += digits[x >> 4];
+            r += digits[x & 15];
+        }
+        return r;
+    };
+    text("inbuf", [this, hex] { return hex(st_.inbuf); });
+    text("outbuf", [this, hex] { return hex(st_.outbuf); });
+    for (int i = 0; i <= 100; ++i) {
+        std::string n = "history(" + std::to_string(i) + ")";
+        vars_.add(n, [this, i] {
+            return VarValue(static_cast<double>(st_.history[static_cast<std::size_t>(i)]));
+        });
+    }
+    for (int i = 0; i < 121; ++i) {
+        auto idx = static_cast<std::size_t>(i);
+        const std::string n = "(" + std::to_string(i) + ")";
+        vars_.add("scopeab" + n, [this, idx] {
+            return VarValue(static_cast<double>(acq_->traces().scopeab[idx]));
+        });
+        vars_.add("scopea" + n, [this, idx] {
+            return VarValue(static_cast<double>(acq_->traces().scopea[idx]));
+        });
+        vars_.add("scopeb" + n, [this, idx] {
+            return VarValue(static_cast<double>(acq_->traces().scopeb[idx]));
+        });
+    }
+    vars_.add("scopelines", [this] {
+        return VarValue(static_cast<double>(acq_->scopeLines().size()));
+    });
     // The disclaimer form's own counter.
     vars_.add("frmSplash.nag", [this] { return VarValue(static_cast<double>(splashCounter_)); });
 }
@@ -111,8 +194,7 @@ void MainWindow::showMain() {
 void MainWindow::Form_Load() {
     // Touching the set-up form's text box loads that form (hidden).
     vid2_.txtimage->setText(paths_.overlayPicture().string());
-    if (onConnectHid)
-        onConnectHid();
+    acq_->connect_hid();
     main_.Frame7->move(0, 0);
     main_.Frame9->move(1920, 3960);
     if (onLoadList)
@@ -145,23 +227,8 @@ void MainWindow::logfileon_Click() {
     main_.logfileon->setChecked(true);
 }
 
-void MainWindow::menuoff() {
-    for (forms::Control* m : main_.lockedMenus())
-        m->setEnabled(false);
-    main_.lcontrol[0]->setEnabled(false);
-    main_.lcontrol[1]->setEnabled(false);
-    main_.av0->setEnabled(false);
-    main_.exp0->setEnabled(false);
-}
-
-void MainWindow::menuon() {
-    for (forms::Control* m : main_.lockedMenus())
-        m->setEnabled(true);
-    main_.lcontrol[0]->setEnabled(true);
-    main_.lcontrol[1]->setEnabled(true);
-    main_.av0->setEnabled(true);
-    main_.exp0->setEnabled(true);
-}
+void MainWindow::menuoff() { forms::menuoff(main_); }
+void MainWindow::menuon() { forms::menuon(main_); }
 
 void MainWindow::abdd_Click() {
     about_.Label1->setText("Program path = " + paths_.appDir.string());
@@ -206,8 +273,7 @@ void MainWindow::shutdown(bool unloadForms) {
     main_.asktimer->setEnabled(false);
     main_.htime->setEnabled(false);
     main_.speechtimer->setEnabled(false);
-    if (onDisconnectHid)
-        onDisconnectHid();
+    acq_->disconnect_hid();
     audio_->stop();
     video_->stop();
     logs_.close(records::Log::RfThreshold);

@@ -4,8 +4,11 @@
 // a window, headless, and in tests. Window thread only.
 #include "app/options.h"
 #include "app/paths.h"
-#include "app/ui_host.h"
+#include "forms/ui_host.h"
 #include "capture/capture_controls.h"
+#include "device/acquisition.h"
+#include "device/hid_link.h"
+#include "ecm/qa_session.h"
 #include "forms/main_form.h"
 #include "forms/main_state.h"
 #include "forms/variables.h"
@@ -16,11 +19,23 @@
 #include <functional>
 #include <memory>
 
+namespace kestle::ecm {
+class WordEngine;
+} // namespace kestle::ecm
+namespace kestle::records {
+class Records;
+} // namespace kestle::records
+
 namespace kestle::app {
+
+using forms::kAppTitle;
+using forms::UiHost;
 
 class MainWindow {
   public:
-    MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options);
+    // `link` is the Kestle backend chosen on the command line (owned).
+    MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
+               std::unique_ptr<device::HidLink> link);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -33,9 +48,8 @@ class MainWindow {
     bool ended() const { return ended_; }
     std::function<void()> onEnded;
 
-    // Steps of the load and shutdown sequences that belong to the device
-    // link and the word lists; set by whoever owns those.
-    std::function<void()> onConnectHid, onDisconnectHid, onLoadList, onCloseUserList;
+    // Steps of the load and shutdown sequences that belong to the word lists.
+    std::function<void()> onLoadList, onCloseUserList;
 
     forms::MainForm& main() { return main_; }
     forms::SplashForm& splash() { return splash_; }
@@ -52,6 +66,9 @@ class MainWindow {
     capture::AudioControl& audio() { return *audio_; }
     capture::VideoControl& video() { return *video_; }
     records::LogFiles& logs() { return logs_; }
+    device::HidLink& link() { return *link_; }
+    device::Acquisition& acquisition() { return *acq_; }
+    ecm::QaSession& qa() { return *qa_; }
 
     // Handlers named after their controls.
     void Form_Load();
@@ -73,6 +90,10 @@ class MainWindow {
 
   private:
     void wireHandlers();
+    // Builds and wires the word engine and speech (wire_ecm.cpp) and the
+    // records (wire_records.cpp); called once by the constructor.
+    void wireEcm();
+    void wireRecords();
     void registerVariables();
     void shutdown(bool unloadForms);
     void cmdSysInfo_Click();
@@ -94,6 +115,11 @@ class MainWindow {
     Rnd rnd_;
     std::unique_ptr<capture::AudioControl> audio_;
     std::unique_ptr<capture::VideoControl> video_;
+    std::unique_ptr<device::HidLink> link_;
+    std::unique_ptr<device::Acquisition> acq_;
+    std::unique_ptr<ecm::QaSession> qa_;
+    std::unique_ptr<ecm::WordEngine> ecm_;
+    std::unique_ptr<records::Records> records_;
     std::int16_t splashCounter_ = 0;
     bool ended_ = false;
 };

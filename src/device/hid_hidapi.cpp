@@ -243,7 +243,9 @@ Status HidapiLink::writeEx(int vendor, int product, const Report& out) {
     std::lock_guard lock(d->writeMutex);
     if (!d->writer)
         return Error{d->openError.empty() ? "the Kestle is not open yet" : d->openError};
-    if (d->writer->write(out.data(), out.size()) < 0)
+    Report report = out;
+    report[0] = 0; // the Kestle has no numbered reports
+    if (d->writer->write(report.data(), report.size()) < 0)
         return Error{"writing to the Kestle failed: " + d->writer->error()};
     return {};
 }

@@ -37,14 +37,14 @@ SimSignals::SimSignals(std::uint32_t seed)
     SplitMix p(seed);
     mains_ = p.uniform() < 0.5 ? 50 : 60;
     for (auto& c : ch_) {
-        c.center = p.uniform(280, 380);
-        c.drift1 = p.uniform(100, 150);
+        c.center = p.uniform(95, 120);
+        c.drift1 = p.uniform(30, 50);
         c.period1 = p.uniform(60e3, 150e3);
         c.phase1 = p.uniform(0, kTwoPi);
-        c.drift2 = p.uniform(25, 45);
+        c.drift2 = p.uniform(8, 15);
         c.period2 = p.uniform(9e3, 25e3);
         c.phase2 = p.uniform(0, kTwoPi);
-        c.hum = p.uniform(3, 9);
+        c.hum = p.uniform(2, 4);
         c.humPhase = p.uniform(0, kTwoPi);
     }
     tempBase_ = 70 + p.uniform(-1.5, 1.5);
@@ -82,12 +82,12 @@ void SimSignals::startDisturbance(double t) {
     double kind = events_.uniform();
     if (kind < 1.0 / 3) {
         Spike s{t, events_.uniform(250, 1500), {}, 0};
-        s.amp[0] = events_.uniform(150, 400);
+        s.amp[0] = events_.uniform(60, 150);
         s.amp[1] = s.amp[0] * events_.uniform(0.4, 1.0);
         s.field = events_.uniform(80, 220);
         spikes_.push_back(s);
     } else if (kind < 2.0 / 3) {
-        drops_.push_back({t, events_.uniform(20e3, 60e3), events_.uniform(4, 10)});
+        drops_.push_back({t, events_.uniform(15e3, 40e3), events_.uniform(4, 10)});
     } else {
         RfBurst b{t, t + events_.uniform(500, 4000), {}, {}};
         b.hz[0] = std::exp(events_.uniform(std::log(1000.0), std::log(30000.0)));
@@ -132,9 +132,11 @@ int SimSignals::frequency(int channel, double t) {
 int SimSignals::temperature(double t) {
     advance(t);
     double v = tempBase_ + tempSwing_ * std::sin(kTwoPi * t / tempPeriod_ + tempPhase_);
+    double drop = 0;
     for (const auto& d : drops_)
         if (t >= d.t0)
-            v -= d.depth * std::exp(-(t - d.t0) / d.tau);
+            drop += d.depth * std::exp(-(t - d.t0) / d.tau);
+    v -= std::min(drop, 10.0); // overlapping cold spots do not add up without end
     return clampRound(v + noise_.uniform(-0.5, 0.5), 0, 255);
 }
 

@@ -225,6 +225,24 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     asktimer = &addTimer("asktimer", sched, 5000);
 }
 
+void menuoff(MainForm& f) {
+    for (Control* m : f.lockedMenus())
+        m->setEnabled(false);
+    f.lcontrol[0]->setEnabled(false);
+    f.lcontrol[1]->setEnabled(false);
+    f.av0->setEnabled(false);
+    f.exp0->setEnabled(false);
+}
+
+void menuon(MainForm& f) {
+    for (Control* m : f.lockedMenus())
+        m->setEnabled(true);
+    f.lcontrol[0]->setEnabled(true);
+    f.lcontrol[1]->setEnabled(true);
+    f.av0->setEnabled(true);
+    f.exp0->setEnabled(true);
+}
+
 SplashForm::SplashForm() : Form("frmSplash") {
     setCaption("The Vantic Kestle");
     Text1 = &add("Text1", Kind::TextBox);

@@ -66,6 +66,11 @@ class MainForm : public Form {
     }
 };
 
+// Lock and unlock the menu bar as a whole (top-level menus, the list
+// buttons, "PC A/V" and "EXP Devices"); individual items are not touched.
+void menuoff(MainForm& f);
+void menuon(MainForm& f);
+
 // The start-up disclaimer.
 class SplashForm : public Form {
   public:

@@ -41,7 +41,7 @@ struct MainState {
 
     // Word selection.
     std::int16_t done_talk = 0;
-    std::array<std::int16_t, 101> history{};
+    std::array<std::int32_t, 101> history{};
     std::int16_t historyPos = 0;
     std::string fword;
     std::int32_t ch1 = 0, ch2 = 0, ch3 = 0, ch4 = 0;

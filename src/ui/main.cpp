@@ -30,8 +30,13 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     QApplication qapp(argc, argv);
     ui::QtScheduler sched;
     ui::QtHost host;
-    app::MainWindow win(sched, host, paths, o);
-    ui::MainView view(win);
+    auto link = app::makeLink(o, sched);
+    if (!link) {
+        std::cerr << "kestle: " << link.error() << '\n';
+        return 2;
+    }
+    app::MainWindow win(sched, host, paths, o, std::move(*link));
+    ui::MainView view(win, o.device == "sim" ? " - SIMULATED KESTLE (not a real unit)" : "");
     host.setParentWindow(&view);
     host.setStatusBar(view.statusBar());
     ui::DialogView splash(win.splash(), ui::splashLayout(), 8040, 6240,
@@ -50,6 +55,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         }
         runner = std::make_unique<app::ScriptRunner>(win, std::cout, nullptr);
         runner->load(std::move(lines));
+        app::addDeviceCommands(*runner, win.link());
     }
     sched.callAfter(0, [&] {
         win.start();

@@ -12,17 +12,18 @@ namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-MainView::MainView(app::MainWindow& win) : win_(win) {
+MainView::MainView(app::MainWindow& win, std::string titleSuffix)
+    : win_(win), titleSuffix_(std::move(titleSuffix)) {
     view_ = new FormView(win.main(), mainLayout(), this);
     view_->setTopmost("Frame7");
     view_->setFixedSize(px(12135), px(8775));
     setCentralWidget(view_);
-    setWindowTitle(q(win.main().caption()));
+    setWindowTitle(q(win.main().caption() + titleSuffix_));
     statusBar()->setSizeGripEnabled(false);
     buildMenus();
     win.main().observe([this](forms::Control* c) {
         if (!c) {
-            setWindowTitle(q(win_.main().caption()));
+            setWindowTitle(q(win_.main().caption() + titleSuffix_));
             setVisible(win_.main().shown());
         } else if (c->kind() == forms::Kind::Menu) {
             refreshMenu(c);

@@ -14,7 +14,8 @@ namespace kestle::ui {
 
 class MainView : public QMainWindow {
   public:
-    explicit MainView(app::MainWindow& win);
+    // `titleSuffix` is added to the caption (it marks a simulated Kestle).
+    MainView(app::MainWindow& win, std::string titleSuffix);
     FormView& formView() { return *view_; }
 
   protected:
@@ -26,6 +27,7 @@ class MainView : public QMainWindow {
     void refreshMenu(forms::Control* c);
 
     app::MainWindow& win_;
+    std::string titleSuffix_;
     FormView* view_;
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;

@@ -1,7 +1,7 @@
 #pragma once
 // UiHost for the window: dialogs open without a nested event loop and
 // answer through their callbacks.
-#include "app/ui_host.h"
+#include "forms/ui_host.h"
 
 #include <QObject>
 
@@ -10,7 +10,7 @@ class QWidget;
 
 namespace kestle::ui {
 
-class QtHost : public QObject, public app::UiHost {
+class QtHost : public QObject, public forms::UiHost {
   public:
     explicit QtHost(QWidget* parentWindow = nullptr) : parent_(parentWindow) {}
     void setParentWindow(QWidget* w) { parent_ = w; }

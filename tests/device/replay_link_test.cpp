@@ -41,7 +41,8 @@ TEST_F(ReplayFixture, AnswersInFileOrderPerRequestAndRepeatsTheLast) {
     start();
     auto freqLow = [](const std::vector<Answer>& a) { return a.empty() ? -1 : a[0][5]; };
     EXPECT_EQ(freqLow(exchange('>')), 0x32);
-    EXPECT_EQ(exchange('/'), (std::vector<Answer>{{0x01, 0x90, 0x01, 0xF4, 0x01, 0xF4, 0x02, 0x58}}));
+    EXPECT_EQ(exchange('/'),
+              (std::vector<Answer>{{0x01, 0x90, 0x01, 0xF4, 0x01, 0xF4, 0x02, 0x58}}));
     EXPECT_EQ(freqLow(exchange('>')), 0x3C);
     EXPECT_EQ(freqLow(exchange('>')), 0x0A);
     EXPECT_EQ(freqLow(exchange('>')), 0x0A);

@@ -53,14 +53,6 @@ TEST(TraceFormat, WriterOutputParsesBackUnchanged) {
     EXPECT_EQ(back->front(), e);
 }
 
-TEST(TraceFormat, RequestCharacters) {
-    EXPECT_TRUE(isTraceRequest('>'));
-    EXPECT_TRUE(isTraceRequest('/'));
-    EXPECT_FALSE(isTraceRequest('#'));
-    EXPECT_FALSE(isTraceRequest(' '));
-    EXPECT_FALSE(isTraceRequest('\0'));
-}
-
 TEST(TraceFormat, LoadNamesTheFile) {
     auto dir = std::filesystem::temp_directory_path() / "kestle_trace_test";
     std::filesystem::create_directories(dir);

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace kestle::app {
+namespace kestle::forms {
 
 inline constexpr const char* kAppTitle = "The Kestle";
 
@@ -38,4 +38,4 @@ class UiHost {
     virtual void focus(const std::string& /*controlName*/) {}
 };
 
-} // namespace kestle::app
+} // namespace kestle::forms

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds a Release build and starts the application
+# with the simulated Kestle. Extra arguments go to the application.
+# Without a display it runs a short headless demonstration instead.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+bash scripts/install-deps.sh
+
+build=build/release
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTLE_TESTS=OFF > /dev/null
+cmake --build "$build" -j"$(nproc)" --target kestle
+
+app="$build/src/kestle"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: running a short headless demonstration with the simulated Kestle."
+  exec "$app" --headless --device sim --speech none --clock "$(date +%Y-%m-%dT%H:%M:%S)" \
+    --app-dir "$build/demo" --data-dir "$build/demo/Vantic_Data" \
+    --script scripts/demo.script "$@"
+fi
+echo "Starting the Kestle companion with the SIMULATED Kestle (--device sim)."
+echo "To use a real Kestle, start $app without --device."
+exec "$app" --device sim "$@"
