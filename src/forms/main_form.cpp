@@ -136,7 +136,7 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     Label3 = ctl(*this, "Label3", Kind::Label, "KESTLE NOT PRESENT!", Frame7);
     Label3->setGeometry(1680, 3000, 9495, 4095);
 
-    Frame1 = ctl(*this, "Frame1", Kind::Frame);
+    Frame1 = ctl(*this, "Frame1", Kind::Frame, "Readings");
     FREQA = ctl(*this, "FREQA", Kind::Label, {}, Frame1);
     FREQB = ctl(*this, "FREQB", Kind::Label, {}, Frame1);
     FREQA->setColor(kCyan);
@@ -153,7 +153,7 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     offsetdisp = ctl(*this, "offsetdisp", Kind::TextBox, "5", Frame1);
     offsetdisp->setToolTip("Offset Level");
 
-    Frame4 = ctl(*this, "Frame4", Kind::Frame);
+    Frame4 = ctl(*this, "Frame4", Kind::Frame, "EMF and Temperature");
     tempdisp = ctl(*this, "tempdisp", Kind::TextBox, "       70 F", Frame4);
     emfdisp = ctl(*this, "emfdisp", Kind::TextBox, "     0 mg", Frame4);
     Frame8 = ctl(*this, "Frame8", Kind::Frame, "Natural EMF Direction", Frame4);
@@ -163,7 +163,7 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
         Shape1[static_cast<std::size_t>(i)] = s;
     }
 
-    Frame3 = ctl(*this, "Frame3", Kind::Frame);
+    Frame3 = ctl(*this, "Frame3", Kind::Frame, "Questions");
     question = ctl(*this, "question", Kind::TextBox, {}, Frame3);
     question->setColor(kSilver);
     question->setToolTip("Type Questions here!");
@@ -179,7 +179,7 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     clear_main = ctl(*this, "clear_main", Kind::Button, "Clear Display", Frame3);
     Save_Main_display = ctl(*this, "Save_Main_display", Kind::Button, "Capture Display", Frame3);
 
-    Frame9 = ctl(*this, "Frame9", Kind::Frame);
+    Frame9 = ctl(*this, "Frame9", Kind::Frame, "Time Slice Phonemes");
     Frame9->setGeometry(1920, 9000, 4800, 1500);
     Frame9->setVisible(false); // shown by the time-slice layout
     Command2 = ctl(*this, "Command2", Kind::Button, "PHONEME START", Frame9);
@@ -196,7 +196,7 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
         Check1[static_cast<std::size_t>(i)] = c;
     }
 
-    calmag = ctl(*this, "calmag", Kind::Frame);
+    calmag = ctl(*this, "calmag", Kind::Frame, "Compass Alignment");
     calmag->setVisible(false);
     Picture1 = ctl(*this, "Picture1", Kind::Picture, {}, calmag);
     cap1 = ctl(*this, "cap1", Kind::Label, "NORTH", calmag);

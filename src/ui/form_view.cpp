@@ -106,6 +106,13 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     }
     case forms::Kind::TextBox: {
         auto* t = new TextBoxWidget(c, parent);
+        // Small boxes are one-line displays.
+        auto it = layout.find(c.name());
+        if (it != layout.end() && it->second.height < 600) {
+            t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            t->setLineWrapMode(QPlainTextEdit::NoWrap);
+        }
         w = t;
         break;
     }
