@@ -5,6 +5,7 @@
 #include "app/script_runner.h"
 #include "device/link_factory.h"
 #include "support/realtime_scheduler.h"
+#include "support/termination.h"
 #include "support/virtual_scheduler.h"
 
 #include <fstream>
@@ -102,6 +103,19 @@ int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::os
         else
             win.endWithoutSaving();
     };
+    // A terminated session ends as a closed window does, unless a virtual
+    // clock runs it (then nothing waits long enough to be killed).
+    std::unique_ptr<TerminationWatch> watch;
+    if (!o.clock) {
+        watch = std::make_unique<TerminationWatch>(*sched, [&win] {
+            if (win.ended())
+                return;
+            if (win.main().shown())
+                win.Form_Terminate();
+            else
+                win.endWithoutSaving();
+        });
+    }
     sched->callAfter(0, [&] {
         win.start();
         runner.start();

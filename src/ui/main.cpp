@@ -7,6 +7,7 @@
 #include "ui/main_view.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
+#include "support/termination.h"
 
 #include <QApplication>
 #include <QStatusBar>
@@ -44,6 +45,14 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     ui::DialogView about(win.about(), ui::aboutLayout(), 5880, 4260,
                          [&win] { win.about().setShown(false); });
     win.onEnded = [&sched] { sched.stop(); };
+    kestle::TerminationWatch watch(sched, [&win] {
+        if (win.ended())
+            return;
+        if (win.main().shown())
+            win.Form_Terminate();
+        else
+            win.endWithoutSaving();
+    });
 
     std::vector<std::string> lines;
     std::unique_ptr<app::ScriptRunner> runner;
@@ -70,6 +79,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
 
 int main(int argc, char** argv) {
     using namespace kestle::app;
+    kestle::blockTerminationSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     ParseResult pr = parseOptions(args);
     if (!pr.error.empty()) {
