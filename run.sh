@@ -14,6 +14,7 @@ cmake --build "$build" -j"$(nproc)" --target kestle
 app="$build/src/kestle"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running a short headless demonstration with the simulated Kestle."
+  rm -rf "$build/demo" && mkdir -p "$build/demo"
   exec "$app" --headless --device sim --speech none --clock "$(date +%Y-%m-%dT%H:%M:%S)" \
     --app-dir "$build/demo" --data-dir "$build/demo/Vantic_Data" \
     --script scripts/demo.script "$@"

@@ -63,7 +63,7 @@ void addDeviceCommands(ScriptRunner& runner, device::HidLink& link) {
 }
 
 int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
-                std::istream& in) {
+                std::istream& in, records::ScreenRenderer* renderer) {
     std::vector<std::string> lines;
     if (!o.script.empty()) {
         std::string e;
@@ -89,32 +89,18 @@ int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::os
         return 2;
     }
     HeadlessHost host(out);
-    MainWindow win(*sched, host, paths, o, std::move(*link));
+    MainWindow win(*sched, host, paths, o, std::move(*link), renderer);
     ScriptRunner runner(win, out, &host);
     addDeviceCommands(runner, win.link());
     runner.load(std::move(lines));
     win.onEnded = [sched] { sched->stop(); };
     // The end of the script chooses Exit, as `quit` does.
-    runner.onFinished = [&win] {
-        if (win.ended())
-            return;
-        if (win.main().shown())
-            win.exout_Click();
-        else
-            win.endWithoutSaving();
-    };
+    runner.onFinished = [&win] { win.quit(); };
     // A terminated session ends as a closed window does, unless a virtual
     // clock runs it (then nothing waits long enough to be killed).
     std::unique_ptr<TerminationWatch> watch;
     if (!o.clock) {
-        watch = std::make_unique<TerminationWatch>(*sched, [&win] {
-            if (win.ended())
-                return;
-            if (win.main().shown())
-                win.Form_Terminate();
-            else
-                win.endWithoutSaving();
-        });
+        watch = std::make_unique<TerminationWatch>(*sched, [&win] { win.terminate(); });
     }
     sched->callAfter(0, [&] {
         win.start();

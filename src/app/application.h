@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+namespace kestle::records {
+class ScreenRenderer;
+} // namespace kestle::records
+
 namespace kestle::app {
 
 class ScriptRunner;
@@ -32,8 +36,9 @@ Result<std::unique_ptr<device::HidLink>> makeLink(const Options& o, Scheduler& s
 void addDeviceCommands(ScriptRunner& runner, device::HidLink& link);
 
 // Runs the application without a window. Returns the exit status: 0 after
-// a normal end, 2 after script errors.
+// a normal end, 2 after script errors. `renderer` draws the screen captures
+// (nullptr: they are not stored).
 int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
-                std::istream& in);
+                std::istream& in, records::ScreenRenderer* renderer = nullptr);
 
 } // namespace kestle::app

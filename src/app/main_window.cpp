@@ -14,9 +14,9 @@ namespace kestle::app {
 namespace fs = std::filesystem;
 
 MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
-                       std::unique_ptr<device::HidLink> link)
+                       std::unique_ptr<device::HidLink> link, records::ScreenRenderer* renderer)
     : sched_(sched), host_(host), paths_(std::move(paths)), options_(std::move(options)),
-      main_(sched), link_(std::move(link)) {
+      main_(sched), link_(std::move(link)), renderer_(renderer) {
     auto sink = [this](const std::string& line) { host_.event(line); };
     audio_ = std::make_unique<capture::CallLogAudio>(sink);
     video_ = std::make_unique<capture::CallLogVideo>(sink);
@@ -49,7 +49,6 @@ void MainWindow::wireHandlers() {
     splash_.Command2->onClick = [this] { endWithoutSaving(); };
 
     main_.exout->onClick = [this] { exout_Click(); };
-    main_.logfileon->onClick = [this] { logfileon_Click(); };
     main_.abdd->onClick = [this] { abdd_Click(); };
     main_.usedd->onClick = [this] { usedd_Click(); };
     about_.cmdOK->onClick = [this] { about_.setShown(false); };
@@ -203,28 +202,12 @@ void MainWindow::Form_Load() {
     // From here on a failing step is skipped and the next one runs.
     std::error_code ec;
     fs::create_directories(paths_.dataDir, ec);
-    logfileon_Click();
+    records_->startDataLog();
     st_.repeat_word = 10;
     st_.state = 0;
     st_.offset = 5;
     st_.rfid = 6;
     readini();
-}
-
-void MainWindow::logfileon_Click() {
-    if (main_.logfileon->checked()) {
-        main_.logfileon->setChecked(false);
-        logs_.close(records::Log::Data);
-        return;
-    }
-    st_.appath = folderText(paths_.dataDir);
-    if (Status s = logs_.open(records::Log::Data, paths_.dataDir); !s) {
-        // The item stays unchecked; during start-up the failure is ignored.
-        if (main_.shown())
-            host_.messageBox(kAppTitle, "The data log could not be opened: " + s.error());
-        return;
-    }
-    main_.logfileon->setChecked(true);
 }
 
 void MainWindow::menuoff() { forms::menuoff(main_); }
@@ -291,6 +274,24 @@ void MainWindow::shutdown(bool unloadForms) {
     ended_ = true;
     if (onEnded)
         onEnded();
+}
+
+void MainWindow::quit() {
+    if (ended_)
+        return;
+    if (main_.shown())
+        exout_Click();
+    else
+        endWithoutSaving();
+}
+
+void MainWindow::terminate() {
+    if (ended_)
+        return;
+    if (main_.shown())
+        Form_Terminate();
+    else
+        endWithoutSaving();
 }
 
 void MainWindow::exout_Click() { shutdown(false); }

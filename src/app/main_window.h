@@ -9,6 +9,7 @@
 #include "device/acquisition.h"
 #include "device/hid_link.h"
 #include "ecm/qa_session.h"
+#include "ecm/speech.h"
 #include "forms/main_form.h"
 #include "forms/main_state.h"
 #include "forms/variables.h"
@@ -24,6 +25,7 @@ class WordEngine;
 } // namespace kestle::ecm
 namespace kestle::records {
 class Records;
+class ScreenRenderer;
 } // namespace kestle::records
 
 namespace kestle::app {
@@ -34,8 +36,11 @@ using forms::UiHost;
 class MainWindow {
   public:
     // `link` is the Kestle backend chosen on the command line (owned).
+    // `renderer` draws the screen captures (not owned, outlives the window);
+    // nullptr: captures are not stored and a message says so.
     MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
-               std::unique_ptr<device::HidLink> link);
+               std::unique_ptr<device::HidLink> link,
+               records::ScreenRenderer* renderer = nullptr);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -69,6 +74,7 @@ class MainWindow {
     device::HidLink& link() { return *link_; }
     device::Acquisition& acquisition() { return *acq_; }
     ecm::QaSession& qa() { return *qa_; }
+    records::Records& records() { return *records_; }
 
     // Handlers named after their controls.
     void Form_Load();
@@ -77,10 +83,13 @@ class MainWindow {
     void Form_Terminate();
     void menuon();
     void menuoff();
-    void logfileon_Click();
     void abdd_Click();
     // Ends the application without the shutdown steps ("Disagree").
     void endWithoutSaving();
+    // "Exit" (a script's quit or its end), and the end by a signal: the
+    // shutdown of the main window, or of the disclaimer before it opened.
+    void quit();
+    void terminate();
     void usedd_Click();
 
     // Settings file.
@@ -118,7 +127,10 @@ class MainWindow {
     std::unique_ptr<device::HidLink> link_;
     std::unique_ptr<device::Acquisition> acq_;
     std::unique_ptr<ecm::QaSession> qa_;
+    std::unique_ptr<ecm::Speech> speech_;
     std::unique_ptr<ecm::WordEngine> ecm_;
+    records::ScreenRenderer* renderer_;
+    std::unique_ptr<records::ScreenRenderer> noPicture_;
     std::unique_ptr<records::Records> records_;
     std::int16_t splashCounter_ = 0;
     bool ended_ = false;

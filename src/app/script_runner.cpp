@@ -187,10 +187,7 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
         else
             out_ << l << '\n' << std::flush;
     } else if (verb == "quit") {
-        if (win_.main().shown())
-            win_.exout_Click();
-        else
-            win_.endWithoutSaving();
+        win_.quit();
     } else if (auto it = extra_.find(verb); it != extra_.end()) {
         if (std::string err = it->second(rest); !err.empty())
             error(lineNo, err);

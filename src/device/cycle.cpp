@@ -5,8 +5,10 @@
 namespace kestle::device {
 
 void Acquisition::speechtimer_Timer() {
-    // A tick that finds the previous cycle still running is skipped.
-    if (cycleRunning() || st_.state != 0)
+    // A tick that finds the previous cycle still running is skipped, and so
+    // is one that finds another sender (the time-slice step) waiting: the
+    // waiter serves one coroutine at a time.
+    if (cycleRunning() || st_.state != 0 || waiter_.waiting())
         return;
     cycle_ = cycle();
     cycle_.start();

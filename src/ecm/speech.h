@@ -9,7 +9,9 @@ namespace kestle::ecm {
 inline constexpr int kFirstVoice = 1;
 inline constexpr int kLastVoice = 4;
 
-inline constexpr bool isVoice(int voice) { return voice >= kFirstVoice && voice <= kLastVoice; }
+inline constexpr bool isVoice(int voice) {
+    return voice >= kFirstVoice && voice <= kLastVoice;
+}
 
 // Called from the window thread. Implementations keep the caller free of
 // audio: nothing here waits for speech to be synthesized or played.

@@ -104,13 +104,13 @@ std::string wavBytes(const Samples& samples) {
     out.reserve(44 + dataBytes);
     putLe(out, 36 + dataBytes, 4);
     out += "WAVEfmt ";
-    putLe(out, 16, 4);                     // fmt chunk size
-    putLe(out, 1, 2);                      // PCM
-    putLe(out, 1, 2);                      // mono
-    putLe(out, kSpeechSampleRate, 4);      // frames per second
-    putLe(out, kSpeechSampleRate * 2, 4);  // bytes per second
-    putLe(out, 2, 2);                      // bytes per frame
-    putLe(out, 16, 2);                     // bits per sample
+    putLe(out, 16, 4);                    // fmt chunk size
+    putLe(out, 1, 2);                     // PCM
+    putLe(out, 1, 2);                     // mono
+    putLe(out, kSpeechSampleRate, 4);     // frames per second
+    putLe(out, kSpeechSampleRate * 2, 4); // bytes per second
+    putLe(out, 2, 2);                     // bytes per frame
+    putLe(out, 16, 2);                    // bits per sample
     out += "data";
     putLe(out, dataBytes, 4);
     for (std::int16_t sample : samples) {
@@ -129,9 +129,8 @@ Result<Samples> synthesizeSpeech(std::string_view utf8Text, const std::string& v
     }
     const std::string text(utf8Text); // the engine wants a terminated string
     Samples samples;
-    const espeak_ng_STATUS status =
-        espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                             nullptr, &samples);
+    const espeak_ng_STATUS status = espeak_ng_Synthesize(
+        text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &samples);
     if (status != ENS_OK) {
         return Error{"Speech synthesis failed: " + statusText(status)};
     }
@@ -351,7 +350,8 @@ int EspeakSpeech::nextReadyVoice(SpeechClock::time_point now) const {
         if (queues_[i].empty() || busyUntil_[i] > now + kHandOverLead) {
             continue;
         }
-        if (best < 0 || queues_[i].front().order < queues_[static_cast<std::size_t>(best)].front().order) {
+        if (best < 0 ||
+            queues_[i].front().order < queues_[static_cast<std::size_t>(best)].front().order) {
             best = static_cast<int>(i);
         }
     }

@@ -109,6 +109,7 @@ void Control::clear() {
     if (kind_ == Kind::ListBox) {
         items_.clear();
         selected_ = -1;
+        ++clears_;
     } else {
         text_.clear();
     }

@@ -90,6 +90,8 @@ class Control {
     // -1 for no selection. An index outside the list is ignored (the
     // selection stays as it was) and false is returned.
     int selected() const { return selected_; }
+    // Counts clear() calls, so a view can tell a rebuilt list from a grown one.
+    int clearCount() const { return clears_; }
     bool select(int index);
 
     // True when the operator could reach the control: it and every
@@ -129,6 +131,7 @@ class Control {
     std::vector<std::string> items_;
     int selected_ = -1;
     bool colorSet_ = false;
+    int clears_ = 0;
 };
 
 // A timer control: while enabled it raises onTick every interval ms.

@@ -1,12 +1,17 @@
 #include "records/log_files.h"
 
+#include <system_error>
+
 namespace kestle::records {
 
 const char* logFileName(Log log) {
     switch (log) {
-    case Log::Data: return "CV_data_file.csv";
-    case Log::RfThreshold: return "CV_rf_threshold.csv";
-    case Log::Alarm: return "CV_Alarm_Log.TXT";
+    case Log::Data:
+        return "CV_data_file.csv";
+    case Log::RfThreshold:
+        return "CV_rf_threshold.csv";
+    case Log::Alarm:
+        return "CV_Alarm_Log.TXT";
     }
     return "";
 }
@@ -27,9 +32,12 @@ std::string logHeader(Log log) {
 
 AppendFile& LogFiles::file(Log log) {
     switch (log) {
-    case Log::Data: return data_;
-    case Log::RfThreshold: return rf_;
-    case Log::Alarm: break;
+    case Log::Data:
+        return data_;
+    case Log::RfThreshold:
+        return rf_;
+    case Log::Alarm:
+        break;
     }
     return alarm_;
 }
@@ -46,16 +54,31 @@ Status LogFiles::open(Log log, const std::filesystem::path& folder) {
     return writeLine(log, logHeader(log));
 }
 
-void LogFiles::close(Log log) { file(log).close(); }
+void LogFiles::close(Log log) {
+    file(log).close();
+}
 
-bool LogFiles::isOpen(Log log) const { return file(log).isOpen(); }
+bool LogFiles::isOpen(Log log) const {
+    return file(log).isOpen();
+}
 
-std::filesystem::path LogFiles::path(Log log) const { return file(log).path(); }
+std::filesystem::path LogFiles::path(Log log) const {
+    return file(log).path();
+}
 
 Status LogFiles::writeLine(Log log, const std::string& utf8) {
     AppendFile& f = file(log);
     if (!f.isOpen())
         return Error{std::string(logFileName(log)) + " is not open"};
+    // Writing to a file whose folder was removed still succeeds here and
+    // the rows would vanish with it: treat a file that is gone as a failure.
+    std::error_code ec;
+    if (std::filesystem::status(f.path(), ec).type() == std::filesystem::file_type::not_found) {
+        const std::string name = f.path().string();
+        f.close();
+        return Error{"Cannot write " + name +
+                     ": the file is gone (its folder was removed or renamed)"};
+    }
     Status s = f.write(utf8, true);
     if (!s)
         f.close();

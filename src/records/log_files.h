@@ -27,6 +27,7 @@ class LogFiles {
     bool isOpen(Log log) const;
     // One write of a text followed by CR LF. On failure the file is closed
     // (rows already written stay) and the error names the file and reason.
+    // A file that no longer exists at its path (folder removed) fails too.
     Status writeLine(Log log, const std::string& utf8);
     std::filesystem::path path(Log log) const;
 

@@ -1,6 +1,8 @@
 #include "ui/form_view.h"
 
 #include <QCheckBox>
+#include <QMetaObject>
+#include <algorithm>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -89,9 +91,26 @@ FormView::FormView(forms::Form& form, const Layout& layout, QWidget* parent)
     }
     form.observe([this](forms::Control* c) {
         if (c)
-            refresh(c);
+            schedule(c);
     });
     refreshAll();
+}
+
+void FormView::schedule(forms::Control* c) {
+    if (std::find(dirty_.begin(), dirty_.end(), c) == dirty_.end())
+        dirty_.push_back(c);
+    if (!flushPending_) {
+        flushPending_ = true;
+        QMetaObject::invokeMethod(this, [this] { flush(); }, Qt::QueuedConnection);
+    }
+}
+
+void FormView::flush() {
+    flushPending_ = false;
+    std::vector<forms::Control*> batch;
+    batch.swap(dirty_);
+    for (forms::Control* c : batch)
+        refresh(c);
 }
 
 QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layout) {
@@ -241,11 +260,17 @@ void FormView::refresh(forms::Control* c) {
     }
     case forms::Kind::ListBox: {
         auto* l = static_cast<QListWidget*>(w);
-        if (l->count() != c->count()) {
+        // Lists only grow or are cleared and rebuilt: append what is new.
+        const QVariant seen = l->property("clearCount");
+        if (!seen.isValid() || seen.toInt() != c->clearCount() || l->count() > c->count()) {
             l->clear();
-            for (const auto& item : c->items())
-                l->addItem(q(item));
+            l->setProperty("clearCount", c->clearCount());
         }
+        QStringList more;
+        for (int i = l->count(); i < c->count(); ++i)
+            more << q(c->items()[static_cast<std::size_t>(i)]);
+        if (!more.isEmpty())
+            l->addItems(more);
         l->setCurrentRow(c->selected());
         l->setStyleSheet("background: " + qc(c->color()).name() + ";");
         break;

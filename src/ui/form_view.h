@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kestle::ui {
 
@@ -35,6 +36,12 @@ class FormView : public QWidget {
     forms::Form& form_;
     std::map<forms::Control*, QWidget*> widgets_;
     std::map<std::string, PaintFn> painters_;
+    // Model changes are gathered and applied once per turn of the event
+    // loop, so filling a list of thousands of entries stays linear.
+    void schedule(forms::Control* c);
+    void flush();
+    std::vector<forms::Control*> dirty_;
+    bool flushPending_ = false;
     QWidget* topmost_ = nullptr;
     bool updating_ = false;
 };

@@ -1,5 +1,5 @@
 // The executable: parses the command line, then runs the application in a
-// window, or headless without any toolkit.
+// window, or headless without a window (Qt only paints the screen captures).
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/script_runner.h"
@@ -7,9 +7,11 @@
 #include "ui/main_view.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
+#include "ui/qt_screen_renderer.h"
 #include "support/termination.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QStatusBar>
 #include <filesystem>
 #include <iostream>
@@ -36,7 +38,8 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         std::cerr << "kestle: " << link.error() << '\n';
         return 2;
     }
-    app::MainWindow win(sched, host, paths, o, std::move(*link));
+    ui::QtScreenRenderer renderer;
+    app::MainWindow win(sched, host, paths, o, std::move(*link), &renderer);
     ui::MainView view(win, o.device == "sim" ? " - SIMULATED KESTLE (not a real unit)" : "");
     host.setParentWindow(&view);
     host.setStatusBar(view.statusBar());
@@ -45,14 +48,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     ui::DialogView about(win.about(), ui::aboutLayout(), 5880, 4260,
                          [&win] { win.about().setShown(false); });
     win.onEnded = [&sched] { sched.stop(); };
-    kestle::TerminationWatch watch(sched, [&win] {
-        if (win.ended())
-            return;
-        if (win.main().shown())
-            win.Form_Terminate();
-        else
-            win.endWithoutSaving();
-    });
+    kestle::TerminationWatch watch(sched, [&win] { win.terminate(); });
 
     std::vector<std::string> lines;
     std::unique_ptr<app::ScriptRunner> runner;
@@ -96,7 +92,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     Paths paths = resolvePaths(o, executableDir(argv[0]));
-    if (o.headless)
-        return runHeadless(o, paths, std::cout, std::cerr, std::cin);
+    if (o.headless) {
+        // Screen captures paint text, which needs a GUI application; headless
+        // runs never need a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication gui(argc, argv);
+        kestle::ui::QtScreenRenderer renderer;
+        return runHeadless(o, paths, std::cout, std::cerr, std::cin, &renderer);
+    }
     return runWindow(o, paths, argc, argv);
 }

@@ -2,7 +2,8 @@
 // operator script, NAME.expected the exact standard output. Lines of the
 // script that start with "#! " give the command line; in them @DIR@ is a
 // fresh folder (the application and data folders default to it) and @SRC@
-// the scenarios folder. A scenario may also set "#! exit N".
+// the scenarios folder (both are replaced in NAME.expected too). A scenario
+// may also set "#! exit N".
 #include "app/application.h"
 
 #include <gtest/gtest.h>
@@ -77,8 +78,9 @@ TEST_P(Scenario, OutputMatches) {
     int rc = kestle::app::runHeadless(parsed.options,
                                       kestle::app::resolvePaths(parsed.options, dir), out, err, in);
     EXPECT_EQ(rc, expectedExit) << err.str();
-    std::string expected =
-        replaceAll(readAll(kScenarios / (name + ".expected")), "@DIR@", dir.string());
+    std::string expected = replaceAll(
+        replaceAll(readAll(kScenarios / (name + ".expected")), "@DIR@", dir.string()), "@SRC@",
+        kScenarios.string());
     EXPECT_EQ(out.str(), expected) << "scenario " << name;
     fs::remove_all(dir);
 }

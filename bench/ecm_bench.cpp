@@ -1,0 +1,100 @@
+// ECM costs: the Shuffle button on the default list and on a long user
+// list, one word step of get_data without speech (virtual time, so the
+// event turns cost only their scheduling), and espeak-ng synthesis of one
+// word.
+#include <benchmark/benchmark.h>
+
+#include "device/replay_trace.h"
+#include "ecm/default_words.h"
+#include "ecm/speech_espeak.h"
+#include "ecm/word_engine.h"
+#include "ecm/word_list_ops.h"
+#include "support/virtual_scheduler.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kestle;
+
+void BM_ShuffleDefaultList(benchmark::State& state) {
+    Rnd rnd;
+    for (auto _ : state) {
+        auto out = ecm::shuffled(ecm::defaultWordList(), rnd);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_ShuffleDefaultList)->Unit(benchmark::kMicrosecond);
+
+void BM_Shuffle100000(benchmark::State& state) {
+    std::vector<std::string> list;
+    for (int i = 0; i < 100000; ++i)
+        list.push_back("entry" + std::to_string(i) + " ");
+    Rnd rnd;
+    for (auto _ : state) {
+        auto out = ecm::shuffled(list, rnd);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_Shuffle100000)->Unit(benchmark::kMillisecond);
+
+class QuietHost : public forms::UiHost {
+  public:
+    void messageBox(const std::string&, const std::string&, std::function<void()> done) override {
+        if (done)
+            done();
+    }
+    void inputBox(const std::string&, const std::string&, const std::string&,
+                  std::function<void(std::optional<std::string>)> done) override {
+        done(std::nullopt);
+    }
+    void status(const std::string&) override {}
+    void event(const std::string&) override {}
+    bool openWithDefaultProgram(const std::filesystem::path&) override { return false; }
+    bool startProgram(const std::filesystem::path&) override { return false; }
+};
+
+void BM_WordStep(benchmark::State& state) {
+    VirtualScheduler sched;
+    forms::MainForm f(sched);
+    forms::MainState st;
+    QuietHost host;
+    device::ReplayLink link(sched, {});
+    device::Acquisition acq(sched, host, link, f, st);
+    Rnd rnd;
+    ecm::NullSpeech speech;
+    ecm::WordEngine engine(f, st, host, acq, rnd, speech, "list.txt");
+    engine.loadlist();
+    st.repeat_word = 10;
+    int i = 0;
+    for (auto _ : state) {
+        st.nochange = 0;
+        st.rfhit = 0;
+        st.ava1 = 100 + (i++ % 900);
+        st.avb1 = 100;
+        f.main_display->setText("");
+        device::Task t = engine.wordStage();
+        t.start();
+        while (!t.done() && sched.runOne()) {
+        }
+        benchmark::DoNotOptimize(engine.lastWord());
+    }
+}
+BENCHMARK(BM_WordStep)->Unit(benchmark::kMicrosecond);
+
+void BM_SynthesizeWord(benchmark::State& state) {
+    for (auto _ : state) {
+        auto samples = ecm::synthesizeSpeech("soldier ");
+        if (!samples) {
+            state.SkipWithError(samples.error().c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(samples->data());
+    }
+}
+BENCHMARK(BM_SynthesizeWord)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,26 @@
+#include "ecm/announcing_speech.h"
+
+#include "support/quote.h"
+
+namespace kestle::ecm {
+
+AnnouncingSpeech::AnnouncingSpeech(std::unique_ptr<Speech> inner, Sink sink)
+    : inner_(std::move(inner)), sink_(std::move(sink)) {}
+
+void AnnouncingSpeech::speak(int voice, const std::string& utf8Text) {
+    if (!isVoice(voice))
+        return;
+    if (sink_)
+        sink_("SPEAK " + std::to_string(voice) + " " + quoteText(utf8Text));
+    inner_->speak(voice, utf8Text);
+}
+
+void AnnouncingSpeech::quiet(int voice) {
+    if (!isVoice(voice))
+        return;
+    if (sink_)
+        sink_("QUIET " + std::to_string(voice));
+    inner_->quiet(voice);
+}
+
+} // namespace kestle::ecm

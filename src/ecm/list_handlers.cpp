@@ -1,0 +1,105 @@
+// The word list handlers: the default list, the user list, Restore,
+// Shuffle and "Phonemes On", and the wiring of the engine's controls.
+#include "ecm/default_words.h"
+#include "ecm/phoneme_table.h"
+#include "ecm/word_engine.h"
+#include "ecm/word_list_ops.h"
+#include "support/textfile.h"
+
+namespace kestle::ecm {
+
+WordEngine::WordEngine(forms::MainForm& f, forms::MainState& st, forms::UiHost& host,
+                       device::Acquisition& acq, Rnd& rnd, Speech& speech,
+                       std::filesystem::path userListPath)
+    : f_(f), st_(st), host_(host), acq_(acq), rnd_(rnd), speech_(speech),
+      userListPath_(std::move(userListPath)) {
+    f_.usr->onClick = [this] { usr_Click(); };
+    f_.lcontrol[0]->onClick = [this] { lcontrol_Click(0); };
+    f_.lcontrol[1]->onClick = [this] { lcontrol_Click(1); };
+    f_.phoneon->onClick = [this] { phoneon_Click(); };
+    f_.phbrake->onClick = [this] { phbrake_Click(); };
+    f_.HSPh->onClick = [this] { HSPh_Click(); };
+    f_.tsphone->onClick = [this] { tsphone_Click(); };
+    f_.rsphone->onClick = [this] { rsphone_Click(); };
+    f_.speechON->onClick = [this] { speechON_Click(); };
+    f_.Text1->onChange = [this] { Text1_Change(); };
+}
+
+void WordEngine::loadlist() {
+    f_.List1->setColor(forms::kLightGrey);
+    st_.usword = 0;
+    for (const std::string& e : defaultWordList())
+        f_.List1->addItem(e);
+}
+
+void WordEngine::userlist() {
+    f_.List1->clear();
+    // The file is read whole before anything is appended, so a failure
+    // leaves no partial list in front of the default entries.
+    auto bytes = readFileBytes(userListPath_);
+    if (!bytes) {
+        const std::string text = " User List not found\r\nMust have a file name " +
+                                 userListPath_.string() +
+                                 "\r\nDefault system list will now re-load";
+        host_.messageBox(forms::kAppTitle, text, [this] { loadlist(); });
+        return;
+    }
+    for (std::string& e : parseUserList(*bytes))
+        f_.List1->addItem(std::move(e));
+    st_.usword = 1;
+    f_.List1->setColor(forms::kPaleCyan);
+}
+
+void WordEngine::usr_Click() {
+    const std::string text = "Your must have a file in " + userListPath_.string() +
+                             " see manual for help\r\n"
+                             "When useing a user list the watermark capture feature will be "
+                             "disabled";
+    host_.messageBox(forms::kAppTitle, text, [this] { userlist(); });
+}
+
+void WordEngine::rebuildList(const std::vector<std::string>& entries) {
+    f_.List1->clear();
+    for (const std::string& e : entries)
+        f_.List1->addItem(e);
+}
+
+void WordEngine::lcontrol_Click(int index) {
+    // The list is rebuilt in one go, so no tick ever sees it half built.
+    f_.List1->setVisible(false);
+    f_.lcontrol[0]->setEnabled(false);
+    f_.lcontrol[1]->setEnabled(false);
+    if (index == 1) {
+        f_.List1->clear();
+        loadlist();
+        f_.itcpro->setChecked(false);
+        f_.itcpro->setVisible(false);
+        f_.List1->setColor(forms::kLightGrey);
+        st_.usword = 0;
+    } else if (index == 0) {
+        const std::vector<std::string> current = f_.List1->items();
+        rebuildList(shuffled(current, rnd_));
+    }
+    f_.List1->setVisible(true);
+    f_.lcontrol[0]->setEnabled(true);
+    f_.lcontrol[1]->setEnabled(true);
+}
+
+void WordEngine::phoneon_Click() {
+    if (f_.phoneon->checked()) {
+        f_.List1->setVisible(false);
+        f_.List1->clear();
+        loadlist();
+        f_.List1->setVisible(true);
+        f_.phoneon->setChecked(false);
+        return;
+    }
+    f_.phoneon->setChecked(true);
+    f_.List1->setVisible(false);
+    std::vector<std::string> phones;
+    loadphone(phones);
+    rebuildList(phones);
+    f_.List1->setVisible(true);
+}
+
+} // namespace kestle::ecm
