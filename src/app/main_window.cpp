@@ -2,6 +2,7 @@
 
 #include "app/inifile.h"
 #include "ecm/word_engine.h"
+#include "records/capture_menu.h"
 #include "records/records.h"
 #include "support/convert.h"
 
@@ -32,6 +33,7 @@ MainWindow::~MainWindow() {
     // The cycle and the link go before the forms they write to.
     acq_.reset();
     ecm_.reset();
+    captureMenu_.reset();
     records_.reset();
 }
 

@@ -25,6 +25,7 @@ class WordEngine;
 } // namespace kestle::ecm
 namespace kestle::records {
 class Records;
+class CaptureMenu;
 class ScreenRenderer;
 } // namespace kestle::records
 
@@ -132,6 +133,7 @@ class MainWindow {
     records::ScreenRenderer* renderer_;
     std::unique_ptr<records::ScreenRenderer> noPicture_;
     std::unique_ptr<records::Records> records_;
+    std::unique_ptr<records::CaptureMenu> captureMenu_;
     std::int16_t splashCounter_ = 0;
     bool ended_ = false;
 };

@@ -1,6 +1,7 @@
 // Builds the alarms, the log stage and the screen text commands.
 #include "app/main_window.h"
 #include "ecm/word_engine.h"
+#include "records/capture_menu.h"
 #include "records/records.h"
 
 namespace kestle::app {
@@ -20,6 +21,8 @@ void MainWindow::wireRecords() {
     acq_->stages.saveDisplay = [&r] { r.saveDisplay(); };
     acq_->stages.imageQaCapture = [&r] { r.imageQaCapture(); };
     qa_->writeQuestionLine = [&r](const std::string& q) { r.writeQuestionLine(q); };
+    captureMenu_ = std::make_unique<records::CaptureMenu>(main_, vid2_, st_, *audio_, *video_,
+                                                          sched_, paths_.dataDir);
 }
 
 } // namespace kestle::app

@@ -20,7 +20,15 @@ void Form::setShown(bool s) {
     notify(nullptr);
 }
 
+void Form::claim(const std::string& name) const {
+    // A second control of the same name would free the first while the
+    // creation order and its container still point at it.
+    if (byName_.count(name))
+        throw std::invalid_argument("a control named " + name + " exists on " + name_);
+}
+
 Control& Form::add(std::string name, Kind kind, Control* parent) {
+    claim(name);
     auto c = std::make_unique<Control>(*this, name, kind, parent);
     Control& ref = *c;
     order_.push_back(&ref);
@@ -29,6 +37,7 @@ Control& Form::add(std::string name, Kind kind, Control* parent) {
 }
 
 Timer& Form::addTimer(std::string name, Scheduler& sched, int intervalMs) {
+    claim(name);
     auto t = std::make_unique<Timer>(*this, name, sched, intervalMs);
     Timer& ref = *t;
     order_.push_back(&ref);

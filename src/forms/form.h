@@ -25,6 +25,8 @@ class Form {
     bool shown() const { return shown_; }
     void setShown(bool s);
 
+    // Names are unique within a form: a name in use throws
+    // std::invalid_argument and nothing is added.
     Control& add(std::string name, Kind kind, Control* parent = nullptr);
     Timer& addTimer(std::string name, Scheduler& sched, int intervalMs);
     // nullptr when the form has no control of that name.
@@ -38,6 +40,8 @@ class Form {
     void notify(Control* c);
 
   private:
+    void claim(const std::string& name) const;
+
     std::string name_;
     std::string caption_;
     bool shown_ = false;

@@ -74,7 +74,6 @@ const std::vector<Caption>& mainCaptions() {
         {"Threshold", 360, 1500},      {"Trend", 2280, 1500},
         {"EMF", 360, 2040},            {"Offset Level", 2280, 2040},
         {"Temperature", 4680, 300},    {"Field (Natural EMF)", 4680, 1080},
-        {"Delay", 4020, 4140},
     };
     return c;
 }

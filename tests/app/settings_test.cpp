@@ -72,6 +72,15 @@ TEST(Settings, NextStartsGoStraightToTheMainWindowAndCountUp) {
     EXPECT_EQ(app.dataLog(), dataHeader() + dataHeader() + dataHeader());
 }
 
+TEST(Settings, StoredCounterZeroShowsTheDisclaimerAndBecomesOne) {
+    AppFolder app;
+    app.setIni(nag(0));
+    auto s = app.run(std::string("dump frmSplash\n") + kAgree + "dump nag\n");
+    EXPECT_TRUE(hasLine(s.out, "frmSplash: text=\"The Vantic Kestle\" visible=1"));
+    EXPECT_TRUE(hasLine(s.out, "nag: 1"));
+    EXPECT_NE(app.iniText().find("[NAG]\r\nNAGSCREEN=1\r\n"), std::string::npos);
+}
+
 TEST(Settings, StoredCounter20OpensDirectlyAndComesBackToZero) {
     AppFolder app;
     app.setIni(nag(20));

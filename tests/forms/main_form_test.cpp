@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,37 @@ TEST(MainForm, SlidersHaveTheirRangesAndStartValues) {
     EXPECT_EQ(s.f.Slider2->value(), 35);
     EXPECT_EQ(s.f.offsetdisp->text(), "5");
     EXPECT_EQ(s.f.Text1->text(), "35");
+}
+
+} // namespace
+} // namespace kestle::forms
+
+namespace kestle::forms {
+namespace {
+
+template <class F> void expectUniqueNames(const F& form) {
+    std::set<std::string> names;
+    for (const Control* c : form.controls()) {
+        EXPECT_TRUE(names.insert(c->name()).second) << form.name() << "." << c->name();
+        EXPECT_EQ(form.find(c->name()), c) << c->name();
+    }
+}
+
+TEST(Forms, EveryControlNameIsUniqueWithinItsForm) {
+    VirtualScheduler sched;
+    expectUniqueNames(MainForm(sched));
+    expectUniqueNames(SplashForm());
+    expectUniqueNames(AboutForm());
+    expectUniqueNames(Vid2Form());
+    expectUniqueNames(CVForm());
+}
+
+TEST(Forms, ASecondControlOfTheSameNameIsRefused) {
+    Form f("f");
+    Control& first = f.add("x", Kind::Button);
+    EXPECT_THROW(f.add("x", Kind::Label), std::invalid_argument);
+    EXPECT_EQ(f.find("x"), &first);
+    EXPECT_EQ(f.controls().size(), 1u);
 }
 
 } // namespace
