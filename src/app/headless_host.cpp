@@ -4,7 +4,9 @@
 
 namespace kestle::app {
 
-void HeadlessHost::line(const std::string& l) { out_ << l << '\n' << std::flush; }
+void HeadlessHost::line(const std::string& l) {
+    out_ << l << '\n' << std::flush;
+}
 
 void HeadlessHost::messageBox(const std::string& title, const std::string& text,
                               std::function<void()> done) {
@@ -32,7 +34,9 @@ void HeadlessHost::status(const std::string& text) {
         line("STATUS " + quoteText(text));
 }
 
-void HeadlessHost::event(const std::string& l) { line(l); }
+void HeadlessHost::event(const std::string& l) {
+    line(l);
+}
 
 bool HeadlessHost::openWithDefaultProgram(const std::filesystem::path& p) {
     line("OPEN " + quoteText(p.string()));

@@ -38,8 +38,8 @@ MainWindow::~MainWindow() {
 }
 
 forms::Form* MainWindow::formByName(const std::string& name) {
-    for (forms::Form* f : std::initializer_list<forms::Form*>{&main_, &splash_, &about_, &vid2_,
-                                                             &cvform_}) {
+    for (forms::Form* f :
+         std::initializer_list<forms::Form*>{&main_, &splash_, &about_, &vid2_, &cvform_}) {
         if (f->name() == name)
             return f;
     }
@@ -150,9 +150,8 @@ void MainWindow::registerVariables() {
             return VarValue(static_cast<double>(acq_->traces().scopeb[idx]));
         });
     }
-    vars_.add("scopelines", [this] {
-        return VarValue(static_cast<double>(acq_->scopeLines().size()));
-    });
+    vars_.add("scopelines",
+              [this] { return VarValue(static_cast<double>(acq_->scopeLines().size())); });
     // The disclaimer form's own counter.
     vars_.add("frmSplash.nag", [this] { return VarValue(static_cast<double>(splashCounter_)); });
 }
@@ -212,8 +211,12 @@ void MainWindow::Form_Load() {
     readini();
 }
 
-void MainWindow::menuoff() { forms::menuoff(main_); }
-void MainWindow::menuon() { forms::menuon(main_); }
+void MainWindow::menuoff() {
+    forms::menuoff(main_);
+}
+void MainWindow::menuon() {
+    forms::menuon(main_);
+}
 
 void MainWindow::abdd_Click() {
     about_.Label1->setText("Program path = " + paths_.appDir.string());
@@ -296,8 +299,14 @@ void MainWindow::terminate() {
         endWithoutSaving();
 }
 
-void MainWindow::exout_Click() { shutdown(false); }
-void MainWindow::Form_Unload() { shutdown(true); }
-void MainWindow::Form_Terminate() { shutdown(true); }
+void MainWindow::exout_Click() {
+    shutdown(false);
+}
+void MainWindow::Form_Unload() {
+    shutdown(true);
+}
+void MainWindow::Form_Terminate() {
+    shutdown(true);
+}
 
 } // namespace kestle::app

@@ -4,7 +4,6 @@
 // a window, headless, and in tests. Window thread only.
 #include "app/options.h"
 #include "app/paths.h"
-#include "forms/ui_host.h"
 #include "capture/capture_controls.h"
 #include "device/acquisition.h"
 #include "device/hid_link.h"
@@ -12,6 +11,7 @@
 #include "ecm/speech.h"
 #include "forms/main_form.h"
 #include "forms/main_state.h"
+#include "forms/ui_host.h"
 #include "forms/variables.h"
 #include "records/log_files.h"
 #include "support/rng.h"
@@ -40,8 +40,7 @@ class MainWindow {
     // `renderer` draws the screen captures (not owned, outlives the window);
     // nullptr: captures are not stored and a message says so.
     MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
-               std::unique_ptr<device::HidLink> link,
-               records::ScreenRenderer* renderer = nullptr);
+               std::unique_ptr<device::HidLink> link, records::ScreenRenderer* renderer = nullptr);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;

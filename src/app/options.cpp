@@ -25,7 +25,9 @@ std::string usageText() {
            "  --version                     show the version and exit\n";
 }
 
-std::string versionText() { return "kestle 2.0.0 (The Vantic Kestle Version 2.00)\n"; }
+std::string versionText() {
+    return "kestle 2.0.0 (The Vantic Kestle Version 2.00)\n";
+}
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;
@@ -73,8 +75,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             if (!flag(o.headless))
                 return fail("option --headless takes no value");
         } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
-                   a == "--speech" || a == "--app-dir" || a == "--data-dir" ||
-                   a == "--user-list" || a == "--clock") {
+                   a == "--speech" || a == "--app-dir" || a == "--data-dir" || a == "--user-list" ||
+                   a == "--clock") {
             if (!need(v) || v.empty())
                 return fail("option " + a + " needs a value");
             if (a == "--script") {

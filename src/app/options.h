@@ -18,7 +18,7 @@ struct Options {
     std::optional<LocalDateTime> clock; // virtual time (headless only)
     std::string device = "hid";         // hid, sim, replay:FILE
     std::uint32_t simSeed = 1;
-    std::string record;        // trace file for every exchange; empty: none
+    std::string record;          // trace file for every exchange; empty: none
     std::string speech = "auto"; // auto, none, wav:DIR
     std::optional<std::filesystem::path> appDir, dataDir, userList;
 };

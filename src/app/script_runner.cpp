@@ -17,7 +17,9 @@ std::string hex6(forms::Rgb c) {
     return buf;
 }
 
-std::string numberText(double v) { return plainDecimal(v); }
+std::string numberText(double v) {
+    return plainDecimal(v);
+}
 
 // Splits "verb rest" at the first blank.
 std::pair<std::string, std::string> splitFirst(const std::string& s) {
@@ -32,7 +34,11 @@ std::vector<std::string> codePoints(const std::string& s) {
     std::vector<std::string> out;
     for (std::size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+        std::size_t n = c < 0x80         ? 1
+                        : (c >> 5) == 6  ? 2
+                        : (c >> 4) == 14 ? 3
+                        : (c >> 3) == 30 ? 4
+                                         : 1;
         out.push_back(s.substr(i, n));
         i += n;
     }
@@ -44,8 +50,7 @@ std::vector<std::string> codePoints(const std::string& s) {
 ScriptRunner::ScriptRunner(MainWindow& win, std::ostream& out, HeadlessHost* answers)
     : win_(win), out_(out), answers_(answers) {}
 
-void ScriptRunner::addCommand(std::string name,
-                              std::function<std::string(const std::string&)> fn) {
+void ScriptRunner::addCommand(std::string name, std::function<std::string(const std::string&)> fn) {
     extra_[std::move(name)] = std::move(fn);
 }
 
@@ -73,7 +78,8 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
         if (c->hasValue())
             l += " value=" + std::to_string(c->value());
         if (c->kind() == forms::Kind::ListBox)
-            l += " count=" + std::to_string(c->count()) + " selected=" + std::to_string(c->selected());
+            l += " count=" + std::to_string(c->count()) +
+                 " selected=" + std::to_string(c->selected());
         if (c->hasColor())
             l += " color=" + hex6(c->color());
         l += std::string(" enabled=") + (c->enabled() ? "1" : "0");
@@ -105,7 +111,9 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
     return {};
 }
 
-void ScriptRunner::start() { runFrom(0); }
+void ScriptRunner::start() {
+    runFrom(0);
+}
 
 void ScriptRunner::runFrom(std::size_t i) {
     for (; i < lines_.size(); ++i) {

@@ -10,11 +10,15 @@ namespace kestle::app {
 
 namespace {
 
-const char* kBandKeys[11] = {"SUBHZ",    "LOWHZ",  "LOWHZ1", "LOWHZ2",  "LOWHZ3", "LOWMIDHZ",
-                             "MIDHZ1",   "MIDHZ2", "HIGHHZ1", "HIGHHZ2", "HIGHHZ3"};
+const char* kBandKeys[11] = {"SUBHZ",  "LOWHZ",  "LOWHZ1",  "LOWHZ2",  "LOWHZ3", "LOWMIDHZ",
+                             "MIDHZ1", "MIDHZ2", "HIGHHZ1", "HIGHHZ2", "HIGHHZ3"};
 
-std::string alarmKey(std::size_t i) { return "ALARM" + std::to_string(i + 1); }
-std::string alarmValueKey(std::size_t i) { return "ALARM" + std::to_string(i + 1) + "V"; }
+std::string alarmKey(std::size_t i) {
+    return "ALARM" + std::to_string(i + 1);
+}
+std::string alarmValueKey(std::size_t i) {
+    return "ALARM" + std::to_string(i + 1) + "V";
+}
 
 } // namespace
 
@@ -45,7 +49,8 @@ void MainWindow::readini() {
     for (std::size_t i = 0; i < 12; ++i)
         readFlag("ALARM", alarmKey(i), main_.alarms[i]);
     for (std::size_t i = 0; i < 12; ++i)
-        readText("ALARM", alarmValueKey(i), [this, i](const std::string& v) { st_.alarmLimits[i] = v; });
+        readText("ALARM", alarmValueKey(i),
+                 [this, i](const std::string& v) { st_.alarmLimits[i] = v; });
 
     readText("NAG", "NAGSCREEN", [this](const std::string& v) {
         if (auto n = toInt16(v))

@@ -6,19 +6,31 @@ namespace kestle::capture {
 
 namespace {
 
-const char* boolText(bool b) { return b ? "True" : "False"; }
+const char* boolText(bool b) {
+    return b ? "True" : "False";
+}
 
 } // namespace
 
 void CallLogAudio::setCaptureFileName(const std::string& p) {
     sink_("CAPTURE Audio.CaptureFileName = " + quoteText(p));
 }
-void CallLogAudio::start() { sink_("CAPTURE Audio.Start"); }
-void CallLogAudio::stop() { sink_("CAPTURE Audio.Stop"); }
-void CallLogAudio::pause() { sink_("CAPTURE Audio.Pause"); }
-void CallLogAudio::resume() { sink_("CAPTURE Audio.Resume"); }
+void CallLogAudio::start() {
+    sink_("CAPTURE Audio.Start");
+}
+void CallLogAudio::stop() {
+    sink_("CAPTURE Audio.Stop");
+}
+void CallLogAudio::pause() {
+    sink_("CAPTURE Audio.Pause");
+}
+void CallLogAudio::resume() {
+    sink_("CAPTURE Audio.Resume");
+}
 
-void CallLogVideo::setVisible(bool on) { sink_(std::string("CAPTURE Video.Visible = ") + boolText(on)); }
+void CallLogVideo::setVisible(bool on) {
+    sink_(std::string("CAPTURE Video.Visible = ") + boolText(on));
+}
 void CallLogVideo::setCaptureFileName(const std::string& p) {
     sink_("CAPTURE Video.CaptureFileName = " + quoteText(p));
 }
@@ -35,7 +47,11 @@ int CallLogVideo::start() {
     sink_("CAPTURE Video.Start");
     return 0;
 }
-void CallLogVideo::stop() { sink_("CAPTURE Video.Stop"); }
-void CallLogVideo::snapShot(const std::string& p) { sink_("CAPTURE Video.SnapShot " + quoteText(p)); }
+void CallLogVideo::stop() {
+    sink_("CAPTURE Video.Stop");
+}
+void CallLogVideo::snapShot(const std::string& p) {
+    sink_("CAPTURE Video.SnapShot " + quoteText(p));
+}
 
 } // namespace kestle::capture

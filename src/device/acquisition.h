@@ -21,13 +21,13 @@ inline constexpr const char* kNoAnswerText = "The Kestle did not answer";
 
 // The stages of get_data and of the tick that other subsystems fill in.
 struct Stages {
-    std::function<Task()> wordSelection;         // after threshold and trend
-    std::function<void()> logs;                  // then the data logs
-    std::function<void()> alarms;                // then the alarm checks
-    std::function<void()> captureOnAlarm;        // then capture on alarm
-    std::function<void()> saveDisplay;           // "Capture Display" when the display is full
-    std::function<void()> imageQaCapture;        // end of a tick with "Image QA Capture"
-    std::function<void()> phoneme;               // each htime tick
+    std::function<Task()> wordSelection;  // after threshold and trend
+    std::function<void()> logs;           // then the data logs
+    std::function<void()> alarms;         // then the alarm checks
+    std::function<void()> captureOnAlarm; // then capture on alarm
+    std::function<void()> saveDisplay;    // "Capture Display" when the display is full
+    std::function<void()> imageQaCapture; // end of a tick with "Image QA Capture"
+    std::function<void()> phoneme;        // each htime tick
 };
 
 class Acquisition {

@@ -10,7 +10,9 @@ std::string frequencyText(double hz) {
     return numText(hz / 1000) + "KHz";
 }
 
-std::string voltsText(double volts) { return formatMask(volts, "#.00") + " VDC"; }
+std::string voltsText(double volts) {
+    return formatMask(volts, "#.00") + " VDC";
+}
 
 const std::array<Band, 11>& bands() {
     static const std::array<Band, 11> b = {{{0, 30},
@@ -36,11 +38,17 @@ bool inTickedBand(double hz, const std::array<bool, 11>& ticked) {
     return hit;
 }
 
-std::string temperatureText(int fahrenheit) { return formatMask(fahrenheit, "##.##") + " F"; }
+std::string temperatureText(int fahrenheit) {
+    return formatMask(fahrenheit, "##.##") + " F";
+}
 
-double sensorField(int s, int mag) { return (s - 500) * static_cast<double>(mag) / 1000.0; }
+double sensorField(int s, int mag) {
+    return (s - 500) * static_cast<double>(mag) / 1000.0;
+}
 
-std::string fieldText(double mG) { return numText(mG) + " mG"; }
+std::string fieldText(double mG) {
+    return numText(mG) + " mG";
+}
 
 std::optional<Direction> naturalDirection(int s1, int s2, int s3, int s4) {
     auto lowest = [](int a, int b, int c, int d) { return a < b && a < c && a < d; };

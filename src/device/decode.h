@@ -8,7 +8,9 @@
 namespace kestle::device {
 
 // 16-bit value of two answer bytes, high byte first.
-inline int word(std::uint8_t hi, std::uint8_t lo) { return hi * 256 + lo; }
+inline int word(std::uint8_t hi, std::uint8_t lo) {
+    return hi * 256 + lo;
+}
 
 // Volts of a channel level in converter counts (5 V over 1024 counts).
 inline constexpr double kVoltsPerCount = 0.0048828125;
@@ -26,7 +28,9 @@ struct Band {
 };
 const std::array<Band, 11>& bands();
 // Bit value of band i in the band mask (1, 2, 4 ... 1024).
-inline int bandBit(int i) { return 1 << i; }
+inline int bandBit(int i) {
+    return 1 << i;
+}
 // True when `hz` lies in a ticked band.
 bool inTickedBand(double hz, const std::array<bool, 11>& ticked);
 

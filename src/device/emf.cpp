@@ -39,7 +39,7 @@ Task Acquisition::getnemf() {
     if (auto d = naturalDirection(s[0], s[1], s[2], s[3])) {
         for (int i = 0; i < 4; ++i)
             f_.Shape1[static_cast<std::size_t>(i)]->setColor(i == d->square ? forms::kRed
-                                                                           : forms::kGreen);
+                                                                            : forms::kGreen);
         const double mG = field(d->displaySensor);
         f_.emfdisp->setText(fieldText(mG));
         st_.nemf = numText(mG);

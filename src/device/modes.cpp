@@ -60,7 +60,8 @@ void Acquisition::ITC3_Click() {
 
 void Acquisition::modeitc() {
     f_.speechtimer->setEnabled(false);
-    for (forms::Control* c : {f_.List1, f_.question, f_.clear_main, f_.Save_Main_display, f_.cancel})
+    for (forms::Control* c :
+         {f_.List1, f_.question, f_.clear_main, f_.Save_Main_display, f_.cancel})
         c->setVisible(true);
     f_.Option1[1]->click();
     f_.Frame9->move(f_.Frame9->left(), 5160);

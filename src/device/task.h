@@ -23,8 +23,7 @@ class [[nodiscard]] Task {
         std::suspend_always initial_suspend() noexcept { return {}; }
         struct Final {
             bool await_ready() noexcept { return false; }
-            std::coroutine_handle<>
-            await_suspend(std::coroutine_handle<promise_type> h) noexcept {
+            std::coroutine_handle<> await_suspend(std::coroutine_handle<promise_type> h) noexcept {
                 auto c = h.promise().continuation;
                 return c ? c : std::noop_coroutine();
             }

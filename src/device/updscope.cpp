@@ -16,12 +16,11 @@ Task Acquisition::updscope() {
         burst.addAnswer(m, bytes);
     }
     if (f_.TBon->checked()) {
-        const int spacing =
-            scope::pointSpacing(f_.tb1->checked(), f_.tb5->checked(), f_.tb10->checked(),
-                                f_.tb100->checked());
-        scopeLines_ = scope::scopeLines(traces_, width, scope::kDesignedScaleHeight, spacing,
-                                        f_.showab->checked(), f_.ShowA->checked(),
-                                        f_.showb->checked());
+        const int spacing = scope::pointSpacing(f_.tb1->checked(), f_.tb5->checked(),
+                                                f_.tb10->checked(), f_.tb100->checked());
+        scopeLines_ =
+            scope::scopeLines(traces_, width, scope::kDesignedScaleHeight, spacing,
+                              f_.showab->checked(), f_.ShowA->checked(), f_.showb->checked());
         f_.notify(f_.oscope);
     }
     const scope::Summary s = burst.finish();

@@ -23,7 +23,9 @@ const std::string& Control::text() const {
     return text_;
 }
 
-void Control::changed() { form_.notify(this); }
+void Control::changed() {
+    form_.notify(this);
+}
 
 void Control::setText(std::string t) {
     if (t == text_)
@@ -181,7 +183,9 @@ bool Control::hasColor() const {
 Timer::Timer(Form& form, std::string name, Scheduler& sched, int intervalMs)
     : Control(form, std::move(name), Kind::Timer, nullptr), sched_(sched), interval_(intervalMs) {}
 
-Timer::~Timer() { disarm(); }
+Timer::~Timer() {
+    disarm();
+}
 
 void Timer::disarm() {
     if (pending_) {

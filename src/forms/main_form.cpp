@@ -6,9 +6,12 @@ namespace kestle::forms {
 
 namespace {
 
-std::string indexed(const std::string& base, int i) { return base + "(" + std::to_string(i) + ")"; }
+std::string indexed(const std::string& base, int i) {
+    return base + "(" + std::to_string(i) + ")";
+}
 
-Control* item(Form& f, const char* name, const char* caption, Control* parent, bool checked = false) {
+Control* item(Form& f, const char* name, const char* caption, Control* parent,
+              bool checked = false) {
     Control& c = f.add(name, Kind::Menu, parent);
     c.setText(caption);
     c.setChecked(checked);
@@ -57,7 +60,8 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     highhz1 = item(*this, "highhz1", "10 to 15 KHz", RFmnu);
     highhz2 = item(*this, "highhz2", "15 to 25 KHz", RFmnu);
     highHZ3 = item(*this, "highHZ3", "Above 25 KHz", RFmnu);
-    bands = {subhz, lowhz, lowhz1, lowhz2, lowhz3, lowmidhz, midhz1, midhz2, highhz1, highhz2, highHZ3};
+    bands = {subhz,  lowhz,  lowhz1,  lowhz2,  lowhz3, lowmidhz,
+             midhz1, midhz2, highhz1, highhz2, highHZ3};
 
     speechmnu = item(*this, "speechmnu", "Speech ", nullptr);
     speechON = item(*this, "speechON", "Speech On", speechmnu);
@@ -167,8 +171,8 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     question = ctl(*this, "question", Kind::TextBox, {}, Frame3);
     question->setColor(kSilver);
     question->setToolTip("Type Questions here!");
-    const char* answerTimes[8] = {"3 sec",  "5 sec",  "10 sec", "15 sec",
-                                  "25sec",  "45 sec", "60 sec", " Constant"};
+    const char* answerTimes[8] = {"3 sec", "5 sec",  "10 sec", "15 sec",
+                                  "25sec", "45 sec", "60 sec", " Constant"};
     for (int i = 0; i < 8; ++i) {
         Control* o = ctl(*this, indexed("Option1", i), Kind::Option, answerTimes[i], Frame3);
         o->setToolTip("Set time to answer Questions");
@@ -305,8 +309,8 @@ Vid2Form::Vid2Form() : Form("vid2") {
     txtimage = text("txtimage", "");
     txtimageleft = text("txtimageleft", "0");
     txtimagetop = text("txtimagetop", "50");
-    txttextureimage =
-        text("txttextureimage", "C:\\VANTIC_DATArogram Files\\VideoCap Pro ActiveX Control\\image.bmp");
+    txttextureimage = text("txttextureimage",
+                           "C:\\VANTIC_DATArogram Files\\VideoCap Pro ActiveX Control\\image.bmp");
     auto slider = [this](const char* name, int hi) {
         Control* c = &add(name, Kind::Slider);
         c->setRange(0, hi);

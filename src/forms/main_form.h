@@ -47,8 +47,8 @@ class MainForm : public Form {
     Control *Frame3, *question, *cancel, *clear_main, *Save_Main_display;
     std::array<Control*, 8> Option1;
     // Reading displays.
-    Control *Frame1, *FREQA, *FREQB, *CHA_DSP, *CHB_DSP, *TRENDDSP, *tholddsp, *EMFdisplay1,
-        *ofs, *offsetdisp;
+    Control *Frame1, *FREQA, *FREQB, *CHA_DSP, *CHB_DSP, *TRENDDSP, *tholddsp, *EMFdisplay1, *ofs,
+        *offsetdisp;
     // EMF and temperature.
     Control *Frame4, *tempdisp, *emfdisp, *Frame8;
     std::array<Control*, 4> Shape1;

@@ -12,7 +12,9 @@ using VarValue = std::variant<double, std::string>;
 
 class Variables {
   public:
-    void add(std::string name, std::function<VarValue()> get) { vars_[std::move(name)] = std::move(get); }
+    void add(std::string name, std::function<VarValue()> get) {
+        vars_[std::move(name)] = std::move(get);
+    }
     std::optional<VarValue> get(const std::string& name) const {
         auto it = vars_.find(name);
         if (it == vars_.end())

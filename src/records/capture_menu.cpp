@@ -121,6 +121,8 @@ void CaptureMenu::av8_Click() {
     }
 }
 
-void CaptureMenu::vidtext_Click() { vid2_.setShown(true); }
+void CaptureMenu::vidtext_Click() {
+    vid2_.setShown(true);
+}
 
 } // namespace kestle::records

@@ -6,12 +6,23 @@ std::string quoteText(std::string_view s) {
     std::string r = "\"";
     for (char c : s) {
         switch (c) {
-        case '\r': r += "\\r"; break;
-        case '\n': r += "\\n"; break;
-        case '\t': r += "\\t"; break;
-        case '"': r += "\\\""; break;
-        case '\\': r += "\\\\"; break;
-        default: r += c;
+        case '\r':
+            r += "\\r";
+            break;
+        case '\n':
+            r += "\\n";
+            break;
+        case '\t':
+            r += "\\t";
+            break;
+        case '"':
+            r += "\\\"";
+            break;
+        case '\\':
+            r += "\\\\";
+            break;
+        default:
+            r += c;
         }
     }
     return r + "\"";

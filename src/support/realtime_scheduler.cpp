@@ -27,7 +27,9 @@ void RealTimeScheduler::cancel(TimerId id) {
     due_.erase(it);
 }
 
-void RealTimeScheduler::post(std::function<void()> fn) { callAfter(0, std::move(fn)); }
+void RealTimeScheduler::post(std::function<void()> fn) {
+    callAfter(0, std::move(fn));
+}
 
 void RealTimeScheduler::stop() {
     std::lock_guard lock(m_);

@@ -1,26 +1,30 @@
 #include "ui/form_view.h"
 
 #include <QCheckBox>
-#include <QMetaObject>
-#include <algorithm>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace kestle::ui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-QColor qc(forms::Rgb c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+QColor qc(forms::Rgb c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
 
 // A picture box whose content a painter function draws.
 class PictureWidget : public QWidget {
@@ -85,7 +89,8 @@ FormView::FormView(forms::Form& form, const Layout& layout, QWidget* parent)
             continue;
         QWidget* w = create(*c, this, layout);
         if (!layout.count(c->name())) {
-            w->setGeometry(px(120), px(autoTop), px(6000), px(c->kind() == forms::Kind::TextBox ? 1500 : 375));
+            w->setGeometry(px(120), px(autoTop), px(6000),
+                           px(c->kind() == forms::Kind::TextBox ? 1500 : 375));
             autoTop += c->kind() == forms::Kind::TextBox ? 1620 : 480;
         }
     }
@@ -101,7 +106,8 @@ void FormView::schedule(forms::Control* c) {
         dirty_.push_back(c);
     if (!flushPending_) {
         flushPending_ = true;
-        QMetaObject::invokeMethod(this, [this] { flush(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { flush(); }, Qt::QueuedConnection);
     }
 }
 

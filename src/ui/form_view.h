@@ -46,6 +46,8 @@ class FormView : public QWidget {
     bool updating_ = false;
 };
 
-inline int px(int twips) { return twips / 15; }
+inline int px(int twips) {
+    return twips / 15;
+}
 
 } // namespace kestle::ui

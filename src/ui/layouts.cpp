@@ -70,24 +70,20 @@ const Layout& mainLayout() {
 
 const std::vector<Caption>& mainCaptions() {
     static const std::vector<Caption> c = {
-        {"Channel A", 360, 300},       {"Channel B", 2280, 300},
-        {"Threshold", 360, 1500},      {"Trend", 2280, 1500},
-        {"EMF", 360, 2040},            {"Offset Level", 2280, 2040},
-        {"Temperature", 4680, 300},    {"Field (Natural EMF)", 4680, 1080},
+        {"Channel A", 360, 300},    {"Channel B", 2280, 300},
+        {"Threshold", 360, 1500},   {"Trend", 2280, 1500},
+        {"EMF", 360, 2040},         {"Offset Level", 2280, 2040},
+        {"Temperature", 4680, 300}, {"Field (Natural EMF)", 4680, 1080},
     };
     return c;
 }
 
 const Layout& splashLayout() {
     static const Layout l = {
-        {"lblProduct", {240, 120, 6000, 420}},
-        {"lblVersion", {240, 540, 2400, 300}},
-        {"lblPlatform", {2760, 540, 3480, 300}},
-        {"lblMaker", {240, 900, 2400, 300}},
-        {"lblRead", {2760, 900, 4800, 300}},
-        {"Text1", {240, 1320, 7560, 3000}},
-        {"Check2", {240, 4440, 7560, 900}},
-        {"Command1", {1800, 5460, 1800, 450}},
+        {"lblProduct", {240, 120, 6000, 420}},   {"lblVersion", {240, 540, 2400, 300}},
+        {"lblPlatform", {2760, 540, 3480, 300}}, {"lblMaker", {240, 900, 2400, 300}},
+        {"lblRead", {2760, 900, 4800, 300}},     {"Text1", {240, 1320, 7560, 3000}},
+        {"Check2", {240, 4440, 7560, 900}},      {"Command1", {1800, 5460, 1800, 450}},
         {"Command2", {4440, 5460, 1800, 450}},
     };
     return l;
@@ -95,12 +91,9 @@ const Layout& splashLayout() {
 
 const Layout& aboutLayout() {
     static const Layout l = {
-        {"lblTitle", {240, 120, 5400, 420}},
-        {"lblVersion", {240, 600, 5400, 300}},
-        {"lblDescription", {240, 1020, 5400, 600}},
-        {"Label1", {240, 1740, 5400, 600}},
-        {"lblDisclaimer", {240, 2460, 5400, 420}},
-        {"cmdOK", {4200, 3060, 1440, 420}},
+        {"lblTitle", {240, 120, 5400, 420}},        {"lblVersion", {240, 600, 5400, 300}},
+        {"lblDescription", {240, 1020, 5400, 600}}, {"Label1", {240, 1740, 5400, 600}},
+        {"lblDisclaimer", {240, 2460, 5400, 420}},  {"cmdOK", {4200, 3060, 1440, 420}},
         {"cmdSysInfo", {4200, 3600, 1440, 420}},
     };
     return l;

@@ -3,12 +3,12 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/script_runner.h"
+#include "support/termination.h"
 #include "ui/layouts.h"
 #include "ui/main_view.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
 #include "ui/qt_screen_renderer.h"
-#include "support/termination.h"
 
 #include <QApplication>
 #include <QGuiApplication>

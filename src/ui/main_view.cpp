@@ -12,9 +12,13 @@
 namespace kestle::ui {
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
-QColor rgb(std::uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+QColor rgb(std::uint32_t c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
 
 // The scope: the line list of the last burst, from twips to pixels.
 void paintScope(QWidget& w, const std::vector<scope::Line>& lines) {
@@ -61,13 +65,15 @@ void paintNorthPicture(QWidget& w) {
     p.drawRect(QRectF(body.left() + 8, body.top() + 10, body.width() - 16, body.height() * 0.3));
     p.setBrush(QColor(200, 200, 200));
     for (int i = 0; i < 4; ++i)
-        p.drawEllipse(QPointF(body.left() + body.width() * (0.2 + 0.2 * i), body.bottom() - 16), 5, 5);
+        p.drawEllipse(QPointF(body.left() + body.width() * (0.2 + 0.2 * i), body.bottom() - 16), 5,
+                      5);
     p.setPen(Qt::white);
     p.setFont(QFont("Arial", 8, QFont::Bold));
     p.drawText(QRectF(body.left(), body.top() + body.height() * 0.45, body.width(), 18),
                Qt::AlignCenter, "KESTLE");
     p.setPen(Qt::black);
-    p.drawText(QRectF(0, r.height() - 20, r.width(), 18), Qt::AlignCenter, "USB cable to the south");
+    p.drawText(QRectF(0, r.height() - 20, r.width(), 18), Qt::AlignCenter,
+               "USB cable to the south");
 }
 } // namespace
 
@@ -100,7 +106,8 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     }
     if (QWidget* t = view_->widgetFor("Label3"))
         t->setStyleSheet("font-family: Arial; font-size: 36pt; font-weight: bold; color: #B00000;");
-    view_->setPainter("oscope", [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines()); });
+    view_->setPainter("oscope",
+                      [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines()); });
     view_->setPainter("Picture1", [](QWidget& w) { paintNorthPicture(w); });
     win.main().observe([this](forms::Control* c) {
         if (!c) {

@@ -10,7 +10,9 @@
 namespace kestle::ui {
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 } // namespace
 
 void QtHost::messageBox(const std::string& title, const std::string& text,

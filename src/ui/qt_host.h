@@ -18,8 +18,7 @@ class QtHost : public QObject, public forms::UiHost {
 
     void messageBox(const std::string& title, const std::string& text,
                     std::function<void()> done) override;
-    void inputBox(const std::string& title, const std::string& prompt,
-                  const std::string& proposed,
+    void inputBox(const std::string& title, const std::string& prompt, const std::string& proposed,
                   std::function<void(std::optional<std::string>)> done) override;
     void status(const std::string& text) override;
     void event(const std::string& line) override;

@@ -6,7 +6,9 @@
 
 namespace kestle::ui {
 
-QtScheduler::QtScheduler() { clock_.start(); }
+QtScheduler::QtScheduler() {
+    clock_.start();
+}
 
 TimerId QtScheduler::callAfter(Millis delayMs, std::function<void()> fn) {
     TimerId id = next_++;
@@ -36,6 +38,8 @@ void QtScheduler::post(std::function<void()> fn) {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
-void QtScheduler::stop() { QCoreApplication::exit(0); }
+void QtScheduler::stop() {
+    QCoreApplication::exit(0);
+}
 
 } // namespace kestle::ui

@@ -44,14 +44,21 @@ class Scenario : public testing::TestWithParam<std::string> {};
 TEST_P(Scenario, OutputMatches) {
     const std::string name = GetParam();
     const fs::path script = kScenarios / (name + ".script");
-    fs::path dir = fs::temp_directory_path() / ("kestle-scenario-" + name + "-" +
-                                               std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::path dir = fs::temp_directory_path() /
+                   ("kestle-scenario-" + name + "-" +
+                    std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(dir);
     fs::create_directories(dir);
 
-    std::vector<std::string> args = {"--headless", "--app-dir", dir.string(), "--data-dir",
-                                     (dir / "data").string(), "--user-list",
-                                     (dir / "list.txt").string(), "--speech", "none"};
+    std::vector<std::string> args = {"--headless",
+                                     "--app-dir",
+                                     dir.string(),
+                                     "--data-dir",
+                                     (dir / "data").string(),
+                                     "--user-list",
+                                     (dir / "list.txt").string(),
+                                     "--speech",
+                                     "none"};
     int expectedExit = 0;
     std::istringstream lines(readAll(script));
     for (std::string l; std::getline(lines, l);) {
@@ -78,9 +85,9 @@ TEST_P(Scenario, OutputMatches) {
     int rc = kestle::app::runHeadless(parsed.options,
                                       kestle::app::resolvePaths(parsed.options, dir), out, err, in);
     EXPECT_EQ(rc, expectedExit) << err.str();
-    std::string expected = replaceAll(
-        replaceAll(readAll(kScenarios / (name + ".expected")), "@DIR@", dir.string()), "@SRC@",
-        kScenarios.string());
+    std::string expected =
+        replaceAll(replaceAll(readAll(kScenarios / (name + ".expected")), "@DIR@", dir.string()),
+                   "@SRC@", kScenarios.string());
     EXPECT_EQ(out.str(), expected) << "scenario " << name;
     fs::remove_all(dir);
 }

@@ -1,0 +1,164 @@
+// The window shows what the models say, and the operator's input reaches
+// the models (offscreen platform).
+#include "app/headless_host.h"
+#include "app/main_window.h"
+#include "device/link_factory.h"
+#include "device/sim_kestle.h"
+#include "ui/main_view.h"
+#include "ui/qt_scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication a(argc, argv);
+    return a;
+}
+
+class MainViewTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        app();
+        dir = fs::temp_directory_path() /
+              ("kestle-ui-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        fs::create_directories(dir);
+        kestle::app::Paths p{dir, dir / "data", dir / "list.txt"};
+        kestle::app::Options o;
+        o.speech = "none";
+        win = std::make_unique<kestle::app::MainWindow>(
+            sched, host, p, o, std::make_unique<kestle::device::SimKestle>(sched, 7, 0));
+        view = std::make_unique<kestle::ui::MainView>(*win, "");
+        win->Form_Load();
+        win->main().setShown(true);
+        settle();
+    }
+    void TearDown() override {
+        view.reset();
+        win.reset();
+        fs::remove_all(dir);
+    }
+    // Lets the view apply the model changes it has gathered.
+    void settle() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    QAction* action(const QString& text) {
+        for (QAction* a : view->findChildren<QAction*>())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+
+    fs::path dir;
+    kestle::ui::QtScheduler sched;
+    std::ostringstream out;
+    kestle::app::HeadlessHost host{out};
+    std::unique_ptr<kestle::app::MainWindow> win;
+    std::unique_ptr<kestle::ui::MainView> view;
+};
+
+TEST_F(MainViewTest, LabelsAndColoursFollowTheModels) {
+    auto& f = win->main();
+    f.FREQA->setText(" 266 Hz");
+    f.FREQA->setColor(kestle::forms::kRed);
+    f.Shape1[2]->setColor(kestle::forms::kRed);
+    settle();
+    auto* freqa = view->findChild<QLabel*>("FREQA");
+    ASSERT_NE(freqa, nullptr);
+    EXPECT_EQ(freqa->text(), " 266 Hz");
+    EXPECT_NE(freqa->styleSheet().indexOf("#ff0000"), -1);
+    auto* shape = view->formView().widgetFor("Shape1(2)");
+    ASSERT_NE(shape, nullptr);
+    EXPECT_EQ(shape->palette().color(QPalette::Window), QColor(255, 0, 0));
+}
+
+TEST_F(MainViewTest, TheWordListGrowsAndIsRebuiltAfterAClear) {
+    auto& list = *win->main().List1;
+    auto* widget = view->findChild<QListWidget*>("List1");
+    ASSERT_NE(widget, nullptr);
+    settle();
+    EXPECT_EQ(widget->count(), 2050); // the default list loaded at start
+    EXPECT_EQ(widget->item(14)->text(), "soldier ");
+    list.clear();
+    list.addItem("yes ");
+    list.addItem("no ");
+    list.select(1);
+    settle();
+    ASSERT_EQ(widget->count(), 2);
+    EXPECT_EQ(widget->item(0)->text(), "yes ");
+    EXPECT_EQ(widget->currentRow(), 1);
+}
+
+TEST_F(MainViewTest, MenuItemsMirrorTheirModelsAndRunTheirHandlers) {
+    QAction* band = action("15 to 25 KHz");
+    ASSERT_NE(band, nullptr);
+    EXPECT_FALSE(band->isChecked());
+    const int rfid = win->state().rfid;
+    band->trigger();
+    settle();
+    EXPECT_TRUE(win->main().highhz2->checked());
+    EXPECT_TRUE(band->isChecked());
+    EXPECT_EQ(win->state().rfid, rfid + 512);
+
+    // Locked menus cannot be chosen from the window either.
+    win->menuoff();
+    settle();
+    band->trigger();
+    EXPECT_TRUE(win->main().highhz2->checked());
+    bool rfMenuEnabled = true;
+    for (QAction* a : view->menuBar()->actions())
+        if (a->text() == "RF ")
+            rfMenuEnabled = a->isEnabled();
+    EXPECT_FALSE(rfMenuEnabled);
+    // Hidden items stay hidden.
+    QAction* off = action("ECM OFF");
+    ASSERT_NE(off, nullptr);
+    EXPECT_FALSE(off->isVisible());
+}
+
+TEST_F(MainViewTest, TypingEnterInTheQuestionBoxAsksTheQuestion) {
+    auto* box = view->findChild<QPlainTextEdit*>("question");
+    ASSERT_NE(box, nullptr);
+    view->show();
+    box->setFocus();
+    QTest::keyClicks(box, "Hello");
+    QTest::keyClick(box, Qt::Key_Return);
+    settle();
+    EXPECT_NE(win->main().main_display->text().find("User: Hello\r\n"), std::string::npos);
+    EXPECT_FALSE(win->main().question->enabled());
+    EXPECT_TRUE(win->main().speechtimer->enabled());
+}
+
+TEST_F(MainViewTest, ThePresenceFrameCoversTheWindowWhileNoUnitIsAttached) {
+    QWidget* frame = view->formView().widgetFor("Frame7");
+    ASSERT_NE(frame, nullptr);
+    view->show();
+    QTest::qWait(20);
+    settle();
+    EXPECT_FALSE(frame->isVisible()); // the simulated unit reported itself
+    kestle::device::asPluggable(win->link())->unplug();
+    QTest::qWait(20);
+    settle();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->pos(), QPoint(0, 0));
+    EXPECT_EQ(frame->size(), QSize(12135 / 15, 8775 / 15));
+}
+
+} // namespace
