@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -289,7 +290,8 @@ void FormView::refresh(forms::Control* c) {
     }
     case forms::Kind::CheckBox: {
         auto* b = static_cast<QCheckBox*>(w);
-        b->setText(q(c->text()));
+        // Long runs of blanks were there to wrap the caption: break the line.
+        b->setText(q(c->text()).replace(QRegularExpression(" {10,}"), "\n"));
         b->setChecked(c->value() != 0);
         break;
     }
