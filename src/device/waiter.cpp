@@ -14,9 +14,10 @@ void Waiter::suspend(std::coroutine_handle<> h, Await::Kind kind, Millis ms) {
 }
 
 bool Waiter::takeResult(Await::Kind kind) {
-    if (kind == Await::Kind::Answer && answered_ && !waiting_ && timer_ == 0) {
-        // The answer had already arrived when the wait began.
-        return true;
+    if (kind == Await::Kind::Answer && !waiting_ && timer_ == 0 && (answered_ || lost_)) {
+        // The answer had already arrived, or the unit had gone, when the
+        // wait began.
+        return answered_;
     }
     return ok_;
 }
@@ -40,6 +41,7 @@ void Waiter::answered() {
 }
 
 void Waiter::failed() {
+    lost_ = true;
     if (waiting_ && kind_ == Await::Kind::Answer)
         resume(false);
 }

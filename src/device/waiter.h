@@ -21,7 +21,9 @@ class Waiter {
         Waiter& w;
         enum class Kind { Answer, Turn, Pause } kind;
         Millis ms;
-        bool await_ready() const noexcept { return kind == Kind::Answer && w.answered_; }
+        bool await_ready() const noexcept {
+            return kind == Kind::Answer && (w.answered_ || w.lost_);
+        }
         void await_suspend(std::coroutine_handle<> h) { w.suspend(h, kind, ms); }
         bool await_resume() noexcept { return w.takeResult(kind); }
     };
@@ -29,7 +31,10 @@ class Waiter {
     // Suspends until answered() or failed() is called, or the time limit
     // passes; true when an answer came. Clear with expectAnswer() before
     // the request is written.
-    void expectAnswer() { answered_ = false; }
+    void expectAnswer() {
+        answered_ = false;
+        lost_ = false;
+    }
     Await answer() { return {*this, Await::Kind::Answer, kAnswerTimeoutMs}; }
     // Lets every event already due run first ("pump window events once").
     Await turn() { return {*this, Await::Kind::Turn, 0}; }
@@ -38,7 +43,8 @@ class Waiter {
 
     // The read notification stored an answer.
     void answered();
-    // The device went away: a waiting answer fails at once.
+    // The device went away: a waiting answer fails at once, and so does the
+    // wait for an answer already requested (the loss is remembered).
     void failed();
     // Forgets the waiting coroutine without resuming it.
     void cancel();
@@ -54,6 +60,7 @@ class Waiter {
     Await::Kind kind_ = Await::Kind::Turn;
     TimerId timer_ = 0;
     bool answered_ = false;
+    bool lost_ = false;
     bool ok_ = false;
 };
 

@@ -101,7 +101,7 @@ class Control {
     // Operator actions; the script runner and the Qt layer call these.
     std::function<void()> onClick;
     std::function<void()> onDblClick;
-    std::function<void()> onChange; // text, value or selection changed
+    std::function<void()> onChange; // a text box's text or a slider's value changed
     void click();
     void dblClick();
 

@@ -24,18 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
 
 class MainViewTest : public testing::Test {
   protected:
     void SetUp() override {
-        app();
         dir = fs::temp_directory_path() /
               ("kestle-ui-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
         fs::create_directories(dir);
@@ -162,3 +154,9 @@ TEST_F(MainViewTest, ThePresenceFrameCoversTheWindowWhileNoUnitIsAttached) {
 }
 
 } // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
