@@ -86,7 +86,9 @@ bool isTrimmed(char c) {
 } // namespace
 
 Result<std::string> INIread(const fs::path& file, std::string_view section, std::string_view key) {
-    const std::string header = "[" + asciiLower(utf8ToCp1252(section)) + "]";
+    std::string header = "[";
+    header += asciiLower(utf8ToCp1252(section));
+    header += ']';
     const std::string prefix = asciiLower(utf8ToCp1252(key)) + "=";
 
     Result<std::string> bytes = prepareAndRead(file);
@@ -122,8 +124,12 @@ Status INIwrite(const fs::path& file, std::string_view section, std::string_view
     const std::string keyLine = keyBytes + "=" + utf8ToCp1252(value);
     // A header counts only with a line end right after "]", a key only at a
     // line start.
-    const std::string headerPattern = "\r\n[" + asciiLower(sec) + "]\r";
-    const std::string keyPattern = "\n" + asciiLower(keyBytes) + "=";
+    std::string headerPattern = "\r\n[";
+    headerPattern += asciiLower(sec);
+    headerPattern += "]\r";
+    std::string keyPattern = "\n";
+    keyPattern += asciiLower(keyBytes);
+    keyPattern += '=';
 
     Result<std::string> bytes = prepareAndRead(file);
     if (!bytes)

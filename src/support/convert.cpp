@@ -134,8 +134,13 @@ Scan scanNumber(std::string_view s) {
             r.end = k;
         }
     }
-    std::string text = (negative ? "-" : "") + (intDigits.empty() ? "0" : intDigits) + "." +
-                       (fracDigits.empty() ? "0" : fracDigits) + "e" + std::to_string(exp);
+    // Appended piece by piece: GCC 12 warns falsely about "literal" + string.
+    std::string text = negative ? "-" : "";
+    text += intDigits.empty() ? "0" : intDigits;
+    text += '.';
+    text += fracDigits.empty() ? "0" : fracDigits;
+    text += 'e';
+    text += std::to_string(exp);
     double v = 0;
     auto res = std::from_chars(text.data(), text.data() + text.size(), v);
     if (res.ec == std::errc::result_out_of_range) {
@@ -194,8 +199,10 @@ std::string plainDecimal(double v) {
     const bool plain = (d.exp >= -15 && d.exp <= 14) || (d.exp == 15 && d.digits == "1");
     if (!plain) {
         out += d.digits[0];
-        if (d.digits.size() > 1)
-            out += "." + d.digits.substr(1);
+        if (d.digits.size() > 1) {
+            out += '.';
+            out += d.digits.substr(1);
+        }
         out += d.exp < 0 ? "E-" : "E+";
         out += std::to_string(std::abs(d.exp));
         return out;
@@ -203,13 +210,17 @@ std::string plainDecimal(double v) {
     std::string intPart, fracPart;
     splitDecimal(d, intPart, fracPart);
     out += intPart.empty() ? "0" : intPart;
-    if (!fracPart.empty())
-        out += "." + fracPart;
+    if (!fracPart.empty()) {
+        out += '.';
+        out += fracPart;
+    }
     return out;
 }
 
 std::string numText(double v) {
-    return (v >= 0 ? " " : "") + plainDecimal(v);
+    std::string r = v >= 0 ? " " : "";
+    r += plainDecimal(v);
+    return r;
 }
 
 std::string formatMask(double v, std::string_view mask) {

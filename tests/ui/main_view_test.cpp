@@ -19,17 +19,18 @@
 #include <QTest>
 #include <filesystem>
 #include <sstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-
 class MainViewTest : public testing::Test {
   protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("kestle-ui-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+              ("kestle-ui-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
         kestle::app::Paths p{dir, dir / "data", dir / "list.txt"};
         kestle::app::Options o;
