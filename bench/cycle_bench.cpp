@@ -6,32 +6,19 @@
 // the CPU time of one cycle (the time per iteration).
 #include <benchmark/benchmark.h>
 
+#include "app/headless_host.h"
 #include "device/acquisition.h"
 #include "device/sim_kestle.h"
 #include "scope/drawing.h"
 #include "support/virtual_scheduler.h"
+
+#include <sstream>
 
 namespace {
 
 using namespace kestle;
 
 constexpr int kExchangesPerCycle = 124;
-
-struct SilentHost : forms::UiHost {
-    void messageBox(const std::string&, const std::string&, std::function<void()> done) override {
-        if (done)
-            done();
-    }
-    void inputBox(const std::string&, const std::string&, const std::string&,
-                  std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void status(const std::string& text) override { failed = failed || !text.empty(); }
-    void event(const std::string&) override {}
-    bool openWithDefaultProgram(const std::filesystem::path&) override { return false; }
-    bool startProgram(const std::filesystem::path&) override { return false; }
-    bool failed = false;
-};
 
 struct Bench {
     Bench() {
@@ -50,7 +37,9 @@ struct Bench {
     VirtualScheduler sched;
     forms::MainForm f{sched};
     forms::MainState st;
-    SilentHost host;
+    std::ostringstream out; // only a STATUS line (a failed exchange) is written
+    app::HeadlessHost host{out};
+    bool failed() const { return out.str().find("STATUS") != std::string::npos; }
     device::SimKestle sim{sched, 1, 0};
     device::Acquisition acq{sched, host, sim, f, st};
 };
@@ -58,13 +47,13 @@ struct Bench {
 void BM_AcquisitionCycle(benchmark::State& state) {
     Bench b;
     b.cycle(); // the first cycle starts from zero levels; warm up on it
-    if (b.host.failed || b.f.FREQA->text().empty() || b.acq.scopeLines().empty()) {
+    if (b.failed() || b.f.FREQA->text().empty() || b.acq.scopeLines().empty()) {
         state.SkipWithError("the simulated Kestle did not complete a cycle");
         return;
     }
     for (auto _ : state)
         b.cycle();
-    if (b.host.failed)
+    if (b.failed())
         state.SkipWithError("an exchange failed during the run");
     state.counters["exchanges/s"] =
         benchmark::Counter(kExchangesPerCycle, benchmark::Counter::kIsIterationInvariantRate);
