@@ -1,15 +1,13 @@
 #include "app/application.h"
 
+#include "app/backends.h"
 #include "app/headless_host.h"
-#include "app/main_window.h"
 #include "app/script_runner.h"
 #include "device/link_factory.h"
 #include "support/realtime_scheduler.h"
-#include "support/termination.h"
 #include "support/virtual_scheduler.h"
 
 #include <fstream>
-#include <memory>
 
 namespace kestle::app {
 
@@ -42,10 +40,6 @@ bool readScript(const std::string& name, std::istream& in, std::vector<std::stri
     return true;
 }
 
-Result<std::unique_ptr<device::HidLink>> makeLink(const Options& o, Scheduler& sched) {
-    return device::makeHidLink(o.device, sched, o.simSeed, o.record);
-}
-
 void addDeviceCommands(ScriptRunner& runner, device::HidLink& link) {
     device::Pluggable* p = device::asPluggable(link);
     runner.addCommand("plug", [p](const std::string&) -> std::string {
@@ -62,16 +56,53 @@ void addDeviceCommands(ScriptRunner& runner, device::HidLink& link) {
     });
 }
 
-int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
-                std::istream& in, records::ScreenRenderer* renderer) {
+Result<std::unique_ptr<AppRun>> AppRun::make(const Options& o, const Paths& paths, Scheduler& sched,
+                                             UiHost& host, std::istream& in, std::ostream& out,
+                                             HeadlessHost* answers, bool watchSignals) {
     std::vector<std::string> lines;
     if (!o.script.empty()) {
         std::string e;
-        if (!readScript(o.script, in, lines, e)) {
-            err << "kestle: " << e << '\n';
-            return 2;
-        }
+        if (!readScript(o.script, in, lines, e))
+            return Error{e};
     }
+    auto backends = makeBackends(o, sched);
+    if (!backends)
+        return Error{backends.error()};
+    std::unique_ptr<AppRun> run(new AppRun);
+    run->win_ = std::make_unique<MainWindow>(sched, host, paths, o, std::move(*backends));
+    MainWindow& win = *run->win_;
+    win.onEnded = [&sched] { sched.stop(); };
+    if (!o.script.empty() || answers) {
+        run->runner_ = std::make_unique<ScriptRunner>(win, out, answers);
+        addDeviceCommands(*run->runner_, win.link());
+        run->runner_->load(std::move(lines));
+    }
+    if (watchSignals)
+        run->watch_ = std::make_unique<TerminationWatch>(sched, [&win] { win.terminate(); });
+    return run;
+}
+
+AppRun::~AppRun() {
+    // No signal may reach a window that is gone.
+    watch_.reset();
+}
+
+void AppRun::start(bool exitAtScriptEnd) {
+    if (runner_ && exitAtScriptEnd)
+        runner_->onFinished = [this] { win_->quit(); };
+    win_->scheduler().callAfter(0, [this] {
+        win_->start();
+        if (runner_)
+            runner_->start();
+    });
+}
+
+int AppRun::exitStatus() const {
+    return runner_ && runner_->hadErrors() ? 2 : 0;
+}
+
+int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
+                std::istream& in) {
     std::unique_ptr<VirtualScheduler> virt;
     std::unique_ptr<RealTimeScheduler> real;
     Scheduler* sched;
@@ -82,35 +113,20 @@ int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::os
         real = std::make_unique<RealTimeScheduler>();
         sched = real.get();
     }
-
-    auto link = makeLink(o, *sched);
-    if (!link) {
-        err << "kestle: " << link.error() << '\n';
-        return 2;
-    }
     HeadlessHost host(out);
-    MainWindow win(*sched, host, paths, o, std::move(*link), renderer);
-    ScriptRunner runner(win, out, &host);
-    addDeviceCommands(runner, win.link());
-    runner.load(std::move(lines));
-    win.onEnded = [sched] { sched->stop(); };
-    // The end of the script chooses Exit, as `quit` does.
-    runner.onFinished = [&win] { win.quit(); };
     // A terminated session ends as a closed window does, unless a virtual
     // clock runs it (then nothing waits long enough to be killed).
-    std::unique_ptr<TerminationWatch> watch;
-    if (!o.clock) {
-        watch = std::make_unique<TerminationWatch>(*sched, [&win] { win.terminate(); });
+    auto run = AppRun::make(o, paths, *sched, host, in, out, &host, !o.clock);
+    if (!run) {
+        err << "kestle: " << run.error() << '\n';
+        return 2;
     }
-    sched->callAfter(0, [&] {
-        win.start();
-        runner.start();
-    });
+    (*run)->start(true);
     if (virt)
         virt->run();
     else
         real->run();
-    return runner.hadErrors() ? 2 : 0;
+    return (*run)->exitStatus();
 }
 
 } // namespace kestle::app

@@ -1,8 +1,10 @@
 #include "app/main_window.h"
 
 #include "app/inifile.h"
+#include "capture/alarm_capture.h"
+#include "capture/call_log.h"
+#include "capture/capture_menu.h"
 #include "ecm/word_engine.h"
-#include "records/capture_menu.h"
 #include "records/records.h"
 #include "support/convert.h"
 
@@ -15,17 +17,18 @@ namespace kestle::app {
 namespace fs = std::filesystem;
 
 MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
-                       std::unique_ptr<device::HidLink> link, records::ScreenRenderer* renderer)
+                       Backends backends)
     : sched_(sched), host_(host), paths_(std::move(paths)), options_(std::move(options)),
-      main_(sched), link_(std::move(link)), renderer_(renderer) {
+      main_(sched), backends_(std::move(backends)) {
     auto sink = [this](const std::string& line) { host_.event(line); };
-    audio_ = std::make_unique<capture::CallLogAudio>(sink);
-    video_ = std::make_unique<capture::CallLogVideo>(sink);
-    acq_ = std::make_unique<device::Acquisition>(sched_, host_, *link_, main_, st_);
+    audio_ = std::make_unique<capture::CallLogAudio>(*backends_.audio, sink);
+    video_ = std::make_unique<capture::CallLogVideo>(*backends_.video, sink);
+    acq_ = std::make_unique<device::Acquisition>(sched_, host_, *backends_.link, main_, st_);
     qa_ = std::make_unique<ecm::QaSession>(main_, st_, host_, *audio_);
     wireHandlers();
     wireEcm();
     wireRecords();
+    wireCapture();
     registerVariables();
 }
 
@@ -34,6 +37,7 @@ MainWindow::~MainWindow() {
     acq_.reset();
     ecm_.reset();
     captureMenu_.reset();
+    alarmCapture_.reset();
     records_.reset();
 }
 

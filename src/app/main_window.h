@@ -2,6 +2,7 @@
 // The main window's logic: its forms, variables and handlers, the load
 // sequence, the three shutdown paths and the menu locking. Runs the same in
 // a window, headless, and in tests. Window thread only.
+#include "app/backends.h"
 #include "app/options.h"
 #include "app/paths.h"
 #include "capture/capture_controls.h"
@@ -25,9 +26,11 @@ class WordEngine;
 } // namespace kestle::ecm
 namespace kestle::records {
 class Records;
-class CaptureMenu;
-class ScreenRenderer;
 } // namespace kestle::records
+namespace kestle::capture {
+class AlarmCapture;
+class CaptureMenu;
+} // namespace kestle::capture
 
 namespace kestle::app {
 
@@ -36,11 +39,10 @@ using forms::UiHost;
 
 class MainWindow {
   public:
-    // `link` is the Kestle backend chosen on the command line (owned).
-    // `renderer` draws the screen captures (not owned, outlives the window);
-    // nullptr: captures are not stored and a message says so.
-    MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
-               std::unique_ptr<device::HidLink> link, records::ScreenRenderer* renderer = nullptr);
+    // `backends` come from makeBackends (owned from here on); the capture
+    // controls are wrapped in the call log, the speech in its announcer, so
+    // headless runs print their calls.
+    MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options, Backends backends);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -71,7 +73,7 @@ class MainWindow {
     capture::AudioControl& audio() { return *audio_; }
     capture::VideoControl& video() { return *video_; }
     records::LogFiles& logs() { return logs_; }
-    device::HidLink& link() { return *link_; }
+    device::HidLink& link() { return *backends_.link; }
     device::Acquisition& acquisition() { return *acq_; }
     ecm::QaSession& qa() { return *qa_; }
     records::Records& records() { return *records_; }
@@ -99,10 +101,12 @@ class MainWindow {
 
   private:
     void wireHandlers();
-    // Builds and wires the word engine and speech (wire_ecm.cpp) and the
-    // records (wire_records.cpp); called once by the constructor.
+    // Builds and wires the word engine and speech (wire_ecm.cpp), the
+    // records and the capture (wire_records.cpp); called once by the
+    // constructor.
     void wireEcm();
     void wireRecords();
+    void wireCapture();
     void registerVariables();
     void shutdown(bool unloadForms);
     void cmdSysInfo_Click();
@@ -122,17 +126,16 @@ class MainWindow {
     forms::Variables vars_;
     records::LogFiles logs_;
     Rnd rnd_;
+    Backends backends_;
     std::unique_ptr<capture::AudioControl> audio_;
     std::unique_ptr<capture::VideoControl> video_;
-    std::unique_ptr<device::HidLink> link_;
     std::unique_ptr<device::Acquisition> acq_;
     std::unique_ptr<ecm::QaSession> qa_;
     std::unique_ptr<ecm::Speech> speech_;
     std::unique_ptr<ecm::WordEngine> ecm_;
-    records::ScreenRenderer* renderer_;
-    std::unique_ptr<records::ScreenRenderer> noPicture_;
     std::unique_ptr<records::Records> records_;
-    std::unique_ptr<records::CaptureMenu> captureMenu_;
+    std::unique_ptr<capture::AlarmCapture> alarmCapture_;
+    std::unique_ptr<capture::CaptureMenu> captureMenu_;
     std::int16_t splashCounter_ = 0;
     bool ended_ = false;
 };

@@ -5,17 +5,10 @@
 #include "support/quote.h"
 
 #include <charconv>
-#include <cstdio>
 
 namespace kestle::app {
 
 namespace {
-
-std::string hex6(forms::Rgb c) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%06X", static_cast<unsigned>(c & 0xFFFFFF));
-    return buf;
-}
 
 std::string numberText(double v) {
     return plainDecimal(v);
@@ -81,7 +74,7 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
             l += " count=" + std::to_string(c->count()) +
                  " selected=" + std::to_string(c->selected());
         if (c->hasColor())
-            l += " color=" + hex6(c->color());
+            l += " color=" + rgbHex(c->color() & 0xFFFFFF);
         l += std::string(" enabled=") + (c->enabled() ? "1" : "0");
         l += std::string(" visible=") + (c->visible() ? "1" : "0");
         if (c->kind() == forms::Kind::Timer)

@@ -1,22 +1,15 @@
 // Builds the word engine and the speech output of the main window.
 #include "app/main_window.h"
 #include "ecm/announcing_speech.h"
-#include "ecm/speech_factory.h"
 #include "ecm/word_engine.h"
 
 namespace kestle::app {
 
 void MainWindow::wireEcm() {
-    std::unique_ptr<ecm::Speech> real;
-    if (auto made = ecm::makeSpeech(options_.speech)) {
-        real = std::move(*made);
-    } else {
-        // Words never depend on speech: go on without it.
-        host_.status(made.error());
-        real = std::make_unique<ecm::NullSpeech>();
-    }
+    for (const std::string& notice : backends_.notices)
+        host_.status(notice);
     speech_ = std::make_unique<ecm::AnnouncingSpeech>(
-        std::move(real), [this](const std::string& line) { host_.event(line); });
+        std::move(backends_.speech), [this](const std::string& line) { host_.event(line); });
     ecm_ = std::make_unique<ecm::WordEngine>(main_, st_, host_, *acq_, rnd_, *speech_,
                                              paths_.userList);
     acq_->stages.wordSelection = [this] { return ecm_->wordStage(); };

@@ -1,5 +1,7 @@
 #include "ecm/speech_playback_gst.h"
 
+#include "support/gst_runtime.h"
+
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
@@ -80,7 +82,9 @@ GstVoiceOutput::GstVoiceOutput(std::string sink) : sink_(std::move(sink)) {}
 GstVoiceOutput::~GstVoiceOutput() = default;
 
 Status GstVoiceOutput::open() {
-    gst_init(nullptr, nullptr);
+    if (!initGstreamer().ok()) {
+        return {};
+    }
     const std::string description =
         "appsrc name=src format=time "
         "caps=audio/x-raw,format=S16LE,rate=" +

@@ -4,6 +4,7 @@
 // per event. Dialogs never block: the answer arrives through the callback
 // (at once in headless mode, when the operator closes the dialog in a window).
 // Window thread only.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -24,6 +25,13 @@ class UiHost {
     virtual void inputBox(const std::string& title, const std::string& prompt,
                           const std::string& proposed,
                           std::function<void(std::optional<std::string>)> done) = 0;
+    // A file dialog in its save form; `filter` is "Name (*.ext)|*.ext|..."
+    // pairs. The answer is the chosen path, nullopt when cancelled.
+    virtual void fileDialog(const std::string& title, const std::string& filter,
+                            std::function<void(std::optional<std::string>)> done) = 0;
+    // A colour dialog starting at `initial` (0xRRGGBB); nullopt when cancelled.
+    virtual void colorDialog(const std::string& title, std::uint32_t initial,
+                             std::function<void(std::optional<std::uint32_t>)> done) = 0;
     // One line in the window's status line (headless: STATUS "text").
     virtual void status(const std::string& text) = 0;
     // Calls on speech and capture controls (headless: one line each, e.g.

@@ -2,23 +2,24 @@
 // Alarms, the log stage and the screen text commands of the main window:
 // the twelve alarm limits and their checks, the three log switches and the
 // rows of get_data, "Capture Display", "Clear Display", "Review Screen
-// text", "View Logs and Screen Shots", and capture on alarm.
+// text" and "View Logs and Screen Shots".
 //
 // Threads: window thread only (handlers, stages and dialog callbacks).
 // Ownership: Records keeps references to everything it is given; all of it
 // must outlive the Records object. The constructor installs the handlers of
 // the alarm items, the log items and the two display buttons on the form.
-#include "capture/capture_controls.h"
 #include "forms/main_form.h"
 #include "forms/main_state.h"
 #include "forms/ui_host.h"
 #include "records/log_files.h"
+#include "support/file_names.h"
 #include "support/result.h"
 #include "support/scheduler.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace kestle::records {
@@ -41,23 +42,12 @@ class NoPictureOutput : public ScreenRenderer {
     }
 };
 
+// The screen capture pictures of this process: drawn with Qt where the
+// process has a Qt GUI application (also offscreen, headless), else none.
+std::unique_ptr<ScreenRenderer> makeScreenRenderer();
+
 // Suffix of a screen capture's file name (the name carries no trailing blank).
 inline constexpr const char* kScreenSuffix = " CVSCREEN.jpg";
-inline constexpr const char* kAlarmAudioSuffix = "Alarm_Audio.wav";
-inline constexpr const char* kAlarmPictureSuffix = "Alarm_VIDEO.JPG";
-inline constexpr const char* kQaPictureSuffix = "_VID.JPG";
-
-// The data folder as `appath` holds it: the folder with its trailing separator.
-std::string appathText(const std::filesystem::path& dataDir);
-
-// Next value of a 16-bit file counter (Asession, Bsession): counts up from
-// 1 and comes back to 1 after 32767 instead of overflowing; the names also
-// carry a time stamp, so they stay apart.
-std::int16_t nextFileCounter(std::int16_t& counter);
-
-// appath + stamp + "_" + counter + suffix, with nothing in between.
-std::string captureFileName(const std::string& appath, const std::string& stamp, long counter,
-                            const std::string& suffix);
 
 class Records {
   public:
@@ -65,9 +55,8 @@ class Records {
     // draws "Capture Display". `currentWord` gives the word chosen in the
     // current get_data call, empty when none was chosen; it may be empty.
     Records(forms::MainForm& f, forms::CVForm& cv, forms::MainState& st, forms::UiHost& host,
-            LogFiles& logs, capture::AudioControl& audio, capture::VideoControl& video,
-            Scheduler& sched, std::filesystem::path dataDir, ScreenRenderer& renderer,
-            std::function<std::string()> currentWord);
+            LogFiles& logs, Scheduler& sched, std::filesystem::path dataDir,
+            ScreenRenderer& renderer, std::function<std::string()> currentWord);
     Records(const Records&) = delete;
     Records& operator=(const Records&) = delete;
 
@@ -88,13 +77,9 @@ class Records {
     // The start-up call of "Data Log On": a failure is ignored silently.
     void startDataLog();
 
-    // Stages of get_data, in this order, then of the tick.
+    // Stages of get_data, in this order.
     void logStage();
     void alarmStage();
-    void captureOnAlarmStage();
-    // The tick's picture while "Image QA Capture" is checked (the caller
-    // tests the item and holds `state`).
-    void imageQaCapture();
     // "Capture Display": also the automatic capture of a full display.
     void saveDisplay() { Save_Main_display_Click(); }
     // The question line of a question asked while "Data Log On" is checked;
@@ -123,8 +108,6 @@ class Records {
     forms::MainState& st_;
     forms::UiHost& host_;
     LogFiles& logs_;
-    capture::AudioControl& audio_;
-    capture::VideoControl& video_;
     Scheduler& sched_;
     std::filesystem::path dataDir_;
     std::string appath_;

@@ -44,4 +44,28 @@ std::string unescapeScriptText(std::string_view s) {
     return r;
 }
 
+std::string rgbHex(std::uint32_t rgb) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string r(6, '0');
+    for (int i = 5; i >= 0; --i, rgb >>= 4)
+        r[static_cast<std::size_t>(i)] = digits[rgb & 15];
+    return r;
+}
+
+std::optional<std::uint32_t> parseRgbHex(std::string_view t) {
+    if (t.size() != 6)
+        return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : t) {
+        int d = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+        if (d < 0)
+            return std::nullopt;
+        v = v << 4 | static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
 } // namespace kestle

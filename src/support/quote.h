@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +13,10 @@ std::string quoteText(std::string_view utf8);
 // Reverses the escapes a script line may use in TEXT: \r \n \t \\.
 // Any other backslash is kept as it stands.
 std::string unescapeScriptText(std::string_view text);
+
+// A colour 0xRRGGBB as six upper-case hex digits, e.g. "FF0000".
+std::string rgbHex(std::uint32_t rgb);
+// Six hex digits (either case) as a colour; nullopt for anything else.
+std::optional<std::uint32_t> parseRgbHex(std::string_view text);
 
 } // namespace kestle

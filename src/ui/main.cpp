@@ -2,13 +2,11 @@
 // window, or headless without a window (Qt only paints the screen captures).
 #include "app/application.h"
 #include "app/main_window.h"
-#include "app/script_runner.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
 #include "ui/main_view.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
-#include "ui/qt_screen_renderer.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -33,13 +31,12 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     QApplication qapp(argc, argv);
     ui::QtScheduler sched;
     ui::QtHost host;
-    auto link = app::makeLink(o, sched);
-    if (!link) {
-        std::cerr << "kestle: " << link.error() << '\n';
+    auto run = app::AppRun::make(o, paths, sched, host, std::cin, std::cout, nullptr, true);
+    if (!run) {
+        std::cerr << "kestle: " << run.error() << '\n';
         return 2;
     }
-    ui::QtScreenRenderer renderer;
-    app::MainWindow win(sched, host, paths, o, std::move(*link), &renderer);
+    app::MainWindow& win = (*run)->window();
     ui::MainView view(win, o.device == "sim" ? " - SIMULATED KESTLE (not a real unit)" : "");
     host.setParentWindow(&view);
     host.setStatusBar(view.statusBar());
@@ -47,28 +44,9 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
                           [&win] { win.endWithoutSaving(); });
     ui::DialogView about(win.about(), ui::aboutLayout(), 5880, 4260,
                          [&win] { win.about().setShown(false); });
-    win.onEnded = [&sched] { sched.stop(); };
-    kestle::TerminationWatch watch(sched, [&win] { win.terminate(); });
-
-    std::vector<std::string> lines;
-    std::unique_ptr<app::ScriptRunner> runner;
-    if (!o.script.empty()) {
-        std::string err;
-        if (!app::readScript(o.script, std::cin, lines, err)) {
-            std::cerr << "kestle: " << err << '\n';
-            return 2;
-        }
-        runner = std::make_unique<app::ScriptRunner>(win, std::cout, nullptr);
-        runner->load(std::move(lines));
-        app::addDeviceCommands(*runner, win.link());
-    }
-    sched.callAfter(0, [&] {
-        win.start();
-        if (runner)
-            runner->start();
-    });
+    (*run)->start(false);
     qapp.exec();
-    return runner && runner->hadErrors() ? 2 : 0;
+    return (*run)->exitStatus();
 }
 
 } // namespace
@@ -98,8 +76,7 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication gui(argc, argv);
-        kestle::ui::QtScreenRenderer renderer;
-        return runHeadless(o, paths, std::cout, std::cerr, std::cin, &renderer);
+        return runHeadless(o, paths, std::cout, std::cerr, std::cin);
     }
     return runWindow(o, paths, argc, argv);
 }

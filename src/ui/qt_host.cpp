@@ -1,6 +1,8 @@
 #include "ui/qt_host.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -12,6 +14,15 @@ namespace kestle::ui {
 namespace {
 QString q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+QString qtFilter(const std::string& filter) {
+    // "Name (*.ext)|*.ext|..." pairs: Qt wants the names, one per ";;".
+    const QStringList parts = q(filter).split('|');
+    QStringList names;
+    for (qsizetype i = 0; i < parts.size(); i += 2)
+        names << parts[i];
+    return names.join(";;");
 }
 } // namespace
 
@@ -41,6 +52,41 @@ void QtHost::inputBox(const std::string& title, const std::string& prompt,
             return;
         if (r == QDialog::Accepted)
             done(dlg->textValue().toStdString());
+        else
+            done(std::nullopt);
+    });
+    dlg->open();
+}
+
+void QtHost::fileDialog(const std::string& title, const std::string& filter,
+                        std::function<void(std::optional<std::string>)> done) {
+    auto* dlg = new QFileDialog(parent_, q(title), QString(), qtFilter(filter));
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setAcceptMode(QFileDialog::AcceptSave);
+    dlg->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(dlg, &QFileDialog::finished, dlg, [dlg, done = std::move(done)](int r) {
+        if (!done)
+            return;
+        const QStringList files = dlg->selectedFiles();
+        if (r == QDialog::Accepted && !files.isEmpty())
+            done(files.first().toStdString());
+        else
+            done(std::nullopt);
+    });
+    dlg->open();
+}
+
+void QtHost::colorDialog(const std::string& title, std::uint32_t initial,
+                         std::function<void(std::optional<std::uint32_t>)> done) {
+    auto* dlg = new QColorDialog(QColor::fromRgb(initial & 0xFFFFFF), parent_);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setWindowTitle(q(title));
+    dlg->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(dlg, &QColorDialog::finished, dlg, [dlg, done = std::move(done)](int r) {
+        if (!done)
+            return;
+        if (r == QDialog::Accepted)
+            done(dlg->selectedColor().rgb() & 0xFFFFFF);
         else
             done(std::nullopt);
     });

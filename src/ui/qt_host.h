@@ -20,6 +20,10 @@ class QtHost : public QObject, public forms::UiHost {
                     std::function<void()> done) override;
     void inputBox(const std::string& title, const std::string& prompt, const std::string& proposed,
                   std::function<void(std::optional<std::string>)> done) override;
+    void fileDialog(const std::string& title, const std::string& filter,
+                    std::function<void(std::optional<std::string>)> done) override;
+    void colorDialog(const std::string& title, std::uint32_t initial,
+                     std::function<void(std::optional<std::uint32_t>)> done) override;
     void status(const std::string& text) override;
     void event(const std::string& line) override;
     bool openWithDefaultProgram(const std::filesystem::path& p) override;

@@ -20,7 +20,9 @@ struct Running {
         o.speech = "none";
         auto link = std::make_unique<device::SimKestle>(sched, 1, 1);
         sim = link.get();
-        win = std::make_unique<MainWindow>(sched, host, paths, o, std::move(link));
+        auto backends = makeBackends(o, sched);
+        backends->link = std::move(link);
+        win = std::make_unique<MainWindow>(sched, host, paths, o, std::move(*backends));
         win->start();
         sched.advance(0);
     }

@@ -36,6 +36,14 @@ struct RecordingHost : forms::UiHost {
         }
         done(a);
     }
+    void fileDialog(const std::string&, const std::string&,
+                    std::function<void(std::optional<std::string>)> done) override {
+        done(std::nullopt);
+    }
+    void colorDialog(const std::string&, std::uint32_t,
+                     std::function<void(std::optional<std::uint32_t>)> done) override {
+        done(std::nullopt);
+    }
     void status(const std::string& text) override { statuses.push_back(text); }
     void event(const std::string& line) override { lines.push_back(line); }
     bool openWithDefaultProgram(const std::filesystem::path&) override { return true; }

@@ -29,6 +29,14 @@ class RecordingHost : public forms::UiHost {
                   std::function<void(std::optional<std::string>)> done) override {
         done(std::nullopt);
     }
+    void fileDialog(const std::string&, const std::string&,
+                    std::function<void(std::optional<std::string>)> done) override {
+        done(std::nullopt);
+    }
+    void colorDialog(const std::string&, std::uint32_t,
+                     std::function<void(std::optional<std::uint32_t>)> done) override {
+        done(std::nullopt);
+    }
     void status(const std::string& text) override { lines.push_back("STATUS " + text); }
     void event(const std::string& line) override { lines.push_back(line); }
     bool openWithDefaultProgram(const std::filesystem::path&) override { return false; }

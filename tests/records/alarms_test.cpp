@@ -99,11 +99,12 @@ TEST_F(Alarms, WithoutLogAlarmsTheWindowAndTheCaptureStillGetThem) {
     setLimit(0, "2.5");
     f.av8->setChecked(true);
     rec.alarmStage();
-    rec.captureOnAlarmStage();
+    alarmCapture.stage(rec.alarmTripped() != 0);
     EXPECT_FALSE(fs::exists(logPath(Log::Alarm)));
     EXPECT_NE(f.alarmdisplay->text(), "");
-    EXPECT_THAT(calls, ElementsAre("Audio.File " + appath + kFileStamp + "_1Alarm_Audio.wav",
-                                   "Audio.Start"));
+    EXPECT_THAT(calls, ElementsAre("CAPTURE Audio.CaptureFileName = \"" + appath + kFileStamp +
+                                       "_1Alarm_Audio.wav\"",
+                                   "CAPTURE Audio.Start"));
 }
 
 TEST_F(Alarms, TheAlarmLogHasItsTitleAndAnEmptyLineAfterEachEntry) {

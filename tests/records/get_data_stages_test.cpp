@@ -11,7 +11,7 @@ class GetDataStages : public RecordsTest {
     GetDataStages() {
         acq.stages.logs = [this] { rec.logStage(); };
         acq.stages.alarms = [this] { rec.alarmStage(); };
-        acq.stages.captureOnAlarm = [this] { rec.captureOnAlarmStage(); };
+        acq.stages.captureOnAlarm = [this] { alarmCapture.stage(rec.alarmTripped() != 0); };
         acq.stages.saveDisplay = [this] { rec.saveDisplay(); };
         acq.connect_hid();
         sched.advance(5);

@@ -2,6 +2,8 @@
 // A Records object on real form models, a virtual clock fixed at
 // 12/7/2026 4:50:20 AM, a fresh data folder, and fakes that remember every
 // dialog, capture call and picture.
+#include "capture/alarm_capture.h"
+#include "capture/recorded_controls.h"
 #include "records/records.h"
 #include "support/textfile.h"
 #include "support/virtual_scheduler.h"
@@ -36,6 +38,14 @@ struct FakeHost : forms::UiHost {
         answers.pop_front();
         done(a);
     }
+    void fileDialog(const std::string&, const std::string&,
+                    std::function<void(std::optional<std::string>)> done) override {
+        done(std::nullopt);
+    }
+    void colorDialog(const std::string&, std::uint32_t,
+                     std::function<void(std::optional<std::uint32_t>)> done) override {
+        done(std::nullopt);
+    }
     void status(const std::string&) override {}
     void event(const std::string&) override {}
     bool openWithDefaultProgram(const fs::path& p) override { return opened.push_back(p), canOpen; }
@@ -45,29 +55,6 @@ struct FakeHost : forms::UiHost {
     std::vector<std::string> messages, inputs, focused;
     std::vector<fs::path> opened;
     bool canOpen = true;
-};
-
-struct FakeAudio : capture::AudioControl {
-    explicit FakeAudio(std::vector<std::string>& l) : log(l) {}
-    void setCaptureFileName(const std::string& p) override { log.push_back("Audio.File " + p); }
-    void start() override { log.push_back("Audio.Start"); }
-    void stop() override { log.push_back("Audio.Stop"); }
-    void pause() override { log.push_back("Audio.Pause"); }
-    void resume() override { log.push_back("Audio.Resume"); }
-    std::vector<std::string>& log;
-};
-
-struct FakeVideo : capture::VideoControl {
-    explicit FakeVideo(std::vector<std::string>& l) : log(l) {}
-    void setVisible(bool) override {}
-    void setCaptureFileName(const std::string&) override {}
-    void setCaptureToFile(bool) override {}
-    void setPreviewWhenCapture(bool) override {}
-    void setShowDateTime(bool) override {}
-    int start() override { return 0; }
-    void stop() override {}
-    void snapShot(const std::string& p) override { log.push_back("Video.SnapShot " + p); }
-    std::vector<std::string>& log;
 };
 
 // Stores the text itself as the "picture", or fails with a set reason.
@@ -106,13 +93,12 @@ class RecordsTest : public ::testing::Test {
     forms::CVForm cv;
     forms::MainState st;
     LogFiles logs;
-    std::vector<std::string> calls;
-    FakeAudio audio{calls};
-    FakeVideo video{calls};
+    capture::test::RecordedControls capture;
+    std::vector<std::string>& calls = capture.calls;
+    capture::AlarmCapture alarmCapture{f, st, capture.audio, capture.video, sched, data};
     FakeRenderer renderer;
     std::string word;
-    Records rec{
-        f, cv, st, host, logs, audio, video, sched, data, renderer, [this] { return word; }};
+    Records rec{f, cv, st, host, logs, sched, data, renderer, [this] { return word; }};
 
     // Readings of an ordinary call: levels 520 and 550 counts, 266 and 30 Hz.
     void typicalReadings() {

@@ -35,8 +35,9 @@ class MainViewTest : public testing::Test {
         kestle::app::Paths p{dir, dir / "data", dir / "list.txt"};
         kestle::app::Options o;
         o.speech = "none";
-        win = std::make_unique<kestle::app::MainWindow>(
-            sched, host, p, o, std::make_unique<kestle::device::SimKestle>(sched, 7, 0));
+        auto backends = kestle::app::makeBackends(o, sched);
+        backends->link = std::make_unique<kestle::device::SimKestle>(sched, 7, 0);
+        win = std::make_unique<kestle::app::MainWindow>(sched, host, p, o, std::move(*backends));
         view = std::make_unique<kestle::ui::MainView>(*win, "");
         win->Form_Load();
         win->main().setShown(true);

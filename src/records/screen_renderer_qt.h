@@ -10,9 +10,9 @@
 
 #include <QImage>
 
-namespace kestle::ui {
+namespace kestle::records {
 
-class QtScreenRenderer : public records::ScreenRenderer {
+class QtScreenRenderer : public ScreenRenderer {
   public:
     static constexpr int kWidth = 573;
     static constexpr int kHeight = 381;
@@ -30,4 +30,4 @@ class QtScreenRenderer : public records::ScreenRenderer {
     QImage background_;
 };
 
-} // namespace kestle::ui
+} // namespace kestle::records

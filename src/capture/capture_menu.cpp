@@ -1,13 +1,12 @@
-#include "records/capture_menu.h"
+#include "capture/capture_menu.h"
 
-#include "records/records.h"
-#include "support/datetime.h"
+#include "capture/capture_names.h"
+#include "support/file_names.h"
 
-namespace kestle::records {
+namespace kestle::capture {
 
 CaptureMenu::CaptureMenu(forms::MainForm& f, forms::Vid2Form& vid2, forms::MainState& st,
-                         capture::AudioControl& audio, capture::VideoControl& video,
-                         Scheduler& sched, const std::filesystem::path& dataDir)
+                         AudioControl& audio, VideoControl& video, Scheduler& sched, const std::filesystem::path& dataDir)
     : f_(f), vid2_(vid2), st_(st), audio_(audio), video_(video), sched_(sched),
       appath_(appathText(dataDir)) {
     f_.av1->onClick = [this] { av1_Click(); };
@@ -20,8 +19,7 @@ CaptureMenu::CaptureMenu(forms::MainForm& f, forms::Vid2Form& vid2, forms::MainS
 }
 
 std::string CaptureMenu::nextName(std::int16_t& counter, const char* suffix) {
-    st_.tem = swapstring(generalDate(sched_.localNow()));
-    return captureFileName(appath_, st_.tem, nextFileCounter(counter), suffix);
+    return nextCaptureName(st_, sched_, appath_, counter, suffix);
 }
 
 void CaptureMenu::av1_Click() {
@@ -125,4 +123,4 @@ void CaptureMenu::vidtext_Click() {
     vid2_.setShown(true);
 }
 
-} // namespace kestle::records
+} // namespace kestle::capture

@@ -1,5 +1,5 @@
 #include "support/textfile.h"
-#include "ui/qt_screen_renderer.h"
+#include "records/screen_renderer_qt.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-namespace kestle::ui {
+namespace kestle::records {
 namespace {
 
 namespace fs = std::filesystem;
@@ -19,7 +19,7 @@ class QtScreenRendererTest : public ::testing::Test {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "test_ui_render";
+        static char name[] = "test_records";
         static char* argv[] = {name, nullptr};
         static QGuiApplication app(argc, argv);
     }
@@ -66,4 +66,4 @@ TEST_F(QtScreenRendererTest, AMissingFolderGivesAReasonAndLeavesNothing) {
 }
 
 } // namespace
-} // namespace kestle::ui
+} // namespace kestle::records

@@ -1,4 +1,4 @@
-#include "ui/qt_screen_renderer.h"
+#include "records/screen_renderer_qt.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QSaveFile>
 
-namespace kestle::ui {
+namespace kestle::records {
 
 namespace {
 
@@ -98,4 +98,10 @@ Status QtScreenRenderer::render(const std::string& utf8Text,
     return {};
 }
 
-} // namespace kestle::ui
+std::unique_ptr<ScreenRenderer> makeScreenRenderer() {
+    if (!qGuiApp)
+        return std::make_unique<NoPictureOutput>();
+    return std::make_unique<QtScreenRenderer>();
+}
+
+} // namespace kestle::records

@@ -11,16 +11,13 @@
 #include <filesystem>
 #include <string>
 
-namespace kestle::records {
-
-inline constexpr const char* kVideoSuffix = "Video_Capture.AVI";
-inline constexpr const char* kConstantAudioSuffix = "_EVP.wav";
-inline constexpr const char* kQaAudioSuffix = "Audio_QA.wav";
+namespace kestle::capture {
 
 class CaptureMenu {
   public:
+    // Installs the items' handlers. Everything given outlives the menu.
     CaptureMenu(forms::MainForm& f, forms::Vid2Form& vid2, forms::MainState& st,
-                capture::AudioControl& audio, capture::VideoControl& video, Scheduler& sched,
+                AudioControl& audio, VideoControl& video, Scheduler& sched,
                 const std::filesystem::path& dataDir);
 
     void av1_Click();
@@ -32,16 +29,15 @@ class CaptureMenu {
     void vidtext_Click();
 
   private:
-    // A new file name: `tem` gets a fresh time stamp, the counter counts up.
     std::string nextName(std::int16_t& counter, const char* suffix);
 
     forms::MainForm& f_;
     forms::Vid2Form& vid2_;
     forms::MainState& st_;
-    capture::AudioControl& audio_;
-    capture::VideoControl& video_;
+    AudioControl& audio_;
+    VideoControl& video_;
     Scheduler& sched_;
     std::string appath_;
 };
 
-} // namespace kestle::records
+} // namespace kestle::capture
