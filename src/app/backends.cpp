@@ -1,8 +1,10 @@
 #include "app/backends.h"
 
+#include "capture/gst_capture.h"
 #include "capture/null_capture.h"
 #include "device/link_factory.h"
 #include "ecm/speech_factory.h"
+#include "support/gst_runtime.h"
 
 namespace kestle::app {
 
@@ -19,8 +21,19 @@ Result<Backends> makeBackends(const Options& o, Scheduler& sched) {
         b.notices.push_back(speech.error());
         b.speech = std::make_unique<ecm::NullSpeech>();
     }
-    b.audio = std::make_unique<capture::NullAudio>();
-    b.video = std::make_unique<capture::NullVideo>();
+    const std::string capture = captureMode(o);
+    const Status gst = capture == "none" ? Status{} : initGstreamer();
+    if (!gst)
+        b.notices.push_back("No capture: " + gst.error());
+    if (capture == "none" || !gst) {
+        b.audio = std::make_unique<capture::NullAudio>();
+        b.video = std::make_unique<capture::NullVideo>();
+    } else {
+        auto catalog =
+            capture == "test" ? capture::makeTestCatalog() : capture::makeSystemCatalog(sched);
+        b.audio = capture::makeGstAudio(catalog, sched);
+        b.video = capture::makeGstVideo(catalog, sched);
+    }
     b.renderer = records::makeScreenRenderer();
     return b;
 }

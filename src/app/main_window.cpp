@@ -4,6 +4,7 @@
 #include "capture/alarm_capture.h"
 #include "capture/call_log.h"
 #include "capture/capture_menu.h"
+#include "capture/setup_form.h"
 #include "ecm/word_engine.h"
 #include "records/records.h"
 #include "support/convert.h"
@@ -36,6 +37,7 @@ MainWindow::~MainWindow() {
     // The cycle and the link go before the forms they write to.
     acq_.reset();
     ecm_.reset();
+    setupForm_.reset();
     captureMenu_.reset();
     alarmCapture_.reset();
     records_.reset();
@@ -197,6 +199,7 @@ void MainWindow::showMain() {
 
 void MainWindow::Form_Load() {
     // Touching the set-up form's text box loads that form (hidden).
+    loadSetupForm();
     vid2_.txtimage->setText(paths_.overlayPicture().string());
     acq_->connect_hid();
     main_.Frame7->move(0, 0);

@@ -30,6 +30,9 @@ class Records;
 namespace kestle::capture {
 class AlarmCapture;
 class CaptureMenu;
+class CallLogAudio;
+class CallLogVideo;
+class SetupForm;
 } // namespace kestle::capture
 
 namespace kestle::app {
@@ -70,8 +73,8 @@ class MainWindow {
     Scheduler& scheduler() { return sched_; }
     UiHost& host() { return host_; }
     Rnd& rnd() { return rnd_; }
-    capture::AudioControl& audio() { return *audio_; }
-    capture::VideoControl& video() { return *video_; }
+    capture::AudioControl& audio();
+    capture::VideoControl& video();
     records::LogFiles& logs() { return logs_; }
     device::HidLink& link() { return *backends_.link; }
     device::Acquisition& acquisition() { return *acq_; }
@@ -107,6 +110,11 @@ class MainWindow {
     void wireEcm();
     void wireRecords();
     void wireCapture();
+    // The set-up form's load: its designed state goes to the controls
+    // without being printed.
+    void loadSetupForm();
+    // Runs `fn` with the capture call log quiet.
+    void unlogged(const std::function<void()>& fn);
     void registerVariables();
     void shutdown(bool unloadForms);
     void cmdSysInfo_Click();
@@ -127,8 +135,8 @@ class MainWindow {
     records::LogFiles logs_;
     Rnd rnd_;
     Backends backends_;
-    std::unique_ptr<capture::AudioControl> audio_;
-    std::unique_ptr<capture::VideoControl> video_;
+    std::unique_ptr<capture::CallLogAudio> audio_;
+    std::unique_ptr<capture::CallLogVideo> video_;
     std::unique_ptr<device::Acquisition> acq_;
     std::unique_ptr<ecm::QaSession> qa_;
     std::unique_ptr<ecm::Speech> speech_;
@@ -136,6 +144,7 @@ class MainWindow {
     std::unique_ptr<records::Records> records_;
     std::unique_ptr<capture::AlarmCapture> alarmCapture_;
     std::unique_ptr<capture::CaptureMenu> captureMenu_;
+    std::unique_ptr<capture::SetupForm> setupForm_;
     std::int16_t splashCounter_ = 0;
     bool ended_ = false;
 };

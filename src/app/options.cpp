@@ -13,6 +13,9 @@ std::string usageText() {
            "  --sim-seed N                  seed of the simulated Kestle (default 1)\n"
            "  --record FILE                 write every exchange with the Kestle to FILE\n"
            "  --speech auto|none|wav:DIR    speech output (default auto)\n"
+           "  --capture auto|test|none      camera and microphone (default auto: the\n"
+           "                                system's; test: a test pattern and tone;\n"
+           "                                none: no capture, the default with --clock)\n"
            "  --app-dir DIR                 folder of Kestle.ini, BOX.BMP and the manual\n"
            "                                (default: the program's folder)\n"
            "  --data-dir DIR                folder for logs and captures\n"
@@ -75,8 +78,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             if (!flag(o.headless))
                 return fail("option --headless takes no value");
         } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
-                   a == "--speech" || a == "--app-dir" || a == "--data-dir" || a == "--user-list" ||
-                   a == "--clock") {
+                   a == "--speech" || a == "--capture" || a == "--app-dir" || a == "--data-dir" ||
+                   a == "--user-list" || a == "--clock") {
             if (!need(v) || v.empty())
                 return fail("option " + a + " needs a value");
             if (a == "--script") {
@@ -100,6 +103,11 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                     return fail("bad value for --speech: '" + v +
                                 "' (expected auto, none or wav:DIR)");
                 o.speech = v;
+            } else if (a == "--capture") {
+                if (v != "auto" && v != "test" && v != "none")
+                    return fail("bad value for --capture: '" + v +
+                                "' (expected auto, test or none)");
+                o.capture = v;
             } else if (a == "--app-dir") {
                 o.appDir = v;
             } else if (a == "--data-dir") {
@@ -119,7 +127,16 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     }
     if (o.clock && !o.headless && !o.help && !o.version)
         return fail("option --clock needs --headless");
+    if (o.clock && (o.capture == "auto" || o.capture == "test"))
+        return fail("option --capture " + o.capture +
+                    " records in real time; it cannot run with --clock");
     return r;
+}
+
+std::string captureMode(const Options& o) {
+    if (!o.capture.empty())
+        return o.capture;
+    return o.clock ? "none" : "auto";
 }
 
 } // namespace kestle::app

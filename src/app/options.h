@@ -20,6 +20,9 @@ struct Options {
     std::uint32_t simSeed = 1;
     std::string record;          // trace file for every exchange; empty: none
     std::string speech = "auto"; // auto, none, wav:DIR
+    // auto (cameras and microphones), test (test pattern and tone), none;
+    // empty: auto in real time, none with a virtual clock.
+    std::string capture;
     std::optional<std::filesystem::path> appDir, dataDir, userList;
 };
 
@@ -29,6 +32,8 @@ struct ParseResult {
 };
 
 ParseResult parseOptions(const std::vector<std::string>& args);
+// The capture backend a run uses: the option, or its default.
+std::string captureMode(const Options& o);
 std::string usageText();
 std::string versionText();
 

@@ -5,6 +5,7 @@
 #include "support/quote.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace kestle::app {
 
@@ -70,7 +71,7 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
             l += std::string(" checked=") + (c->checked() ? "1" : "0");
         if (c->hasValue())
             l += " value=" + std::to_string(c->value());
-        if (c->kind() == forms::Kind::ListBox)
+        if (c->isList())
             l += " count=" + std::to_string(c->count()) +
                  " selected=" + std::to_string(c->selected());
         if (c->hasColor())
@@ -85,7 +86,7 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
     auto open = name.find('(');
     if (open != std::string::npos && name.back() == ')') {
         forms::Control* list = findControl(name.substr(0, open));
-        if (list && list->kind() == forms::Kind::ListBox) {
+        if (list && list->isList()) {
             std::string idx = name.substr(open + 1, name.size() - open - 2);
             int i = -1;
             auto [p, ec] = std::from_chars(idx.data(), idx.data() + idx.size(), i);
@@ -159,12 +160,16 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
         auto [name, value] = splitFirst(rest);
         forms::Control* c = findControl(name);
         auto n = parseNumber(value);
-        if (!c || c->kind() != forms::Kind::Slider) {
-            error(lineNo, "no slider named '" + name + "'");
+        if (!c || (c->kind() != forms::Kind::Slider && !c->isList())) {
+            error(lineNo, "no slider or list named '" + name + "'");
         } else if (!n) {
             error(lineNo, "'" + value + "' is not a number");
         } else if (!c->reachable()) {
             out_ << "REFUSED " << name << '\n' << std::flush;
+        } else if (c->isList()) {
+            // An operator's choice of an entry: its click handling runs.
+            if (*n != std::floor(*n) || !c->choose(static_cast<int>(*n)))
+                error(lineNo, "'" + name + "' has no entry " + value);
         } else {
             c->setValue(roundToInt32(*n));
         }

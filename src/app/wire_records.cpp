@@ -2,7 +2,9 @@
 // capture stages and menu.
 #include "app/main_window.h"
 #include "capture/alarm_capture.h"
+#include "capture/call_log.h"
 #include "capture/capture_menu.h"
+#include "capture/setup_form.h"
 #include "ecm/word_engine.h"
 #include "records/records.h"
 
@@ -28,6 +30,35 @@ void MainWindow::wireCapture() {
     acq_->stages.imageQaCapture = [&a] { a.imageQaCapture(); };
     captureMenu_ = std::make_unique<capture::CaptureMenu>(main_, vid2_, st_, *audio_, *video_,
                                                           sched_, paths_.dataDir);
+    setupForm_ = std::make_unique<capture::SetupForm>(vid2_, *video_, *audio_, host_);
+    // What fails in a control, at once or later, goes to the status line.
+    auto toStatus = [this](const capture::CaptureError& e) { host_.status(capture::describe(e)); };
+    audio_->setErrorHandler(toStatus);
+    video_->setErrorHandler(toStatus);
+    // Plugged and pulled cameras and microphones show in the set-up form;
+    // the form reacting is no operator action, so it is not printed.
+    video_->setDevicesChangedHandler(
+        [this] { unlogged([this] { setupForm_->devicesChanged(); }); });
+}
+
+void MainWindow::loadSetupForm() {
+    unlogged([this] { setupForm_->Form_Load(); });
+}
+
+void MainWindow::unlogged(const std::function<void()>& fn) {
+    video_->setQuiet(true);
+    audio_->setQuiet(true);
+    fn();
+    video_->setQuiet(false);
+    audio_->setQuiet(false);
+}
+
+capture::AudioControl& MainWindow::audio() {
+    return *audio_;
+}
+
+capture::VideoControl& MainWindow::video() {
+    return *video_;
 }
 
 } // namespace kestle::app

@@ -25,41 +25,47 @@ template <typename... T> std::string args(const T&... a) {
 
 } // namespace
 
+void CallLogAudio::log(const std::string& text) const {
+    if (!quiet_)
+        sink_("CAPTURE Audio." + text);
+}
+
 void CallLogAudio::setCaptureFileName(const std::string& p) {
-    sink_("CAPTURE Audio.CaptureFileName = " + quoteText(p));
+    log("CaptureFileName = " + quoteText(p));
     inner_.setCaptureFileName(p);
 }
 int CallLogAudio::start() {
-    sink_("CAPTURE Audio.Start");
+    log("Start");
     return inner_.start();
 }
 void CallLogAudio::stop() {
-    sink_("CAPTURE Audio.Stop");
+    log("Stop");
     inner_.stop();
 }
 void CallLogAudio::pause() {
-    sink_("CAPTURE Audio.Pause");
+    log("Pause");
     inner_.pause();
 }
 void CallLogAudio::resume() {
-    sink_("CAPTURE Audio.Resume");
+    log("Resume");
     inner_.resume();
 }
 void CallLogAudio::setAudioDevice(int i) {
-    sink_("CAPTURE Audio.AudioDevice = " + n(i));
+    log("AudioDevice = " + n(i));
     inner_.setAudioDevice(i);
 }
 void CallLogAudio::selectAudioDevice(int i) {
-    sink_("CAPTURE Audio.SelectAudioDevice " + n(i));
+    log("SelectAudioDevice " + n(i));
     inner_.selectAudioDevice(i);
 }
 void CallLogAudio::setAudioInput(int i) {
-    sink_("CAPTURE Audio.AudioInput = " + n(i));
+    log("AudioInput = " + n(i));
     inner_.setAudioInput(i);
 }
 
 void CallLogVideo::log(const std::string& text) const {
-    sink_("CAPTURE Video." + text);
+    if (!quiet_)
+        sink_("CAPTURE Video." + text);
 }
 
 void CallLogVideo::setVisible(bool on) {

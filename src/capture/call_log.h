@@ -3,7 +3,9 @@
 // and then pass it on to the control they wrap: `CAPTURE Audio.Start`,
 // `CAPTURE Video.CaptureFileName = "path"`, `CAPTURE Video.SetRotation 1`.
 // Headless runs print these lines whatever backend records. Reading a list
-// is not an operation and prints nothing. Window thread only.
+// is not an operation and prints nothing. While quiet (the set-up form
+// applying its designed state at load), nothing is printed either.
+// Window thread only.
 #include "capture/capture_controls.h"
 
 namespace kestle::capture {
@@ -30,10 +32,14 @@ class CallLogAudio final : public AudioControl {
         inner_.setDevicesChangedHandler(std::move(h));
     }
     bool deviceAvailable() const override { return inner_.deviceAvailable(); }
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
   private:
+    void log(const std::string& text) const;
+
     AudioControl& inner_;
     CallSink sink_;
+    bool quiet_ = false;
 };
 
 class CallLogVideo final : public VideoControl {
@@ -96,6 +102,7 @@ class CallLogVideo final : public VideoControl {
         inner_.setDevicesChangedHandler(std::move(h));
     }
     bool deviceAvailable() const override { return inner_.deviceAvailable(); }
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
   private:
     // "CAPTURE Video." + text.
@@ -103,6 +110,7 @@ class CallLogVideo final : public VideoControl {
 
     VideoControl& inner_;
     CallSink sink_;
+    bool quiet_ = false;
 };
 
 } // namespace kestle::capture

@@ -48,11 +48,11 @@ struct Setting {
     int min = 0, max = 0, value = 0;
 };
 
-// One picture: 32-bit pixels, bytes B G R x in memory.
+// One picture: 32-bit pixels, bytes B G R x in memory. Handed out as a
+// shared_ptr that keeps the pixels alive.
 struct VideoFrame {
     int width = 0, height = 0, stride = 0;
     const std::uint8_t* pixels = nullptr;
-    std::shared_ptr<const void> owner; // keeps `pixels` alive
 };
 
 // How the live picture is to be shown.

@@ -6,7 +6,8 @@
 namespace kestle::capture {
 
 CaptureMenu::CaptureMenu(forms::MainForm& f, forms::Vid2Form& vid2, forms::MainState& st,
-                         AudioControl& audio, VideoControl& video, Scheduler& sched, const std::filesystem::path& dataDir)
+                         AudioControl& audio, VideoControl& video, Scheduler& sched,
+                         const std::filesystem::path& dataDir)
     : f_(f), vid2_(vid2), st_(st), audio_(audio), video_(video), sched_(sched),
       appath_(appathText(dataDir)) {
     f_.av1->onClick = [this] { av1_Click(); };

@@ -18,7 +18,7 @@ Control::Control(Form& form, std::string name, Kind kind, Control* parent)
 
 const std::string& Control::text() const {
     static const std::string empty;
-    if (kind_ == Kind::ListBox)
+    if (isList())
         return selected_ >= 0 ? items_[static_cast<std::size_t>(selected_)] : empty;
     return text_;
 }
@@ -108,7 +108,7 @@ void Control::addItem(std::string t) {
 }
 
 void Control::clear() {
-    if (kind_ == Kind::ListBox) {
+    if (isList()) {
         items_.clear();
         selected_ = -1;
         ++clears_;
@@ -125,6 +125,14 @@ bool Control::select(int index) {
         selected_ = index;
         changed();
     }
+    return true;
+}
+
+bool Control::choose(int index) {
+    if (index < 0 || !select(index))
+        return false;
+    if (onClick)
+        onClick();
     return true;
 }
 
@@ -168,6 +176,7 @@ bool Control::hasText() const {
     case Kind::Timer:
     case Kind::Picture:
     case Kind::ListBox:
+    case Kind::Tabs:
         return false;
     default:
         return true;
@@ -176,7 +185,7 @@ bool Control::hasText() const {
 
 bool Control::hasColor() const {
     // A label's colour is a reading only where the program sets it.
-    return kind_ == Kind::ListBox || kind_ == Kind::TextBox || kind_ == Kind::Shape ||
+    return isList() || kind_ == Kind::TextBox || kind_ == Kind::Shape ||
            (kind_ == Kind::Label && colorSet_);
 }
 

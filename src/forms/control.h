@@ -19,11 +19,13 @@ enum class Kind {
     Label,    // caption only
     TextBox,  // editable text
     ListBox,  // list of texts with a selection
+    ComboBox, // drop-down list: a list box that shows its selected text
     Slider,   // integer value in a range
     CheckBox, // value 0 or 1
     Option,   // option button of an exclusive group
     Button,   // command button
     Frame,    // container panel
+    Tabs,     // tab strip: each child frame is a page
     Shape,    // filled shape
     Picture,  // picture box
     Timer,    // invisible timer
@@ -82,7 +84,8 @@ class Control {
     void move(int left, int top);
     void setGeometry(int left, int top, int width, int height);
 
-    // List boxes.
+    // List and combo boxes.
+    bool isList() const { return kind_ == Kind::ListBox || kind_ == Kind::ComboBox; }
     int count() const { return static_cast<int>(items_.size()); }
     const std::vector<std::string>& items() const { return items_; }
     void addItem(std::string t);
@@ -93,6 +96,10 @@ class Control {
     // Counts clear() calls, so a view can tell a rebuilt list from a grown one.
     int clearCount() const { return clears_; }
     bool select(int index);
+    // Selects `index` and raises onClick, as choosing an entry does (also
+    // when code sets the position); false, and nothing happens, for an
+    // index outside the list.
+    bool choose(int index);
 
     // True when the operator could reach the control: it and every
     // container above it are enabled and visible, and its form is shown.

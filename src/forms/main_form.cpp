@@ -293,34 +293,6 @@ AboutForm::AboutForm() : Form("About") {
     lblDisclaimer->setText("Questions and support: see the manual, Vantic_Kestle.pdf.");
 }
 
-Vid2Form::Vid2Form() : Form("vid2") {
-    setCaption("Audio /  Video Setup");
-    auto text = [this](const char* name, const char* t) {
-        Control* c = &add(name, Kind::TextBox);
-        c->setText(t);
-        return c;
-    };
-    txtText = text("txtText", "Corvane");
-    txtText2 = text("txtText2", "Version 1.0");
-    txtLeft = text("txtLeft", "0");
-    txtTop = text("txtTop", "30");
-    txtdateleft = text("txtdateleft", "0");
-    txtdatetop = text("txtdatetop", "0");
-    txtimage = text("txtimage", "");
-    txtimageleft = text("txtimageleft", "0");
-    txtimagetop = text("txtimagetop", "50");
-    txttextureimage = text("txttextureimage",
-                           "C:\\VANTIC_DATArogram Files\\VideoCap Pro ActiveX Control\\image.bmp");
-    auto slider = [this](const char* name, int hi) {
-        Control* c = &add(name, Kind::Slider);
-        c->setRange(0, hi);
-        return c;
-    };
-    Slider1 = slider("Slider1", 255);
-    Slider2 = slider("Slider2", 320);
-    Slider3 = slider("Slider3", 240);
-}
-
 CVForm::CVForm() : Form("CVform") {
     setCaption("Verified Output ");
     Picture1 = &add("Picture1", Kind::Picture);

@@ -2,6 +2,7 @@
 // The main window's controls, with the names the handlers use. Behaviour
 // lives in the handlers; this is the design-time state of the form.
 #include "forms/form.h"
+#include "forms/vid2_form.h"
 
 #include <array>
 
@@ -83,14 +84,6 @@ class AboutForm : public Form {
   public:
     AboutForm();
     Control *cmdOK, *cmdSysInfo, *Label1, *lblDescription, *lblTitle, *lblVersion, *lblDisclaimer;
-};
-
-// The capture set-up form; the overlay texts belong to the settings file.
-class Vid2Form : public Form {
-  public:
-    Vid2Form();
-    Control *txtText, *txtText2, *txtLeft, *txtTop, *txtdateleft, *txtdatetop, *txtimage,
-        *txtimageleft, *txtimagetop, *txttextureimage, *Slider1, *Slider2, *Slider3;
 };
 
 // The picture form used by the screen capture.

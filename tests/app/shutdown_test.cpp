@@ -18,6 +18,7 @@ struct Running {
         Options o;
         o.headless = true;
         o.speech = "none";
+        o.capture = "none";
         auto link = std::make_unique<device::SimKestle>(sched, 1, 1);
         sim = link.get();
         auto backends = makeBackends(o, sched);

@@ -35,6 +35,7 @@ class MainViewTest : public testing::Test {
         kestle::app::Paths p{dir, dir / "data", dir / "list.txt"};
         kestle::app::Options o;
         o.speech = "none";
+        o.capture = "none";
         auto backends = kestle::app::makeBackends(o, sched);
         backends->link = std::make_unique<kestle::device::SimKestle>(sched, 7, 0);
         win = std::make_unique<kestle::app::MainWindow>(sched, host, p, o, std::move(*backends));

@@ -1,0 +1,26 @@
+#pragma once
+// The capture controls on GStreamer: cameras and microphones of the catalog
+// (or the test pattern and tone), WAV and AVI files, JPEG snapshots, the
+// live picture with its overlays.
+//
+// Threads: the controls are used on the window thread; state changes,
+// file finishing and picture encoding run on threads of their own, and
+// what they report comes back through `sched`. Destroying a control
+// finishes its open files, waiting at most 2 seconds.
+#include "capture/capture_controls.h"
+#include "capture/device_catalog.h"
+#include "support/scheduler.h"
+
+#include <memory>
+
+namespace kestle::capture {
+
+// Recordings are 16-bit PCM, mono, at this rate.
+inline constexpr int kAudioRate = 44100;
+
+std::unique_ptr<AudioControl> makeGstAudio(std::shared_ptr<DeviceCatalog> catalog,
+                                           Scheduler& sched);
+std::unique_ptr<VideoControl> makeGstVideo(std::shared_ptr<DeviceCatalog> catalog,
+                                           Scheduler& sched);
+
+} // namespace kestle::capture
