@@ -18,6 +18,8 @@ namespace kestle::capture {
 
 namespace {
 
+constexpr const char* kNoMicrophone = "No microphone found";
+
 // What the streaming thread and the window thread share. The lock is held
 // only to take or swap the writer, never while writing.
 struct Recorder {
@@ -84,7 +86,7 @@ class GstAudio final : public AudioControl {
             });
         };
         catalog_->subscribe([this] {
-            if (!catalog_->lists().audio.empty())
+            if (!catalog_->current()->audio.empty())
                 noDeviceReported_ = false;
             if (onDevices_)
                 onDevices_();
@@ -95,8 +97,7 @@ class GstAudio final : public AudioControl {
         *alive_ = false;
         std::shared_ptr<WavWriter> last = recorder_->swap(nullptr);
         worker_.post([this, last] {
-            if (last)
-                (void)last->finish();
+            finishWriter(last);
             teardown();
         });
         worker_.drain(std::chrono::seconds(2));
@@ -109,11 +110,8 @@ class GstAudio final : public AudioControl {
             resume(); // the recording that runs goes on, never truncated
             return kStarted;
         }
-        const DeviceLists& lists = catalog_->lists();
-        if (lists.searched && lists.audio.empty()) {
-            if (!noDeviceReported_)
-                report({}, "No microphone found");
-            noDeviceReported_ = true;
+        if (const auto lists = catalog_->current(); lists->searched && lists->audio.empty()) {
+            noMicrophone();
             return kStartFailed;
         }
         NewFile nf = createCaptureFile(fileName_);
@@ -147,8 +145,7 @@ class GstAudio final : public AudioControl {
         std::shared_ptr<WavWriter> old = recorder_->swap(nullptr);
         running_ = false;
         worker_.post([this, old] {
-            if (old)
-                (void)old->finish();
+            finishWriter(old);
             teardown();
         });
     }
@@ -158,22 +155,22 @@ class GstAudio final : public AudioControl {
 
     NameList audioDevices() const override {
         NameList n;
-        for (const AudioDevice& d : catalog_->lists().audio)
+        for (const AudioDevice& d : catalog_->current()->audio)
             n.push_back(d.name);
         return n;
     }
     void setAudioDevice(int index) override {
-        if (index >= 0 && index < static_cast<int>(catalog_->lists().audio.size()))
+        if (index >= 0 && index < static_cast<int>(catalog_->current()->audio.size()))
             device_ = index;
     }
     void selectAudioDevice(int index) override {
-        if (index >= 0 && index < static_cast<int>(catalog_->lists().audio.size()))
+        if (index >= 0 && index < static_cast<int>(catalog_->current()->audio.size()))
             selected_ = index;
     }
     NameList audioInputs() const override {
-        const auto& audio = catalog_->lists().audio;
-        return selected_ < static_cast<int>(audio.size())
-                   ? audio[static_cast<std::size_t>(selected_)].inputs
+        const auto lists = catalog_->current();
+        return selected_ < static_cast<int>(lists->audio.size())
+                   ? lists->audio[static_cast<std::size_t>(selected_)].inputs
                    : NameList{};
     }
     // Each device has its one input.
@@ -181,7 +178,7 @@ class GstAudio final : public AudioControl {
 
     void setErrorHandler(ErrorHandler h) override { onError_ = std::move(h); }
     void setDevicesChangedHandler(std::function<void()> h) override { onDevices_ = std::move(h); }
-    bool deviceAvailable() const override { return !catalog_->lists().audio.empty(); }
+    bool deviceAvailable() const override { return !catalog_->current()->audio.empty(); }
 
   private:
     void report(const std::string& file, const std::string& reason) {
@@ -189,13 +186,32 @@ class GstAudio final : public AudioControl {
             onError_({CaptureError::Source::Audio, file, reason});
     }
 
+    void noMicrophone() {
+        if (!noDeviceReported_)
+            report({}, kNoMicrophone);
+        noDeviceReported_ = true;
+    }
+
+    // Worker: a finished recording; one that never got a sample because
+    // its microphone failed leaves nothing behind.
+    void finishWriter(const std::shared_ptr<WavWriter>& w) {
+        if (!w)
+            return;
+        (void)w->finish();
+        if (sourceFailed_ && w->dataBytes() == 0)
+            ::unlink(w->path().c_str());
+    }
+
     // Worker: the pipeline from device `index` to the appsink.
     void build(int index) {
         teardown();
+        sourceFailed_ = false;
         std::string failure;
         if (Status s = initGstreamer(); !s) {
             failure = s.error();
         } else {
+            // A start in the first moments waits for the first search.
+            catalog_->waitSearched(std::chrono::seconds(2));
             auto lists = catalog_->current();
             GstElement* src = nullptr;
             if (index < static_cast<int>(lists->audio.size())) {
@@ -209,7 +225,7 @@ class GstAudio final : public AudioControl {
                         g_object_set(src, "is-live", TRUE, "freq", 440.0, "volume", 0.3, nullptr);
                 }
             }
-            failure = src ? assemble(src) : "No microphone found";
+            failure = src ? assemble(src) : kNoMicrophone;
         }
         if (!failure.empty())
             sourceFailed(failure);
@@ -264,24 +280,21 @@ class GstAudio final : public AudioControl {
     // Worker: the source failed or went away; the file is finished.
     void sourceFailed(const std::string& reason) {
         teardown();
+        sourceFailed_ = true;
         std::weak_ptr<bool> alive = alive_;
         sched_.post([this, alive, reason] {
-            if (alive.expired() || !running_)
+            if (alive.expired())
                 return;
+            if (reason == kNoMicrophone)
+                noMicrophone();
+            if (!running_)
+                return; // stopped meanwhile: its file is finished already
             running_ = false;
             recording_.clear();
             std::shared_ptr<WavWriter> w = recorder_->swap(nullptr);
-            const std::string path = w ? w->path() : std::string();
-            const bool empty = w && w->dataBytes() == 0;
-            worker_.post([w, empty] {
-                if (!w)
-                    return;
-                (void)w->finish();
-                // A recording that never got a sample leaves nothing behind.
-                if (empty)
-                    ::unlink(w->path().c_str());
-            });
-            report(empty ? std::string() : path, "The microphone stopped: " + reason);
+            if (reason != kNoMicrophone)
+                report(w ? w->path() : std::string(), "The microphone stopped: " + reason);
+            worker_.post([this, w] { finishWriter(w); });
         });
     }
 
@@ -308,7 +321,8 @@ class GstAudio final : public AudioControl {
     std::function<void()> onDevices_;
     // Worker.
     GstElement* pipeline_ = nullptr;
-    WorkerThread worker_; // last: it ends before the members it uses
+    bool sourceFailed_ = false; // the last source could not run
+    WorkerThread worker_;       // last: it ends before the members it uses
 };
 
 } // namespace

@@ -4,8 +4,8 @@
 // plugged in or pulled later update the lists. In test mode the lists hold
 // the test pattern and the test tone only, at once.
 //
-// Threads: lists() and subscribe() on the window thread; current() from any
-// thread. Subscribers are called on the window thread after each change.
+// Threads: current() from any thread; subscribe() on the window thread,
+// and subscribers are called there after each change.
 #include "capture/devices.h"
 #include "support/scheduler.h"
 
@@ -18,7 +18,8 @@ namespace kestle::capture {
 class DeviceCatalog {
   public:
     virtual ~DeviceCatalog() = default;
-    virtual const DeviceLists& lists() const = 0;
+    // The lists as last found; a later search replaces them, so hold the
+    // pointer while using them.
     virtual std::shared_ptr<const DeviceLists> current() const = 0;
     virtual void subscribe(std::function<void()> changed) = 0;
     // Any thread but the window's: waits at most `limit` for the first

@@ -18,7 +18,6 @@ namespace {
 class FixedCatalog final : public DeviceCatalog {
   public:
     explicit FixedCatalog(DeviceLists l) : lists_(std::make_shared<DeviceLists>(std::move(l))) {}
-    const DeviceLists& lists() const override { return *lists_; }
     std::shared_ptr<const DeviceLists> current() const override { return lists_; }
     void subscribe(std::function<void()>) override {}
     bool waitSearched(std::chrono::milliseconds) const override { return true; }
@@ -118,10 +117,8 @@ bool isMonitor(GstDevice* d) {
 class SystemCatalog final : public DeviceCatalog,
                             public std::enable_shared_from_this<SystemCatalog> {
   public:
-    explicit SystemCatalog(Scheduler& sched) : sched_(sched) {
-        window_ = std::make_shared<DeviceLists>();
-        shared_ = window_;
-    }
+    explicit SystemCatalog(Scheduler& sched)
+        : sched_(sched), shared_(std::make_shared<DeviceLists>()) {}
     ~SystemCatalog() override {
         worker_.post([this] {
             for (GstDeviceMonitor* m : {videoMonitor_, audioMonitor_}) {
@@ -150,7 +147,6 @@ class SystemCatalog final : public DeviceCatalog,
         });
     }
 
-    const DeviceLists& lists() const override { return *window_; }
     std::shared_ptr<const DeviceLists> current() const override {
         std::lock_guard l(m_);
         return shared_;
@@ -230,12 +226,10 @@ class SystemCatalog final : public DeviceCatalog,
             shared_ = lists;
         }
         searched_.notify_all();
-        sched_.post([self, lists] {
-            if (auto s = self.lock()) {
-                s->window_ = lists;
+        sched_.post([self] {
+            if (auto s = self.lock())
                 for (auto& fn : s->subscribers_)
                     fn();
-            }
         });
     }
 
@@ -243,7 +237,6 @@ class SystemCatalog final : public DeviceCatalog,
     mutable std::mutex m_;
     mutable std::condition_variable searched_;
     std::shared_ptr<const DeviceLists> shared_; // guarded by m_
-    std::shared_ptr<const DeviceLists> window_; // window thread
     std::vector<std::function<void()>> subscribers_;
     std::atomic<bool> rescanPending_{false};
     GstDeviceMonitor* videoMonitor_ = nullptr; // worker only

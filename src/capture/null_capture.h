@@ -7,7 +7,7 @@
 
 namespace kestle::capture {
 
-class NullAudio final : public AudioControl {
+class NullAudio : public AudioControl {
   public:
     void setCaptureFileName(const std::string&) override {}
     int start() override { return kStartFailed; }
@@ -24,7 +24,7 @@ class NullAudio final : public AudioControl {
     bool deviceAvailable() const override { return false; }
 };
 
-class NullVideo final : public VideoControl {
+class NullVideo : public VideoControl {
   public:
     void setVisible(bool) override {}
     void setCaptureFileName(const std::string&) override {}

@@ -199,11 +199,14 @@ void SetupForm::fillLists() {
     f_.cbodatefontname->choose(0);
     fillVideoDevices({});
     fill(f_.cboVideoCompressor, video_.videoCompressors());
-    ChkUseVideoCap_Click(); // the compressor list follows its box
+    // The compressor list follows its box; the control keeps its own choice
+    // until "Capture" hands it the box.
+    f_.cboVideoCompressor->setEnabled(checked(f_.ChkUseVideoCap));
+    f_.Command5->setEnabled(checked(f_.ChkUseVideoCap));
     fillAudioDevices({});
 }
 
-void SetupForm::fillVideoDevices(const std::string& keep) {
+void SetupForm::fillVideoDevices(std::string keep) {
     fill(f_.cboDevice, video_.videoDevices());
     if (f_.cboDevice->count() == 0) {
         f_.cboVideoInput->clear();
@@ -216,7 +219,7 @@ void SetupForm::fillVideoDevices(const std::string& keep) {
 
 // The audio device list is filled from the control, so that "Force Audio"
 // has devices to choose from.
-void SetupForm::fillAudioDevices(const std::string& keep) {
+void SetupForm::fillAudioDevices(std::string keep) {
     fill(f_.cboaudiodevice, audio_.audioDevices());
     if (f_.cboaudiodevice->count() == 0) {
         f_.cboinputpin->clear();

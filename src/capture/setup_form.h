@@ -46,8 +46,9 @@ class SetupForm {
   private:
     void wire();
     void fillLists();
-    void fillVideoDevices(const std::string& keep);
-    void fillAudioDevices(const std::string& keep);
+    // `keep` is a copy: the list it may come from is filled again.
+    void fillVideoDevices(std::string keep);
+    void fillAudioDevices(std::string keep);
     void cboDevice_Click();
     void cboaudiodevice_Click();
     void fontClick();

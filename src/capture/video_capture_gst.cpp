@@ -56,7 +56,7 @@ class GstVideo final : public VideoControl {
         : sched_(sched), catalog_(std::move(catalog)), alive_(std::make_shared<bool>(true)),
           writer_(makeJpegWriter()), hub_(*writer_), compressors_(availableCompressors()) {
         catalog_->subscribe([this] {
-            if (!catalog_->lists().video.empty()) {
+            if (!catalog_->current()->video.empty()) {
                 noCameraReported_ = false;
                 if (message_ == kNoCamera) {
                     message_.clear();
@@ -116,8 +116,7 @@ class GstVideo final : public VideoControl {
     }
 
     int start() override {
-        const DeviceLists& lists = catalog_->lists();
-        if (lists.searched && lists.video.empty()) {
+        if (const auto lists = catalog_->current(); lists->searched && lists->video.empty()) {
             noCamera();
             return kStartFailed;
         }
@@ -171,17 +170,19 @@ class GstVideo final : public VideoControl {
 
     NameList videoDevices() const override {
         NameList n;
-        for (const VideoDevice& d : catalog_->lists().video)
+        for (const VideoDevice& d : catalog_->current()->video)
             n.push_back(d.name);
         return n;
     }
     NameList videoInputs() const override {
-        const VideoDevice* d = device(selected_);
+        const auto lists = catalog_->current();
+        const VideoDevice* d = device(*lists, selected_);
         return d ? d->inputs : NameList{};
     }
     NameList videoFormats() const override {
+        const auto lists = catalog_->current();
         NameList n;
-        if (const VideoDevice* d = device(selected_))
+        if (const VideoDevice* d = device(*lists, selected_))
             for (const VideoFormat& f : d->formats)
                 n.push_back(f.name);
         return n;
@@ -193,11 +194,11 @@ class GstVideo final : public VideoControl {
         return n;
     }
     void selectVideoDevice(int index) override {
-        if (device(index))
+        if (device(*catalog_->current(), index))
             selected_ = index;
     }
     void setVideoDevice(int index) override {
-        if (device(index))
+        if (device(*catalog_->current(), index))
             device_ = index;
     }
     // Each camera has its one input.
@@ -332,7 +333,7 @@ class GstVideo final : public VideoControl {
     }
     void setErrorHandler(ErrorHandler h) override { onError_ = std::move(h); }
     void setDevicesChangedHandler(std::function<void()> h) override { onDevices_ = std::move(h); }
-    bool deviceAvailable() const override { return !catalog_->lists().video.empty(); }
+    bool deviceAvailable() const override { return !catalog_->current()->video.empty(); }
 
   private:
     static constexpr const char* kNoCamera = "No camera found";
@@ -345,8 +346,8 @@ class GstVideo final : public VideoControl {
         };
     }
 
-    const VideoDevice* device(int index) const {
-        const auto& v = catalog_->lists().video;
+    static const VideoDevice* device(const DeviceLists& lists, int index) {
+        const auto& v = lists.video;
         return index >= 0 && index < static_cast<int>(v.size())
                    ? &v[static_cast<std::size_t>(index)]
                    : nullptr;
@@ -401,9 +402,12 @@ class GstVideo final : public VideoControl {
         const RecordSpec r{recordingId_, nf.path, encoder};
         worker_.post([this, r] {
             if (std::string e = pipeline_->record(r); !e.empty()) {
-                // Nothing was recorded: the empty file goes again.
+                // Nothing was recorded: the empty file goes again. Without a
+                // picture the camera's own failure has been told already.
                 if (isEmptyFile(r.path))
                     ::unlink(r.path.c_str());
+                if (!pipeline_->running())
+                    e.clear();
                 sched_.post(guard([this, r, e] { recordingEnded(r.id, r.path, e); }));
             }
         });
@@ -435,11 +439,11 @@ class GstVideo final : public VideoControl {
             auto lists = catalog_->current();
             if (lists->video.empty()) {
                 sched_.post(guard([this] {
-                    if (!previewWanted_)
-                        return;
-                    previewWanted_ = false;
                     noCamera();
-                    endRecording();
+                    if (previewWanted_) {
+                        previewWanted_ = false;
+                        endRecording();
+                    }
                 }));
                 return;
             }

@@ -1,6 +1,7 @@
 #include "ui/form_view.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,10 +10,11 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTextCursor>
 #include <algorithm>
 
@@ -53,7 +55,9 @@ class TextBoxWidget : public QPlainTextEdit {
             return;
         }
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            c_.appendText("\r\n");
+            // A one-line box takes no line end.
+            if (lineWrapMode() != QPlainTextEdit::NoWrap)
+                c_.appendText("\r\n");
             return;
         }
         if (e->key() == Qt::Key_Backspace) {
@@ -149,6 +153,27 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
                 c.select(row);
         });
         w = l;
+        break;
+    }
+    case forms::Kind::ComboBox: {
+        auto* b = new QComboBox(parent);
+        QObject::connect(b, &QComboBox::activated, b, [this, &c](int row) {
+            if (!updating_)
+                c.choose(row);
+        });
+        w = b;
+        break;
+    }
+    case forms::Kind::Tabs: {
+        // Each child frame is a page; the pages' controls stand on them.
+        auto* t = new QTabWidget(parent);
+        for (forms::Control* page : c.children()) {
+            auto* p = new QWidget(t);
+            t->addTab(p, q(page->text()));
+            for (forms::Control* child : page->children())
+                create(*child, p, layout);
+        }
+        w = t;
         break;
     }
     case forms::Kind::Slider: {
@@ -280,6 +305,18 @@ void FormView::refresh(forms::Control* c) {
             l->addItems(more);
         l->setCurrentRow(c->selected());
         l->setStyleSheet("background: " + qc(c->color()).name() + ";");
+        break;
+    }
+    case forms::Kind::ComboBox: {
+        auto* b = static_cast<QComboBox*>(w);
+        const QVariant seen = b->property("clearCount");
+        if (!seen.isValid() || seen.toInt() != c->clearCount() || b->count() > c->count()) {
+            b->clear();
+            b->setProperty("clearCount", c->clearCount());
+        }
+        for (int i = b->count(); i < c->count(); ++i)
+            b->addItem(q(c->items()[static_cast<std::size_t>(i)]));
+        b->setCurrentIndex(c->selected());
         break;
     }
     case forms::Kind::Slider: {

@@ -16,5 +16,9 @@ struct Caption {
 const std::vector<Caption>& mainCaptions();
 const Layout& splashLayout();
 const Layout& aboutLayout();
+// The capture set-up form: the tab strip, and each page's controls relative
+// to their page.
+const Layout& setupLayout();
+inline constexpr int kSetupWidth = 9840, kSetupHeight = 6840;
 
 } // namespace kestle::ui

@@ -44,6 +44,9 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
                           [&win] { win.endWithoutSaving(); });
     ui::DialogView about(win.about(), ui::aboutLayout(), 5880, 4260,
                          [&win] { win.about().setShown(false); });
+    ui::DialogView setup(
+        win.vid2(), ui::setupLayout(), ui::kSetupWidth, ui::kSetupHeight,
+        [&win] { win.vid2().setShown(false); }, &view);
     (*run)->start(false);
     qapp.exec();
     return (*run)->exitStatus();

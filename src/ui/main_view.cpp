@@ -106,6 +106,12 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     }
     if (QWidget* t = view_->widgetFor("Label3"))
         t->setStyleSheet("font-family: Arial; font-size: 36pt; font-weight: bold; color: #B00000;");
+    // The live picture stands below the alarm window, which may share its room.
+    preview_ = new VideoPreview(view_);
+    preview_->setGeometry(px(kPreviewLeft), px(kPreviewTop), px(kPreviewWidth), px(kPreviewHeight));
+    if (QWidget* alarms = view_->widgetFor("alarmdisplay"))
+        preview_->stackUnder(alarms);
+    win.video().setPreviewTarget(preview_);
     view_->setPainter("oscope",
                       [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines()); });
     view_->setPainter("Picture1", [](QWidget& w) { paintNorthPicture(w); });
@@ -167,6 +173,10 @@ void MainView::refreshMenu(forms::Control* c) {
     }
 }
 
+MainView::~MainView() {
+    win_.video().setPreviewTarget(nullptr);
+}
+
 void MainView::closeEvent(QCloseEvent* e) {
     // Closing the window runs the unload handler; it is never cancelled.
     if (!win_.ended())
@@ -175,8 +185,8 @@ void MainView::closeEvent(QCloseEvent* e) {
 }
 
 DialogView::DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
-                       std::function<void()> onClose)
-    : form_(form), onClose_(std::move(onClose)) {
+                       std::function<void()> onClose, QWidget* parent)
+    : QWidget(parent, Qt::Window), form_(form), onClose_(std::move(onClose)) {
     auto* v = new FormView(form, layout, this);
     v->setGeometry(0, 0, px(widthTwips), px(heightTwips));
     setFixedSize(px(widthTwips), px(heightTwips));

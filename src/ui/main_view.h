@@ -3,6 +3,7 @@
 // the main form, a status line, and the scope drawing.
 #include "app/main_window.h"
 #include "ui/form_view.h"
+#include "ui/video_preview.h"
 
 #include <QMainWindow>
 #include <map>
@@ -16,7 +17,9 @@ class MainView : public QMainWindow {
   public:
     // `titleSuffix` is added to the caption (it marks a simulated Kestle).
     MainView(app::MainWindow& win, std::string titleSuffix);
+    ~MainView() override;
     FormView& formView() { return *view_; }
+    VideoPreview& preview() { return *preview_; }
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -29,6 +32,7 @@ class MainView : public QMainWindow {
     app::MainWindow& win_;
     std::string titleSuffix_;
     FormView* view_;
+    VideoPreview* preview_;
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;
 };
@@ -36,8 +40,10 @@ class MainView : public QMainWindow {
 // A top-level window for a secondary form (disclaimer, About).
 class DialogView : public QWidget {
   public:
+    // With a `parent` the window stays above it (a tool window of the main
+    // window); it is never modal.
     DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
-               std::function<void()> onClose);
+               std::function<void()> onClose, QWidget* parent = nullptr);
 
   protected:
     void closeEvent(QCloseEvent* e) override;

@@ -1,6 +1,7 @@
 #pragma once
 // Capture controls that record nothing and remember every operation as the
-// headless call log prints it ("CAPTURE Audio.Start").
+// headless call log prints it ("CAPTURE Audio.Start"). The video control
+// offers the lists and the Start status a test gives it.
 #include "capture/call_log.h"
 #include "capture/null_capture.h"
 
@@ -9,10 +10,22 @@
 
 namespace kestle::capture::test {
 
+struct SilentVideo : NullVideo {
+    int startStatus = kStartFailed;
+    NameList devices, inputs, formats, compressors;
+    Setting compressor; // the first compressor's setting
+    int start() override { return startStatus; }
+    NameList videoDevices() const override { return devices; }
+    NameList videoInputs() const override { return inputs; }
+    NameList videoFormats() const override { return formats; }
+    NameList videoCompressors() const override { return compressors; }
+    Setting compressorSetting(int i) const override { return i == 0 ? compressor : Setting{}; }
+};
+
 struct RecordedControls {
     std::vector<std::string> calls;
     NullAudio silentAudio;
-    NullVideo silentVideo;
+    SilentVideo silentVideo;
     CallLogAudio audio{silentAudio, [this](const std::string& l) { calls.push_back(l); }};
     CallLogVideo video{silentVideo, [this](const std::string& l) { calls.push_back(l); }};
 };
