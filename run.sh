@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds a Release build and starts the application
-# with the simulated Kestle. Extra arguments go to the application.
+# with the simulated Kestle and the capture test sources. Extra arguments go
+# to the application.
 # Without a display it runs a short headless demonstration instead.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -19,6 +20,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     --app-dir "$build/demo" --data-dir "$build/demo/Vantic_Data" \
     --script scripts/demo.script "$@"
 fi
-echo "Starting the Kestle companion with the SIMULATED Kestle (--device sim)."
-echo "To use a real Kestle, start $app without --device."
-exec "$app" --device sim "$@"
+echo "Starting the Kestle companion with the SIMULATED Kestle (--device sim)"
+echo "and the camera and microphone test pattern and tone (--capture test)."
+echo "To use a real Kestle, camera and microphone, start $app without options."
+exec "$app" --device sim --capture test "$@"

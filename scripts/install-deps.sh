@@ -10,8 +10,9 @@ packages=(
   libhidapi-dev
   libespeak-ng-dev espeak-ng-data
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-alsa
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
+  fonts-liberation2
   xvfb xauth imagemagick xdg-utils
 )
 

@@ -160,8 +160,8 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
         auto [name, value] = splitFirst(rest);
         forms::Control* c = findControl(name);
         auto n = parseNumber(value);
-        if (!c || (c->kind() != forms::Kind::Slider && !c->isList())) {
-            error(lineNo, "no slider or list named '" + name + "'");
+        if (!c || (!c->hasValue() && !c->isList()) || c->kind() == forms::Kind::CheckBox) {
+            error(lineNo, "no slider, list or tab strip named '" + name + "'");
         } else if (!n) {
             error(lineNo, "'" + value + "' is not a number");
         } else if (!c->reachable()) {

@@ -153,7 +153,7 @@ class GstVideo final : public VideoControl {
             snapshotFailed(path, "The camera is not running");
             return;
         }
-        hub_.snapshot(path, [this, path](std::string, std::string error) {
+        const bool waiting = hub_.snapshot(path, [this, path](std::string, std::string error) {
             sched_.post(guard([this, path, error] {
                 if (error.empty())
                     lastSnapshotError_.clear();
@@ -161,11 +161,14 @@ class GstVideo final : public VideoControl {
                     snapshotFailed(path, error);
             }));
         });
-        sched_.callAfter(kSnapshotWait.count(), guard([this] {
-                             hub_.expireSnapshots(std::chrono::steady_clock::now() - kSnapshotWait +
-                                                      std::chrono::milliseconds(50),
-                                                  "No picture came from the camera");
-                         }));
+        // A picture that does not come within its time is not waited for.
+        if (waiting)
+            sched_.callAfter(kSnapshotWait.count(), guard([this] {
+                                 hub_.expireSnapshots(std::chrono::steady_clock::now() -
+                                                          kSnapshotWait +
+                                                          std::chrono::milliseconds(50),
+                                                      "No picture came from the camera");
+                             }));
     }
 
     NameList videoDevices() const override {

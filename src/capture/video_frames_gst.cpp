@@ -79,18 +79,19 @@ std::shared_ptr<const VideoFrame> FrameHub::latest() const {
     return latest_;
 }
 
-void FrameHub::snapshot(std::string path, Done done) {
+bool FrameHub::snapshot(std::string path, Done done) {
     std::shared_ptr<const VideoFrame> frame;
     {
         std::lock_guard l(m_);
         if (!latest_) {
             waiting_.push_back(
                 {std::move(path), std::move(done), std::chrono::steady_clock::now()});
-            return;
+            return true;
         }
         frame = latest_;
     }
     writer_.write(std::move(frame), std::move(path), std::move(done));
+    return false;
 }
 
 void FrameHub::expireSnapshots(std::chrono::steady_clock::time_point before,

@@ -34,8 +34,9 @@ class FrameHub {
     void clear(const std::string& reason);
 
     std::shared_ptr<const VideoFrame> latest() const;
-    // Saves the newest picture, or the next one when there is none yet.
-    void snapshot(std::string path, Done done);
+    // Saves the newest picture, or the next one when there is none yet
+    // (then it returns true: the request waits).
+    bool snapshot(std::string path, Done done);
     // Snapshots waiting longer than their time fail with `reason`.
     void expireSnapshots(std::chrono::steady_clock::time_point before, const std::string& reason);
 

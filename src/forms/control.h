@@ -25,7 +25,7 @@ enum class Kind {
     Option,   // option button of an exclusive group
     Button,   // command button
     Frame,    // container panel
-    Tabs,     // tab strip: each child frame is a page
+    Tabs,     // tab strip: each child frame is a page; the value is the page shown
     Shape,    // filled shape
     Picture,  // picture box
     Timer,    // invisible timer
@@ -115,7 +115,9 @@ class Control {
     // Which properties a dump prints for this kind.
     bool hasText() const;
     bool hasChecked() const { return kind_ == Kind::Menu || kind_ == Kind::Option; }
-    bool hasValue() const { return kind_ == Kind::Slider || kind_ == Kind::CheckBox; }
+    bool hasValue() const {
+        return kind_ == Kind::Slider || kind_ == Kind::CheckBox || kind_ == Kind::Tabs;
+    }
     bool hasColor() const;
 
   protected:

@@ -13,6 +13,7 @@ Vid2Form::Vid2Form() : Form("vid2") {
     tabVideo = page("tabVideo", "Video Setup");
     tabText = page("tabText", "Screen Text");
     tabAudio = page("tabAudio", "Audio Setup");
+    SSTab1->setRange(0, 2);
 
     Control* on = tabVideo;
     auto make = [this, &on](const char* name, Kind kind, const char* text) {

@@ -173,6 +173,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             for (forms::Control* child : page->children())
                 create(*child, p, layout);
         }
+        QObject::connect(t, &QTabWidget::currentChanged, t, [this, &c](int page) {
+            if (!updating_)
+                c.setValue(page);
+        });
         w = t;
         break;
     }
@@ -307,6 +311,9 @@ void FormView::refresh(forms::Control* c) {
         l->setStyleSheet("background: " + qc(c->color()).name() + ";");
         break;
     }
+    case forms::Kind::Tabs:
+        static_cast<QTabWidget*>(w)->setCurrentIndex(c->value());
+        break;
     case forms::Kind::ComboBox: {
         auto* b = static_cast<QComboBox*>(w);
         const QVariant seen = b->property("clearCount");

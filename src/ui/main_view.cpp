@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QStatusBar>
 
 namespace kestle::ui {
@@ -197,6 +198,19 @@ DialogView::DialogView(forms::Form& form, const Layout& layout, int widthTwips, 
             setVisible(form_.shown());
         }
     });
+}
+
+void DialogView::showEvent(QShowEvent* e) {
+    QWidget* owner = parentWidget();
+    if (!placed_ && owner && owner->isVisible()) {
+        placed_ = true;
+        // Beside the main window, so that its live picture stays in sight.
+        const QRect main = owner->frameGeometry();
+        const QRect room = owner->screen()->availableGeometry();
+        if (main.right() + 8 + width() <= room.right())
+            move(main.right() + 8, main.top());
+    }
+    QWidget::showEvent(e);
 }
 
 void DialogView::closeEvent(QCloseEvent* e) {

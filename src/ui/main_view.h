@@ -41,16 +41,19 @@ class MainView : public QMainWindow {
 class DialogView : public QWidget {
   public:
     // With a `parent` the window stays above it (a tool window of the main
-    // window); it is never modal.
+    // window) and first opens beside it where the screen has room; it is
+    // never modal.
     DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
                std::function<void()> onClose, QWidget* parent = nullptr);
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     forms::Form& form_;
     std::function<void()> onClose_;
+    bool placed_ = false;
 };
 
 } // namespace kestle::ui

@@ -64,8 +64,8 @@ TEST(HeadlessWavSpeech, EveryUtteranceLeavesAFileAndTheFourVoicesShareATick) {
     const fs::path wav = dir / "wav";
 
     auto parsed = kestle::app::parseOptions(
-        {"--headless", "--device", "sim", "--speech", "wav:" + wav.string(), "--app-dir",
-         dir.string(), "--data-dir", (dir / "data").string(), "--user-list",
+        {"--headless", "--device", "sim", "--capture", "none", "--speech", "wav:" + wav.string(),
+         "--app-dir", dir.string(), "--data-dir", (dir / "data").string(), "--user-list",
          (dir / "list.txt").string(), "--script", (dir / "demo.script").string()});
     ASSERT_EQ(parsed.error, "");
     std::ostringstream out, err;

@@ -71,9 +71,10 @@ TEST(CaptureRun, ConstantAndQuestionRecordingsHoldWhatTheirSwitchesLetThrough) {
 TEST(CaptureRun, AnAlarmOverSeveralCyclesRecordsConsecutiveFilesWithoutLosingASample) {
     KestleProcess k;
     // Voltage above 2.5 trips in every get_data call of two cycles; the
-    // third cycle's calm call stops the recording.
-    k.start("click av8\nanswer 2.5\nclick Alarm1\nclick Option1(7)\nwait 3000\nclick cancel\n"
-            "wait 300\nquit\n",
+    // third cycle's calm call stops the recording. Each tripped call also
+    // saves a picture.
+    k.start("click av8\nclick vo2\nanswer 2.5\nclick Alarm1\nclick Option1(7)\nwait 3000\n"
+            "click cancel\nwait 300\nquit\n",
             {"--device",
              "replay:" +
                  (fs::path(KESTLE_TEST_DATA) / "scenarios/records_capture_menu.trace").string()});
@@ -93,6 +94,14 @@ TEST(CaptureRun, AnAlarmOverSeveralCyclesRecordsConsecutiveFilesWithoutLosingASa
     ASSERT_GT(joined.size(), 44100u / 10);
     EXPECT_LT(worstSineBreak(joined), 8.0);
     EXPECT_EQ(countLines(k.out(), "CAPTURE Audio.Stop"), 2u); // the calm cycle, and Exit
+
+    std::vector<int> pictures;
+    for (const fs::path& f : k.files("Alarm_VIDEO.JPG")) {
+        pictures.push_back(counterOf(f, "Alarm_VIDEO.JPG"));
+        EXPECT_EQ(QImage(QString::fromStdString(f.string())).size(), QSize(640, 480)) << f;
+    }
+    std::sort(pictures.begin(), pictures.end());
+    EXPECT_EQ(pictures, (std::vector<int>{1, 2, 3, 4}));
 }
 
 TEST(CaptureRun, VideoRecordingsUseEveryOtherNumberAndAreFinishedAtExit) {

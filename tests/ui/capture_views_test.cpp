@@ -1,0 +1,93 @@
+// The live picture widget and the set-up form's window (offscreen).
+#include "forms/vid2_form.h"
+#include "ui/layouts.h"
+#include "ui/video_preview.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QImage>
+#include <QTabWidget>
+
+#include <array>
+
+namespace {
+
+using kestle::capture::PreviewLook;
+using kestle::capture::VideoFrame;
+
+// A picture 4 x 2 whose left half is red and right half blue.
+std::shared_ptr<const VideoFrame> redBlue() {
+    static const std::array<std::uint32_t, 8> px = {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF,
+                                                    0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF};
+    auto f = std::make_shared<VideoFrame>();
+    f->width = 4;
+    f->height = 2;
+    f->stride = 16;
+    f->pixels = reinterpret_cast<const std::uint8_t*>(px.data());
+    return f;
+}
+
+TEST(VideoPreviewWidget, ShowsThePictureOrTheMessageOnlyWhileVisible) {
+    QWidget window;
+    kestle::ui::VideoPreview p(&window);
+    p.setGeometry(0, 0, 200, 200);
+    window.show();
+    EXPECT_FALSE(p.isVisible()); // nothing to show yet
+    PreviewLook look;
+    look.message = "No camera found";
+    look.backColor = 0x00FF00;
+    p.setLook(look);
+    EXPECT_TRUE(p.isVisible());
+
+    look.message.clear();
+    p.setLook(look);
+    p.showFrame(redBlue());
+    QImage shot = p.grab().toImage();
+    // Kept in proportion: a 200 x 100 picture in the middle, green around.
+    EXPECT_EQ(shot.pixelColor(100, 20), QColor(0, 255, 0));
+    EXPECT_EQ(shot.pixelColor(40, 100), QColor(255, 0, 0));
+    EXPECT_EQ(shot.pixelColor(160, 100), QColor(0, 0, 255));
+    look.keepAspectRatio = false;
+    p.setLook(look);
+    shot = p.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(40, 20), QColor(255, 0, 0));
+
+    look.visible = false;
+    p.setLook(look);
+    EXPECT_FALSE(p.isVisible());
+    look.visible = true;
+    p.setLook(look);
+    p.showFrame(nullptr);
+    EXPECT_FALSE(p.isVisible());
+}
+
+TEST(SetupWindow, PagesCarryTheirControlsAndAChoiceRunsTheListsHandler) {
+    kestle::forms::Vid2Form form;
+    for (const char* r : {"No Rotation", "90-degree rotation without flipping"})
+        form.cborotate->addItem(r);
+    form.cborotate->select(0);
+    int clicks = 0;
+    form.cborotate->onClick = [&] { ++clicks; };
+    kestle::ui::FormView view(form, kestle::ui::setupLayout());
+    auto* tabs = view.findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    ASSERT_EQ(tabs->count(), 3);
+    EXPECT_EQ(tabs->tabText(1), "Screen Text");
+    auto* rotate = qobject_cast<QComboBox*>(view.widgetFor("cborotate"));
+    ASSERT_TRUE(rotate);
+    EXPECT_EQ(rotate->parentWidget(), tabs->widget(0));
+    EXPECT_EQ(rotate->count(), 2);
+    emit rotate->activated(1);
+    EXPECT_EQ(form.cborotate->selected(), 1);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(view.widgetFor("txtText")->parentWidget(), tabs->widget(1));
+    // Every control of the form has its place on a page.
+    for (kestle::forms::Control* c : form.controls()) {
+        if (c->parent() && c->parent()->parent() == form.SSTab1) {
+            EXPECT_TRUE(kestle::ui::setupLayout().count(c->name())) << c->name();
+        }
+    }
+}
+
+} // namespace
