@@ -85,7 +85,10 @@ class GstAudio final : public AudioControl {
                 report(path, "Recording stopped: " + reason);
             });
         };
-        catalog_->subscribe([this] {
+        // The catalog outlives this control when the video control shares it.
+        catalog_->subscribe([this, alive] {
+            if (alive.expired())
+                return;
             if (!catalog_->current()->audio.empty())
                 noDeviceReported_ = false;
             if (onDevices_)
@@ -94,7 +97,7 @@ class GstAudio final : public AudioControl {
     }
 
     ~GstAudio() override {
-        *alive_ = false;
+        alive_.reset();
         std::shared_ptr<WavWriter> last = recorder_->swap(nullptr);
         worker_.post([this, last] {
             finishWriter(last);

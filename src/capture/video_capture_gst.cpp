@@ -55,7 +55,8 @@ class GstVideo final : public VideoControl {
     GstVideo(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched)
         : sched_(sched), catalog_(std::move(catalog)), alive_(std::make_shared<bool>(true)),
           writer_(makeJpegWriter()), hub_(*writer_), compressors_(availableCompressors()) {
-        catalog_->subscribe([this] {
+        // The catalog outlives this control when the audio control shares it.
+        catalog_->subscribe(guard([this] {
             if (!catalog_->current()->video.empty()) {
                 noCameraReported_ = false;
                 if (message_ == kNoCamera) {
@@ -65,7 +66,7 @@ class GstVideo final : public VideoControl {
             }
             if (onDevices_)
                 onDevices_();
-        });
+        }));
         hub_.setOnPicture([this] {
             if (!framePending_.exchange(true))
                 sched_.post(guard([this] { deliverFrame(); }));

@@ -5,6 +5,7 @@
 #include "device/acquisition.h"
 #include "device/replay_trace.h"
 #include "device/sim_kestle.h"
+#include "fakes/cancelled_dialogs.h"
 #include "support/virtual_scheduler.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@
 
 namespace kestle::device::test {
 
-struct RecordingHost : forms::UiHost {
+struct RecordingHost : kestle::test::CancelledDialogs {
     void messageBox(const std::string& title, const std::string& text,
                     std::function<void()> done) override {
         lines.push_back("MSGBOX " + title + ": " + text);
@@ -35,14 +36,6 @@ struct RecordingHost : forms::UiHost {
             answers.pop_front();
         }
         done(a);
-    }
-    void fileDialog(const std::string&, const std::string&,
-                    std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void colorDialog(const std::string&, std::uint32_t,
-                     std::function<void(std::optional<std::uint32_t>)> done) override {
-        done(std::nullopt);
     }
     void status(const std::string& text) override { statuses.push_back(text); }
     void event(const std::string& line) override { lines.push_back(line); }

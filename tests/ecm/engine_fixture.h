@@ -4,6 +4,7 @@
 // word engine under test.
 #include "device/replay_trace.h"
 #include "ecm/word_engine.h"
+#include "fakes/cancelled_dialogs.h"
 #include "support/virtual_scheduler.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 namespace kestle::ecm::testing {
 
 // Messages and status lines as one string each: "MSGBOX text", "STATUS text".
-class RecordingHost : public forms::UiHost {
+class RecordingHost : public kestle::test::CancelledDialogs {
   public:
     std::vector<std::string> lines;
 
@@ -27,14 +28,6 @@ class RecordingHost : public forms::UiHost {
     }
     void inputBox(const std::string&, const std::string&, const std::string&,
                   std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void fileDialog(const std::string&, const std::string&,
-                    std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void colorDialog(const std::string&, std::uint32_t,
-                     std::function<void(std::optional<std::uint32_t>)> done) override {
         done(std::nullopt);
     }
     void status(const std::string& text) override { lines.push_back("STATUS " + text); }

@@ -4,6 +4,7 @@
 // dialog, capture call and picture.
 #include "capture/alarm_capture.h"
 #include "capture/recorded_controls.h"
+#include "fakes/cancelled_dialogs.h"
 #include "records/records.h"
 #include "support/textfile.h"
 #include "support/virtual_scheduler.h"
@@ -27,7 +28,7 @@ using ::testing::SizeIs;
 inline const std::string kStamp = "12/7/2026 4:50:20 AM";
 inline const std::string kFileStamp = "12_7_2026 4_50_20 AM";
 
-struct FakeHost : forms::UiHost {
+struct FakeHost : kestle::test::CancelledDialogs {
     void messageBox(const std::string& t, const std::string& text, std::function<void()>) override {
         messages.push_back(t + "|" + text);
     }
@@ -37,14 +38,6 @@ struct FakeHost : forms::UiHost {
         auto a = answers.front();
         answers.pop_front();
         done(a);
-    }
-    void fileDialog(const std::string&, const std::string&,
-                    std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void colorDialog(const std::string&, std::uint32_t,
-                     std::function<void(std::optional<std::uint32_t>)> done) override {
-        done(std::nullopt);
     }
     void status(const std::string&) override {}
     void event(const std::string&) override {}
