@@ -9,9 +9,12 @@
 #include "records/records.h"
 #include "support/convert.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace kestle::app {
 
@@ -163,11 +166,20 @@ void MainWindow::registerVariables() {
 }
 
 void MainWindow::start() {
+    // The settings live in the application folder: it is made when missing,
+    // and a folder that cannot keep them is told once, before anything is lost.
+    std::error_code ec;
+    fs::create_directories(paths_.appDir, ec);
     // The disclaimer form is the start-up object; its load reads one key.
     splashCounter_ = 0;
     if (auto v = INIread(paths_.settingsFile(), "NAG", "NAGSCREEN"); v.ok()) {
         if (auto n = toInt16(*v))
             splashCounter_ = *n;
+        if (::access(paths_.appDir.c_str(), W_OK) != 0)
+            host_.status("The settings cannot be saved: " + paths_.appDir.string() + " is " +
+                         std::strerror(errno));
+    } else {
+        host_.status("The settings cannot be kept in " + paths_.appDir.string() + ": " + v.error());
     }
     if (splashCounter_ > 0) {
         showMain();

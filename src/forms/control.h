@@ -61,6 +61,9 @@ class Control {
     void appendText(std::string_view t);
     bool checked() const { return checked_; }
     void setChecked(bool c);
+    // A menu item that the program checks and unchecks (not a command).
+    bool checkable() const { return checkable_; }
+    void setCheckable(bool c) { checkable_ = c; }
     bool enabled() const { return enabled_; }
     virtual void setEnabled(bool e);
     bool visible() const { return visible_; }
@@ -131,6 +134,7 @@ class Control {
     std::vector<Control*> children_;
     std::string text_;
     bool checked_ = false;
+    bool checkable_ = false;
     bool enabled_ = true;
     bool visible_ = true;
     int value_ = 0, min_ = 0, max_ = 0x7fffffff;

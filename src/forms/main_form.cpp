@@ -134,6 +134,17 @@ MainForm::MainForm(Scheduler& sched) : Form("mainform") {
     abdd = item(*this, "abdd", "About Corvane", helpmnu);
     usedd = item(*this, "usedd", "Using this Device", helpmnu);
 
+    // The items the program checks and unchecks; the others are commands.
+    for (Control* c : {ITC1, ITC2,    ITC3,    ITC4,    itcpro,  speechON,  phoneon,   phbrake,
+                       HSPh, tsphone, rsphone, av1,     av7,     vo2,       vo3,       vo4,
+                       av3,  av4,     av8,     alarm13, logtext, logfileon, logfilerf, logalarm,
+                       TBon, tb1,     tb5,     tb10,    tb100,   showab,    ShowA,     showb})
+        c->setCheckable(true);
+    for (Control* c : bands)
+        c->setCheckable(true);
+    for (Control* c : alarms)
+        c->setCheckable(true);
+
     // Presence frame: designed below the visible area; the load step moves it.
     Frame7 = ctl(*this, "Frame7", Kind::Frame);
     Frame7->setGeometry(0, 9000, 12135, 8775);

@@ -31,9 +31,11 @@ void Records::switchLog(Log log, forms::Control* item, bool reportFailure) {
     st_.appath = appath_;
     if (Status s = logs_.open(log, dataDir_); !s) {
         // The item stays unchecked, so nothing is written to a closed file.
+        const std::string what = std::string(logTitle(log)) + " could not be opened: " + s.error();
         if (reportFailure)
-            host_.messageBox(forms::kAppTitle,
-                             std::string(logTitle(log)) + " could not be opened: " + s.error());
+            host_.messageBox(forms::kAppTitle, what);
+        else
+            host_.status(what); // at start-up: said, without a dialog in the way
         return;
     }
     item->setChecked(true);

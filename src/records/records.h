@@ -74,7 +74,7 @@ class Records {
     void logfileon_Click();
     void logfilerf_Click();
     void logalarm_Click();
-    // The start-up call of "Data Log On": a failure is ignored silently.
+    // The start-up call of "Data Log On": a failure is told in the status line.
     void startDataLog();
 
     // Stages of get_data, in this order.

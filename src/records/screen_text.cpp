@@ -20,6 +20,8 @@ void Records::Save_Main_display_Click() {
     if (!s)
         host_.messageBox(forms::kAppTitle,
                          "The screen capture " + name + " could not be stored: " + s.error());
+    else
+        host_.status("Screen captured: " + name);
     f_.question->setEnabled(true);
     host_.focus("question");
 }

@@ -1,15 +1,12 @@
 #include "ui/form_view.h"
 
+#include "forms/layout_math.h"
+#include "ui/form_widgets.h"
+
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMetaObject>
-#include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -17,6 +14,7 @@
 #include <QTabWidget>
 #include <QTextCursor>
 #include <algorithm>
+#include <cmath>
 
 namespace kestle::ui {
 
@@ -25,110 +23,49 @@ namespace {
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
-QColor qc(forms::Rgb c) {
-    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+
+// Small text boxes are one-line displays.
+constexpr int kOneLineTwips = 600;
+
+void setColor(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+    QPalette pal = w->palette();
+    if (pal.color(role) == c)
+        return;
+    pal.setColor(role, c);
+    w->setPalette(pal);
 }
-
-// A picture box whose content a painter function draws.
-class PictureWidget : public QWidget {
-  public:
-    using QWidget::QWidget;
-    FormView::PaintFn paint;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        if (paint)
-            paint(*this);
-    }
-};
-
-// A text box that reports each edit as typed text, like the original's
-// change event (Enter inserts CR LF).
-class TextBoxWidget : public QPlainTextEdit {
-  public:
-    TextBoxWidget(forms::Control& c, QWidget* parent) : QPlainTextEdit(parent), c_(c) {}
-
-  protected:
-    void keyPressEvent(QKeyEvent* e) override {
-        if (isReadOnly()) {
-            QPlainTextEdit::keyPressEvent(e);
-            return;
-        }
-        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            // A one-line box takes no line end.
-            if (lineWrapMode() != QPlainTextEdit::NoWrap)
-                c_.appendText("\r\n");
-            return;
-        }
-        if (e->key() == Qt::Key_Backspace) {
-            std::string t = c_.text();
-            if (!t.empty()) {
-                // Drop one UTF-8 code point.
-                std::size_t n = t.size() - 1;
-                while (n > 0 && (static_cast<unsigned char>(t[n]) & 0xC0) == 0x80)
-                    --n;
-                t.resize(n);
-                c_.setText(t);
-            }
-            return;
-        }
-        QString s = e->text();
-        if (!s.isEmpty() && s.at(0).isPrint()) {
-            c_.appendText(s.toStdString());
-            return;
-        }
-        QPlainTextEdit::keyPressEvent(e);
-    }
-
-  private:
-    forms::Control& c_;
-};
 
 } // namespace
 
-FormView::FormView(forms::Form& form, const Layout& layout, QWidget* parent)
-    : QWidget(parent), form_(form) {
+FormView::FormView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
+                   QWidget* parent)
+    : QWidget(parent), form_(form), widthTwips_(widthTwips), heightTwips_(heightTwips) {
     int autoTop = 120;
     for (forms::Control* c : form.controls()) {
         if (c->kind() == forms::Kind::Menu || c->kind() == forms::Kind::Timer || c->parent())
             continue;
         QWidget* w = create(*c, this, layout);
-        if (!layout.count(c->name())) {
-            w->setGeometry(px(120), px(autoTop), px(6000),
-                           px(c->kind() == forms::Kind::TextBox ? 1500 : 375));
-            autoTop += c->kind() == forms::Kind::TextBox ? 1620 : 480;
+        if (w && !layout.count(c->name())) {
+            const bool box = c->kind() == forms::Kind::TextBox;
+            placed_.back().place = {120, autoTop, 6000, box ? 1500 : 375};
+            autoTop += box ? 1620 : 480;
         }
     }
     form.observe([this](forms::Control* c) {
         if (c)
             schedule(c);
     });
+    setAutoFillBackground(true);
+    setTheme(theme_);
+    setScale(1);
     refreshAll();
-}
-
-void FormView::schedule(forms::Control* c) {
-    if (std::find(dirty_.begin(), dirty_.end(), c) == dirty_.end())
-        dirty_.push_back(c);
-    if (!flushPending_) {
-        flushPending_ = true;
-        QMetaObject::invokeMethod(
-            this, [this] { flush(); }, Qt::QueuedConnection);
-    }
-}
-
-void FormView::flush() {
-    flushPending_ = false;
-    std::vector<forms::Control*> batch;
-    batch.swap(dirty_);
-    for (forms::Control* c : batch)
-        refresh(c);
 }
 
 QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layout) {
     QWidget* w = nullptr;
     switch (c.kind()) {
     case forms::Kind::Label: {
-        auto* l = new QLabel(parent);
+        auto* l = new LabelWidget(parent);
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         w = l;
@@ -136,9 +73,8 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     }
     case forms::Kind::TextBox: {
         auto* t = new TextBoxWidget(c, parent);
-        // Small boxes are one-line displays.
         auto it = layout.find(c.name());
-        if (it != layout.end() && it->second.height < 600) {
+        if (it != layout.end() && it->second.height < kOneLineTwips) {
             t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             t->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -217,11 +153,17 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         break;
     }
     case forms::Kind::Frame: {
-        auto* g = new QGroupBox(parent);
-        w = g;
+        auto* f = new FrameWidget(parent);
+        w = f;
+        // Registered before its children, so that it is placed first.
+        widgets_[&c] = f;
+        add(f, &c, {0, 0, 0, 0});
+        if (auto it = layout.find(c.name()); it != layout.end())
+            placed_.back().place = it->second;
         for (forms::Control* child : c.children())
-            create(*child, g, layout);
-        break;
+            create(*child, f, layout);
+        f->setObjectName(q(c.name()));
+        return f;
     }
     case forms::Kind::Shape: {
         auto* f = new QFrame(parent);
@@ -230,22 +172,19 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         w = f;
         break;
     }
-    case forms::Kind::Picture: {
-        auto* p = new PictureWidget(parent);
-        w = p;
+    case forms::Kind::Picture:
+        w = new PictureWidget(parent);
         break;
-    }
     default:
         return nullptr;
     }
     w->setObjectName(q(c.name()));
     if (!c.toolTip().empty())
         w->setToolTip(q(c.toolTip()));
-    if (auto it = layout.find(c.name()); it != layout.end()) {
-        const Place& p = it->second;
-        w->setGeometry(px(p.left), px(p.top), px(p.width), px(p.height));
-    }
     widgets_[&c] = w;
+    add(w, &c, {0, 0, 0, 0});
+    if (auto it = layout.find(c.name()); it != layout.end())
+        placed_.back().place = it->second;
     return w;
 }
 
@@ -257,10 +196,205 @@ QWidget* FormView::widgetFor(const std::string& name) const {
     return it == widgets_.end() ? nullptr : it->second;
 }
 
+FormView::Placed* FormView::placed(const std::string& name) {
+    return placed(form_.find(name));
+}
+
+FormView::Placed* FormView::placed(const forms::Control* c) {
+    auto it = placedAt_.find(c);
+    return it == placedAt_.end() ? nullptr : &placed_[it->second];
+}
+
+void FormView::add(QWidget* w, forms::Control* c, Place place) {
+    Placed p;
+    p.widget = w;
+    p.control = c;
+    p.place = place;
+    if (c)
+        placedAt_[c] = placed_.size();
+    placed_.push_back(std::move(p));
+}
+
 void FormView::setPainter(const std::string& name, PaintFn fn) {
     if (auto* p = dynamic_cast<PictureWidget*>(widgetFor(name)))
-        p->paint = fn;
-    painters_[name] = std::move(fn);
+        p->paint = std::move(fn);
+}
+
+void FormView::addCaption(const std::string& container, const std::string& text, int left,
+                          int top) {
+    QWidget* parent = widgetFor(container);
+    auto* l = new QLabel(q(text), parent ? parent : this);
+    setColor(l, QPalette::WindowText, theme_.caption());
+    add(l, nullptr, {left, top, 0, 0});
+    apply(placed_.back());
+    l->show();
+}
+
+void FormView::addWidget(QWidget* w, Place place) {
+    w->setParent(this);
+    add(w, nullptr, place);
+    placed_.back().fontPx = 0; // keeps its own font
+    apply(placed_.back());
+}
+
+void FormView::setTextStyle(const std::string& name, double px, bool bold,
+                            const std::string& family) {
+    if (Placed* p = placed(name)) {
+        p->fontPx = px;
+        p->bold = bold;
+        p->family = family;
+        apply(*p);
+    }
+}
+
+void FormView::setFitLines(const std::string& name, int lines, double padding) {
+    if (Placed* p = placed(name)) {
+        p->fitLines = lines;
+        p->padding = padding;
+        apply(*p);
+    }
+}
+
+void FormView::setColors(const std::string& name, std::optional<forms::Rgb> text,
+                         std::optional<forms::Rgb> background) {
+    if (Placed* p = placed(name)) {
+        p->text = text;
+        p->background = background;
+        colour(*p);
+    }
+}
+
+QSize FormView::sizeAt(double s) const {
+    const forms::PxRect r = forms::toPixels(0, 0, widthTwips_, heightTwips_, s);
+    return {r.width, r.height};
+}
+
+void FormView::setScale(double s) {
+    scale_ = s;
+    resize(sizeAt(s));
+    for (Placed& p : placed_)
+        apply(p);
+}
+
+void FormView::apply(Placed& p) {
+    Place at = p.place;
+    if (p.control && p.control->width() > 0) {
+        // Code moved it: the model has the place.
+        at.left = p.control->left();
+        at.top = p.control->top();
+        if (at.width == 0) {
+            at.width = p.control->width();
+            at.height = p.control->height();
+        }
+    }
+    if (!p.control && p.fontPx == 0) {
+        const forms::PxRect r = forms::toPixels(at.left, at.top, at.width, at.height, scale_);
+        p.widget->setGeometry(r.x, r.y, r.width, r.height);
+        return;
+    }
+    QFont f = font();
+    if (!p.family.empty())
+        f.setFamily(q(p.family));
+    f.setBold(p.bold);
+    if (p.fitLines > 0) {
+        // The largest text of which the lines all fit, whole.
+        const double room = at.height * scale_ / forms::kTwipsPerPixel - 2 * p.padding * scale_;
+        int px = std::max(4, static_cast<int>(room / p.fitLines));
+        for (; px > 4; --px) {
+            f.setPixelSize(px);
+            if (QFontMetrics(f).lineSpacing() * p.fitLines <= room)
+                break;
+        }
+        f.setPixelSize(px);
+        p.widget->setContentsMargins(QMargins() + static_cast<int>(p.padding * scale_));
+    } else {
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(p.fontPx * scale_))));
+    }
+    if (auto* frame = dynamic_cast<FrameWidget*>(p.widget)) {
+        // The caption fits on the border at every scale: shrink it if not.
+        const int room = static_cast<int>(at.width * scale_ / forms::kTwipsPerPixel) -
+                         8 * QFontMetrics(f).horizontalAdvance(' ') / 2;
+        while (f.pixelSize() > 6 && QFontMetrics(f).horizontalAdvance(frame->title()) > room)
+            f.setPixelSize(f.pixelSize() - 1);
+    }
+    p.widget->setFont(f);
+    if (auto* box = dynamic_cast<QPlainTextEdit*>(p.widget))
+        box->document()->setDocumentMargin(std::max(1.0, 3 * scale_));
+    if (at.width == 0 && at.height == 0) {
+        // A fixed caption: as large as its text.
+        p.widget->adjustSize();
+        const forms::PxRect r = forms::toPixels(at.left, at.top, 0, 0, scale_);
+        p.widget->move(r.x, r.y);
+        return;
+    }
+    const forms::PxRect r = forms::toPixels(at.left, at.top, at.width, at.height, scale_);
+    p.widget->setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void FormView::setTheme(const Theme& t) {
+    theme_ = t;
+    setColor(this, QPalette::Window, theme_.window());
+    for (const Placed& p : placed_)
+        colour(p);
+    update();
+}
+
+void FormView::colour(const Placed& p) {
+    QWidget* w = p.widget;
+    forms::Control* c = p.control;
+    if (!c) {
+        if (p.fontPx > 0) // a caption, not a widget of the view's own
+            setColor(w, QPalette::WindowText, theme_.caption());
+        return;
+    }
+    if (p.background && c->kind() != forms::Kind::Frame) {
+        w->setAutoFillBackground(true);
+        setColor(w, QPalette::Window, theme_.background(*p.background));
+    }
+    switch (c->kind()) {
+    case forms::Kind::Label:
+        // The program's colour first, then the design's, else the caption colour.
+        if (c->hasColor())
+            setColor(w, QPalette::WindowText, theme_.text(c->color()));
+        else if (p.text)
+            setColor(w, QPalette::WindowText, theme_.text(*p.text));
+        else
+            setColor(w, QPalette::WindowText, theme_.text(forms::kBlack));
+        break;
+    case forms::Kind::TextBox:
+    case forms::Kind::ListBox:
+        setColor(w, QPalette::Base, theme_.background(c->color()));
+        setColor(w, QPalette::Text, theme_.text(p.text.value_or(forms::kBlack)));
+        break;
+    case forms::Kind::Shape:
+        setColor(w, QPalette::Window, theme_.fill(c->color()));
+        break;
+    case forms::Kind::Frame:
+        static_cast<FrameWidget*>(w)->setColors(p.background ? theme_.background(*p.background)
+                                                             : theme_.window(),
+                                                theme_.border(), theme_.caption());
+        break;
+    default:
+        break;
+    }
+}
+
+void FormView::schedule(forms::Control* c) {
+    if (std::find(dirty_.begin(), dirty_.end(), c) == dirty_.end())
+        dirty_.push_back(c);
+    if (!flushPending_) {
+        flushPending_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { flush(); }, Qt::QueuedConnection);
+    }
+}
+
+void FormView::flush() {
+    flushPending_ = false;
+    std::vector<forms::Control*> batch;
+    batch.swap(dirty_);
+    for (forms::Control* c : batch)
+        refresh(c);
 }
 
 void FormView::refreshAll() {
@@ -276,14 +410,12 @@ void FormView::refresh(forms::Control* c) {
     updating_ = true;
     w->setVisible(c->visible());
     w->setEnabled(c->enabled());
+    if (const Placed* p = placed(c))
+        colour(*p);
     switch (c->kind()) {
-    case forms::Kind::Label: {
-        auto* l = static_cast<QLabel*>(w);
-        l->setText(q(c->text()).replace("\r\n", "\n"));
-        if (c->name() == "FREQA" || c->name() == "FREQB")
-            l->setStyleSheet("color: " + qc(c->color()).name() + "; background: black;");
+    case forms::Kind::Label:
+        static_cast<QLabel*>(w)->setText(q(c->text()).replace("\r\n", "\n"));
         break;
-    }
     case forms::Kind::TextBox: {
         auto* t = static_cast<QPlainTextEdit*>(w);
         QString text = q(c->text()).replace("\r\n", "\n");
@@ -291,7 +423,6 @@ void FormView::refresh(forms::Control* c) {
             t->setPlainText(text);
             t->moveCursor(QTextCursor::End);
         }
-        t->setStyleSheet("background: " + qc(c->color()).name() + ";");
         break;
     }
     case forms::Kind::ListBox: {
@@ -308,12 +439,8 @@ void FormView::refresh(forms::Control* c) {
         if (!more.isEmpty())
             l->addItems(more);
         l->setCurrentRow(c->selected());
-        l->setStyleSheet("background: " + qc(c->color()).name() + ";");
         break;
     }
-    case forms::Kind::Tabs:
-        static_cast<QTabWidget*>(w)->setCurrentIndex(c->value());
-        break;
     case forms::Kind::ComboBox: {
         auto* b = static_cast<QComboBox*>(w);
         const QVariant seen = b->property("clearCount");
@@ -326,6 +453,9 @@ void FormView::refresh(forms::Control* c) {
         b->setCurrentIndex(c->selected());
         break;
     }
+    case forms::Kind::Tabs:
+        static_cast<QTabWidget*>(w)->setCurrentIndex(c->value());
+        break;
     case forms::Kind::Slider: {
         auto* s = static_cast<QSlider*>(w);
         s->setRange(c->min(), c->max());
@@ -346,23 +476,20 @@ void FormView::refresh(forms::Control* c) {
         break;
     }
     case forms::Kind::Button:
-        static_cast<QPushButton*>(w)->setText(q(c->text()).replace("&", "&&"));
+        // An ampersand marks the keyboard mnemonic, as in every caption.
+        static_cast<QPushButton*>(w)->setText(q(c->text()));
         break;
     case forms::Kind::Frame:
-        static_cast<QGroupBox*>(w)->setTitle(q(c->text()));
-        if (c->width() > 0)
-            w->setGeometry(px(c->left()), px(c->top()), w->width(), w->height());
+        static_cast<FrameWidget*>(w)->setTitle(q(c->text()));
+        if (c->width() > 0) {
+            if (Placed* p = placed(c))
+                apply(*p);
+        }
         if (c->visible())
             w->raise();
         if (topmost_ && topmost_->isVisible())
             topmost_->raise();
         break;
-    case forms::Kind::Shape: {
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::Window, qc(c->color()));
-        w->setPalette(pal);
-        break;
-    }
     case forms::Kind::Picture:
         w->update();
         break;

@@ -1,11 +1,16 @@
 #pragma once
 // Renders a form model as Qt widgets and feeds the operator's input back to
 // the models. The widgets mirror the models through the form's observer.
+// The whole form scales as one: positions, sizes and text sizes follow the
+// scale (1: 15 twips a pixel, the design), so it keeps its proportions at
+// any window size. Window thread only.
 #include "forms/form.h"
+#include "ui/theme.h"
 
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,37 +22,85 @@ struct Place {
 };
 using Layout = std::map<std::string, Place>;
 
+// Text size at scale 1, in pixels: the design's 8-point font.
+inline constexpr double kBaseFontPx = 11;
+
 class FormView : public QWidget {
   public:
-    FormView(forms::Form& form, const Layout& layout, QWidget* parent = nullptr);
+    // `widthTwips` x `heightTwips` is the form's designed size.
+    FormView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
+             QWidget* parent = nullptr);
+
     // The widget that shows a control, or nullptr.
     QWidget* widgetFor(const std::string& name) const;
     // Custom painting of a picture box (the scope, the alignment picture).
     using PaintFn = std::function<void(QWidget&)>;
     void setPainter(const std::string& name, PaintFn fn);
-    void refresh(forms::Control* c);
+    // A fixed caption inside a container control (a frame), placed in twips
+    // relative to it; it is hidden with its container.
+    void addCaption(const std::string& container, const std::string& text, int left, int top);
+    // A widget of the view's own (not a control), placed and scaled with
+    // the form; `w` becomes the view's child.
+    void addWidget(QWidget* w, Place place);
+    // A control's text size at scale 1 (pixels), boldness and font family
+    // (empty: the default).
+    void setTextStyle(const std::string& name, double px, bool bold = false,
+                      const std::string& family = {});
+    // A label whose text size follows its height so that `lines` whole
+    // lines fit in it (the main display).
+    void setFitLines(const std::string& name, int lines, double padding = 4);
+    // The design's own text and background colours of a control (where the
+    // model has none); the theme turns them into night colours.
+    void setColors(const std::string& name, std::optional<forms::Rgb> text,
+                   std::optional<forms::Rgb> background);
     // A control kept above all others while it is visible (the presence frame).
     void setTopmost(const std::string& name) { topmost_ = widgetFor(name); }
 
-  private:
-    QWidget* create(forms::Control& c, QWidget* parent, const Layout& layout);
-    void refreshAll();
+    void setScale(double s);
+    double scale() const { return scale_; }
+    // The form's size in pixels at a scale.
+    QSize sizeAt(double s) const;
+    void setTheme(const Theme& t);
+    const Theme& theme() const { return theme_; }
 
-    forms::Form& form_;
-    std::map<forms::Control*, QWidget*> widgets_;
-    std::map<std::string, PaintFn> painters_;
+    void refresh(forms::Control* c);
+
+  private:
+    struct Placed {
+        QWidget* widget = nullptr;
+        forms::Control* control = nullptr; // nullptr for a caption or a widget of the view's own
+        Place place{0, 0, 0, 0};
+        double fontPx = kBaseFontPx;
+        bool bold = false;
+        std::string family;
+        int fitLines = 0;
+        double padding = 0;
+        std::optional<forms::Rgb> text, background;
+    };
+
+    QWidget* create(forms::Control& c, QWidget* parent, const Layout& layout);
+    Placed* placed(const std::string& name);
+    Placed* placed(const forms::Control* c);
+    void add(QWidget* w, forms::Control* c, Place place);
+    void apply(Placed& p);
+    void colour(const Placed& p);
+    void refreshAll();
     // Model changes are gathered and applied once per turn of the event
     // loop, so filling a list of thousands of entries stays linear.
     void schedule(forms::Control* c);
     void flush();
+
+    forms::Form& form_;
+    int widthTwips_, heightTwips_;
+    double scale_ = 1;
+    Theme theme_;
+    std::map<forms::Control*, QWidget*> widgets_;
+    std::vector<Placed> placed_;
+    std::map<const forms::Control*, std::size_t> placedAt_; // index into placed_
     std::vector<forms::Control*> dirty_;
     bool flushPending_ = false;
     QWidget* topmost_ = nullptr;
     bool updating_ = false;
 };
-
-inline int px(int twips) {
-    return twips / 15;
-}
 
 } // namespace kestle::ui

@@ -70,10 +70,11 @@ const Layout& mainLayout() {
 
 const std::vector<Caption>& mainCaptions() {
     static const std::vector<Caption> c = {
-        {"Channel A", 360, 300},    {"Channel B", 2280, 300},
-        {"Threshold", 360, 1500},   {"Trend", 2280, 1500},
-        {"EMF", 360, 2040},         {"Offset Level", 2280, 2040},
-        {"Temperature", 4680, 300}, {"Field (Natural EMF)", 4680, 1080},
+        {"Channel A", "Frame1", 240, 250},   {"Channel B", "Frame1", 2160, 250},
+        {"Threshold", "Frame1", 240, 1440},  {"Trend", "Frame1", 2160, 1440},
+        {"EMF", "Frame1", 240, 1980},        {"Offset Level", "Frame1", 2160, 1980},
+        {"Temperature", "Frame4", 240, 250}, {"Field (Natural EMF)", "Frame4", 240, 1030},
+        {"Delay", "Frame9", 2040, 600},
     };
     return c;
 }

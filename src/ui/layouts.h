@@ -7,10 +7,13 @@
 namespace kestle::ui {
 
 const Layout& mainLayout();
+inline constexpr int kMainWidth = 12135, kMainHeight = 8775; // twips
 
-// Fixed captions of the main window that no handler changes (twips, absolute).
+// Fixed captions of the main window that no handler changes, in twips
+// relative to the frame that holds them.
 struct Caption {
     const char* text;
+    const char* frame;
     int left, top;
 };
 const std::vector<Caption>& mainCaptions();

@@ -81,5 +81,12 @@ int main(int argc, char** argv) {
         QGuiApplication gui(argc, argv);
         return runHeadless(o, paths, std::cout, std::cerr, std::cin);
     }
+    // Without a display the toolkit would abort: say what to do instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::cerr << "kestle: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Run with --headless to use the program without a window.\n";
+        return 2;
+    }
     return runWindow(o, paths, argc, argv);
 }

@@ -1,151 +1,139 @@
 #include "ui/main_view.h"
 
+#include "forms/layout_math.h"
+#include "ui/drawings.h"
 #include "ui/layouts.h"
+#include "ui/preferences.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace kestle::ui {
 
 namespace {
+
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-QColor rgb(std::uint32_t c) {
-    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+// The captions of a menu level with their keyboard mnemonics.
+std::vector<QString> marked(const std::vector<forms::Control*>& items) {
+    std::vector<std::string> texts;
+    for (forms::Control* c : items)
+        texts.push_back(c->text());
+    std::vector<QString> out;
+    for (const std::string& t : forms::withMnemonics(texts))
+        out.push_back(q(t));
+    return out;
 }
 
-// The scope: the line list of the last burst, from twips to pixels.
-void paintScope(QWidget& w, const std::vector<scope::Line>& lines) {
-    QPainter p(&w);
-    p.fillRect(w.rect(), w.palette().color(QPalette::Window));
-    p.setPen(Qt::darkGray);
-    p.drawRect(w.rect().adjusted(0, 0, -1, -1));
-    const double sx = w.width() / double(scope::kDesignedScaleWidth + 60);
-    const double sy = w.height() / double(scope::kDesignedScaleHeight + 60);
-    p.translate(2, 2);
-    for (const scope::Line& l : lines) {
-        p.setPen(QPen(rgb(l.rgb), 1));
-        p.drawLine(QPointF(l.x1 * sx, l.y1 * sy), QPointF(l.x2 * sx, l.y2 * sy));
-    }
+std::vector<forms::Control*> topMenus(forms::Form& f) {
+    std::vector<forms::Control*> r;
+    for (forms::Control* c : f.controls())
+        if (c->kind() == forms::Kind::Menu && !c->parent())
+            r.push_back(c);
+    return r;
 }
 
-// The alignment picture: the unit seen from above, facing north.
-void paintNorthPicture(QWidget& w) {
-    QPainter p(&w);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(w.rect(), QColor(235, 232, 224));
-    const QRectF r = w.rect();
-    const double cx = r.width() / 2, unitW = r.width() * 0.42, unitH = r.height() * 0.5;
-    const QRectF body(cx - unitW / 2, r.height() * 0.36, unitW, unitH);
-    // North arrow.
-    p.setPen(QPen(QColor(160, 20, 20), 3));
-    p.drawLine(QPointF(cx, body.top() - 8), QPointF(cx, r.height() * 0.08));
-    QPainterPath head;
-    head.moveTo(cx, r.height() * 0.03);
-    head.lineTo(cx - 9, r.height() * 0.11);
-    head.lineTo(cx + 9, r.height() * 0.11);
-    head.closeSubpath();
-    p.fillPath(head, QColor(160, 20, 20));
-    p.setFont(QFont("Arial", 12, QFont::Bold));
-    p.drawText(QRectF(cx + 12, r.height() * 0.02, 40, 24), "N");
-    // Antenna at the top edge, pointing north.
-    p.setPen(QPen(Qt::black, 3));
-    p.drawLine(QPointF(cx + unitW * 0.3, body.top()), QPointF(cx + unitW * 0.3, body.top() - 26));
-    // Case, display and sensor ports.
-    p.setPen(QPen(Qt::black, 2));
-    p.setBrush(QColor(40, 44, 52));
-    p.drawRoundedRect(body, 8, 8);
-    p.setBrush(QColor(90, 200, 120));
-    p.drawRect(QRectF(body.left() + 8, body.top() + 10, body.width() - 16, body.height() * 0.3));
-    p.setBrush(QColor(200, 200, 200));
-    for (int i = 0; i < 4; ++i)
-        p.drawEllipse(QPointF(body.left() + body.width() * (0.2 + 0.2 * i), body.bottom() - 16), 5,
-                      5);
-    p.setPen(Qt::white);
-    p.setFont(QFont("Arial", 8, QFont::Bold));
-    p.drawText(QRectF(body.left(), body.top() + body.height() * 0.45, body.width(), 18),
-               Qt::AlignCenter, "KESTLE");
-    p.setPen(Qt::black);
-    p.drawText(QRectF(0, r.height() - 20, r.width(), 18), Qt::AlignCenter,
-               "USB cable to the south");
-}
 } // namespace
 
 MainView::MainView(app::MainWindow& win, std::string titleSuffix)
-    : win_(win), titleSuffix_(std::move(titleSuffix)) {
-    view_ = new FormView(win.main(), mainLayout(), this);
+    : win_(win), titleSuffix_(std::move(titleSuffix)), dayPalette_(QApplication::palette()) {
+    view_ = new FormView(win.main(), mainLayout(), kMainWidth, kMainHeight);
+    host_ = new ScaledHost(view_, this);
+    setCentralWidget(host_);
     view_->setTopmost("Frame7");
-    view_->setFixedSize(px(12135), px(8775));
-    setCentralWidget(view_);
     setWindowTitle(q(win.main().caption() + titleSuffix_));
-    statusBar()->setSizeGripEnabled(false);
     buildMenus();
-    for (const Caption& c : mainCaptions()) {
-        auto* l = new QLabel(QString::fromUtf8(c.text), view_);
-        l->move(px(c.left), px(c.top));
-        l->setStyleSheet("color: #404040; font-size: 8pt;");
-        l->show();
-    }
-    if (QWidget* d = view_->widgetFor("main_display")) {
-        d->setStyleSheet("background: #101418; color: #7CFC9A; font-size: 12pt; padding: 4px;");
-        d->setAutoFillBackground(true);
-    }
-    if (QWidget* f = view_->widgetFor("Frame7")) {
-        f->setAutoFillBackground(true);
-        f->setStyleSheet("QGroupBox { background: #E8E4DA; border: none; }");
-    }
-    if (QWidget* f = view_->widgetFor("calmag")) {
-        f->setAutoFillBackground(true);
-        f->setStyleSheet("QGroupBox { background: #F4F2EC; border: 2px solid #606060; }");
-    }
-    if (QWidget* t = view_->widgetFor("Label3"))
-        t->setStyleSheet("font-family: Arial; font-size: 36pt; font-weight: bold; color: #B00000;");
+    buildViewMenu();
+    for (const Caption& c : mainCaptions())
+        view_->addCaption(c.frame, c.text, c.left, c.top);
+    // The design's own colours and text sizes.
+    view_->setColors("main_display", 0x7CFC9A, 0x101418);
+    view_->setFitLines("main_display", 15);
+    view_->setColors("FREQA", std::nullopt, forms::kBlack);
+    view_->setColors("FREQB", std::nullopt, forms::kBlack);
+    view_->setColors("Frame7", std::nullopt, 0xE8E4DA);
+    view_->setColors("calmag", std::nullopt, 0xF4F2EC);
+    view_->setColors("Label3", 0xB00000, std::nullopt);
+    view_->setColors("alarmdisplay", 0xB00000, std::nullopt); // alarms read as alarms
+    view_->setTextStyle("Label3", 48, true, "Arial");
     // The live picture stands below the alarm window, which may share its room.
-    preview_ = new VideoPreview(view_);
-    preview_->setGeometry(px(kPreviewLeft), px(kPreviewTop), px(kPreviewWidth), px(kPreviewHeight));
+    preview_ = new VideoPreview;
+    view_->addWidget(preview_, {kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight});
     if (QWidget* alarms = view_->widgetFor("alarmdisplay"))
         preview_->stackUnder(alarms);
     win.video().setPreviewTarget(preview_);
-    view_->setPainter("oscope",
-                      [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines()); });
-    view_->setPainter("Picture1", [](QWidget& w) { paintNorthPicture(w); });
+    view_->setPainter(
+        "oscope", [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines(), theme_); });
+    view_->setPainter("Picture1", [this](QWidget& w) { paintNorthPicture(w, theme_); });
     win.main().observe([this](forms::Control* c) {
         if (!c) {
             setWindowTitle(q(win_.main().caption() + titleSuffix_));
-            setVisible(win_.main().shown());
+            const bool shown = win_.main().shown();
+            if (shown && !isVisible())
+                statusBar()->showMessage(kStartHint);
+            setVisible(shown);
         } else if (c->kind() == forms::Kind::Menu) {
             refreshMenu(c);
         }
     });
+    // F10 opens the menu bar, as Alt and a menu's letter do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    QObject::connect(f10, &QShortcut::activated, this, [this] {
+        for (QAction* a : menuBar()->actions())
+            if (a->isVisible() && a->isEnabled()) {
+                menuBar()->setActiveAction(a);
+                return;
+            }
+    });
+    theme_ = Theme(nightViewPreferred());
+    applyTheme();
+}
+
+MainView::~MainView() {
+    win_.video().setPreviewTarget(nullptr);
+}
+
+QSize MainView::openingSize(const QSize& available) const {
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    const double s =
+        forms::fitScale(available.width() * 9 / 10, (available.height() - chrome) * 9 / 10,
+                        kMainWidth, kMainHeight);
+    const QSize form = view_->sizeAt(s);
+    return {form.width(), form.height() + chrome};
 }
 
 void MainView::buildMenus() {
-    for (forms::Control* c : win_.main().controls()) {
-        if (c->kind() != forms::Kind::Menu || c->parent())
-            continue;
-        QMenu* m = menuBar()->addMenu(q(c->text()));
-        menus_[c] = m;
-        addItems(m, c);
-        refreshMenu(c);
+    const std::vector<forms::Control*> tops = topMenus(win_.main());
+    const std::vector<QString> titles = marked(tops);
+    for (std::size_t i = 0; i < tops.size(); ++i) {
+        QMenu* m = menuBar()->addMenu(titles[i]);
+        menus_[tops[i]] = m;
+        captions_[tops[i]] = titles[i];
+        addItems(m, tops[i]);
+        refreshMenu(tops[i]);
     }
 }
 
 void MainView::addItems(QMenu* menu, forms::Control* parent) {
-    for (forms::Control* c : parent->children()) {
+    const std::vector<QString> captions = marked(parent->children());
+    for (std::size_t i = 0; i < parent->children().size(); ++i) {
+        forms::Control* c = parent->children()[i];
+        captions_[c] = captions[i];
         if (!c->children().empty()) {
-            QMenu* sub = menu->addMenu(q(c->text()));
+            QMenu* sub = menu->addMenu(captions[i]);
             menus_[c] = sub;
             addItems(sub, c);
         } else {
-            QAction* a = menu->addAction(q(c->text()));
-            a->setCheckable(true);
+            QAction* a = menu->addAction(captions[i]);
+            // Only the items the program checks show a check mark.
+            a->setCheckable(c->checkable());
             actions_[c] = a;
             QObject::connect(a, &QAction::triggered, a, [this, c] {
                 if (c->reachable())
@@ -158,24 +146,69 @@ void MainView::addItems(QMenu* menu, forms::Control* parent) {
 }
 
 void MainView::refreshMenu(forms::Control* c) {
+    QString& caption = captions_[c];
+    if (forms::withoutMnemonic(caption.toStdString()) != c->text())
+        caption = q(forms::withMnemonics({c->text()})[0]);
     if (auto it = actions_.find(c); it != actions_.end()) {
         QAction* a = it->second;
-        a->setText(q(c->text()));
-        a->setChecked(c->checked());
+        a->setText(caption);
+        if (c->checkable())
+            a->setChecked(c->checked());
         a->setEnabled(c->enabled());
         a->setVisible(c->visible());
     }
     if (auto it = menus_.find(c); it != menus_.end()) {
         QMenu* m = it->second;
-        m->setTitle(q(c->text()));
+        m->setTitle(caption);
         m->setEnabled(c->enabled());
         m->menuAction()->setEnabled(c->enabled());
         m->menuAction()->setVisible(c->visible());
     }
 }
 
-MainView::~MainView() {
-    win_.video().setPreviewTarget(nullptr);
+// A menu of the program's own beside the form's menus, never locked.
+void MainView::buildViewMenu() {
+    QMenu* view = menuBar()->addMenu("&View");
+    nightAction_ = view->addAction("&Night View");
+    nightAction_->setCheckable(true);
+    nightAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    nightAction_->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(nightAction_); // the shortcut works while the menu bar is locked
+    QObject::connect(nightAction_, &QAction::triggered, this, [this](bool on) {
+        setNightView(on);
+        preferNightView(on);
+    });
+}
+
+void MainView::addThemed(FormView* v) {
+    themed_.push_back(v);
+    v->setTheme(theme_);
+}
+
+void MainView::setNightView(bool on) {
+    theme_ = Theme(on);
+    applyTheme();
+}
+
+void MainView::applyTheme() {
+    QApplication::setPalette(theme_.palette(dayPalette_));
+    nightAction_->setChecked(theme_.night());
+    view_->setTheme(theme_);
+    for (FormView* v : themed_)
+        v->setTheme(theme_);
+    QPalette pal = host_->palette();
+    pal.setColor(QPalette::Window, theme_.window());
+    host_->setPalette(pal);
+    preview_->setBrightness(theme_.pictureBrightness());
+}
+
+void MainView::showEvent(QShowEvent* e) {
+    // The first time: as large as fits the screen's free area.
+    if (!sized_ && screen()) {
+        sized_ = true;
+        resize(openingSize(screen()->availableGeometry().size()));
+    }
+    QMainWindow::showEvent(e);
 }
 
 void MainView::closeEvent(QCloseEvent* e) {
@@ -188,9 +221,12 @@ void MainView::closeEvent(QCloseEvent* e) {
 DialogView::DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
                        std::function<void()> onClose, QWidget* parent)
     : QWidget(parent, Qt::Window), form_(form), onClose_(std::move(onClose)) {
-    auto* v = new FormView(form, layout, this);
-    v->setGeometry(0, 0, px(widthTwips), px(heightTwips));
-    setFixedSize(px(widthTwips), px(heightTwips));
+    view_ = new FormView(form, layout, widthTwips, heightTwips);
+    auto* host = new ScaledHost(view_, this);
+    auto* grid = new QVBoxLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(host);
+    resize(view_->sizeAt(1));
     setWindowTitle(q(form.caption()));
     form.observe([this](forms::Control* c) {
         if (!c) {

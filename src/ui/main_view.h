@@ -1,17 +1,25 @@
 #pragma once
-// The main window: the menu bar built from the menu models, the controls of
-// the main form, a status line, and the scope drawing.
+// The main window: the menu bar built from the menu models (check marks only
+// on the items the program checks, keyboard mnemonics, F10), the form
+// scaled to the window, a status line, the scope and alignment drawings,
+// the live picture, and the night view with its own menu.
 #include "app/main_window.h"
 #include "ui/form_view.h"
+#include "ui/scaled_host.h"
+#include "ui/theme.h"
 #include "ui/video_preview.h"
 
 #include <QMainWindow>
 #include <map>
+#include <vector>
 
 class QAction;
 class QMenu;
 
 namespace kestle::ui {
+
+// What the operator reads in the status line before the first reading.
+inline constexpr const char* kStartHint = "Ask a question, or choose Constant, to read the Kestle";
 
 class MainView : public QMainWindow {
   public:
@@ -21,30 +29,50 @@ class MainView : public QMainWindow {
     FormView& formView() { return *view_; }
     VideoPreview& preview() { return *preview_; }
 
+    // The size to open at: the largest that fits `available` (a screen's
+    // free area), keeping the form's proportions.
+    QSize openingSize(const QSize& available) const;
+
+    // The night view, also for the other windows' form views.
+    void addThemed(FormView* v);
+    void setNightView(bool on);
+    bool nightView() const { return theme_.night(); }
+
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     void buildMenus();
     void addItems(QMenu* menu, forms::Control* parent);
     void refreshMenu(forms::Control* c);
+    void buildViewMenu();
+    void applyTheme();
 
     app::MainWindow& win_;
     std::string titleSuffix_;
     FormView* view_;
+    ScaledHost* host_;
     VideoPreview* preview_;
+    Theme theme_;
+    QPalette dayPalette_;
+    QAction* nightAction_ = nullptr;
+    bool sized_ = false;
+    std::vector<FormView*> themed_;
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;
+    std::map<forms::Control*, QString> captions_; // with their mnemonics
 };
 
-// A top-level window for a secondary form (disclaimer, About).
+// A top-level window for a secondary form (disclaimer, About, set-up).
 class DialogView : public QWidget {
   public:
     // With a `parent` the window stays above it (a tool window of the main
     // window) and first opens beside it where the screen has room; it is
-    // never modal.
+    // never modal. It scales with its size like the main window.
     DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
                std::function<void()> onClose, QWidget* parent = nullptr);
+    FormView& formView() { return *view_; }
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -53,6 +81,7 @@ class DialogView : public QWidget {
   private:
     forms::Form& form_;
     std::function<void()> onClose_;
+    FormView* view_;
     bool placed_ = false;
 };
 

@@ -1,13 +1,11 @@
 #include "ui/qt_host.h"
 
 #include <QColorDialog>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStatusBar>
-#include <QUrl>
 
 namespace kestle::ui {
 
@@ -101,7 +99,25 @@ void QtHost::status(const std::string& text) {
 void QtHost::event(const std::string&) {}
 
 bool QtHost::openWithDefaultProgram(const std::filesystem::path& p) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(q(p.string())));
+    // xdg-open reports only when it ends whether a program took the file.
+    auto* opener = new QProcess(this);
+    const std::string what = p.string();
+    auto failed = [this, what] { status("No program could open " + what); };
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, failed](int code, QProcess::ExitStatus how) {
+                         if (code != 0 || how != QProcess::NormalExit)
+                             failed();
+                         opener->deleteLater();
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, failed](QProcess::ProcessError e) {
+                         if (e == QProcess::FailedToStart) {
+                             failed();
+                             opener->deleteLater();
+                         }
+                     });
+    opener->start("xdg-open", {q(what)});
+    return true;
 }
 
 bool QtHost::startProgram(const std::filesystem::path& program) {

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kestle::ui {
 
 VideoPreview::VideoPreview(QWidget* parent) : QWidget(parent) {
@@ -21,6 +23,11 @@ void VideoPreview::showFrame(std::shared_ptr<const capture::VideoFrame> frame) {
     if (frame_)
         ++shown_;
     updateShown();
+    update();
+}
+
+void VideoPreview::setBrightness(double b) {
+    brightness_ = std::clamp(b, 0.0, 1.0);
     update();
 }
 
@@ -43,6 +50,8 @@ void VideoPreview::paintEvent(QPaintEvent*) {
                            fitted);
         }
         p.drawImage(target, img);
+        if (brightness_ < 1)
+            p.fillRect(target, QColor(0, 0, 0, static_cast<int>((1 - brightness_) * 255)));
     } else if (!look_.message.empty()) {
         p.setPen(qGray(static_cast<QRgb>(c)) > 128 ? Qt::black : Qt::white);
         p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,

@@ -15,6 +15,9 @@ class VideoPreview : public QWidget, public capture::PreviewTarget {
     void setLook(const capture::PreviewLook& look) override;
     void showFrame(std::shared_ptr<const capture::VideoFrame> frame) override;
 
+    // How bright the picture is shown, 0 to 1 (the night view dims it).
+    void setBrightness(double b);
+
     // The frames shown so far (for measurements).
     long long framesShown() const { return shown_; }
 
@@ -27,6 +30,7 @@ class VideoPreview : public QWidget, public capture::PreviewTarget {
     capture::PreviewLook look_;
     std::shared_ptr<const capture::VideoFrame> frame_;
     long long shown_ = 0;
+    double brightness_ = 1;
 };
 
 // Where the picture stands on the main form, in twips: the free room below

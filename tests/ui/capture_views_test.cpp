@@ -69,7 +69,8 @@ TEST(SetupWindow, PagesCarryTheirControlsAndAChoiceRunsTheListsHandler) {
     form.cborotate->select(0);
     int clicks = 0;
     form.cborotate->onClick = [&] { ++clicks; };
-    kestle::ui::FormView view(form, kestle::ui::setupLayout());
+    kestle::ui::FormView view(form, kestle::ui::setupLayout(), kestle::ui::kSetupWidth,
+                              kestle::ui::kSetupHeight);
     auto* tabs = view.findChild<QTabWidget*>();
     ASSERT_TRUE(tabs);
     ASSERT_EQ(tabs->count(), 3);

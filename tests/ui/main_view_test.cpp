@@ -54,9 +54,10 @@ class MainViewTest : public testing::Test {
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }
+    // An action by its caption as it reads (without its mnemonic mark).
     QAction* action(const QString& text) {
         for (QAction* a : view->findChildren<QAction*>())
-            if (a->text() == text)
+            if (QString(a->text()).remove('&') == text)
                 return a;
         return nullptr;
     }
@@ -78,7 +79,7 @@ TEST_F(MainViewTest, LabelsAndColoursFollowTheModels) {
     auto* freqa = view->findChild<QLabel*>("FREQA");
     ASSERT_NE(freqa, nullptr);
     EXPECT_EQ(freqa->text(), " 266 Hz");
-    EXPECT_NE(freqa->styleSheet().indexOf("#ff0000"), -1);
+    EXPECT_EQ(freqa->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     auto* shape = view->formView().widgetFor("Shape1(2)");
     ASSERT_NE(shape, nullptr);
     EXPECT_EQ(shape->palette().color(QPalette::Window), QColor(255, 0, 0));
@@ -119,7 +120,7 @@ TEST_F(MainViewTest, MenuItemsMirrorTheirModelsAndRunTheirHandlers) {
     EXPECT_TRUE(win->main().highhz2->checked());
     bool rfMenuEnabled = true;
     for (QAction* a : view->menuBar()->actions())
-        if (a->text() == "RF ")
+        if (QString(a->text()).remove('&') == "RF ")
             rfMenuEnabled = a->isEnabled();
     EXPECT_FALSE(rfMenuEnabled);
     // Hidden items stay hidden.
@@ -153,13 +154,19 @@ TEST_F(MainViewTest, ThePresenceFrameCoversTheWindowWhileNoUnitIsAttached) {
     settle();
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->pos(), QPoint(0, 0));
-    EXPECT_EQ(frame->size(), QSize(12135 / 15, 8775 / 15));
+    EXPECT_EQ(frame->size(), view->formView().size());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Preferences of the tests' own, never the user's.
+    const auto config =
+        fs::temp_directory_path() / ("kestle-ui-config-" + std::to_string(::getpid()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    fs::remove_all(config);
+    return rc;
 }

@@ -1,0 +1,67 @@
+#pragma once
+// The widgets that stand for controls where Qt's own do not behave as the
+// form's controls do. Window thread only.
+#include "forms/control.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <functional>
+
+namespace kestle::ui {
+
+// A picture box whose content a painter function draws.
+class PictureWidget : public QWidget {
+  public:
+    using QWidget::QWidget;
+    std::function<void(QWidget&)> paint;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// A text box that reports each edit as typed text, as the form's change
+// event does (Enter adds CR LF in a box of several lines, nothing in a box
+// of one line).
+class TextBoxWidget : public QPlainTextEdit {
+  public:
+    TextBoxWidget(forms::Control& c, QWidget* parent) : QPlainTextEdit(parent), c_(c) {}
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    forms::Control& c_;
+};
+
+// A frame: its own background, a border, and its caption on the border's
+// top line, which never crosses the controls inside.
+class FrameWidget : public QWidget {
+  public:
+    using QWidget::QWidget;
+    void setTitle(const QString& t);
+    const QString& title() const { return title_; }
+    void setColors(const QColor& background, const QColor& border, const QColor& title);
+    // Where the border's top line runs, from the widget's top, in pixels.
+    int borderTop() const;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    QString title_;
+    QColor background_, border_, title_color_;
+};
+
+// A label whose newest line stays in view: when its text is taller than
+// the label, the bottom of the text is shown rather than the top.
+class LabelWidget : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+} // namespace kestle::ui
