@@ -4,27 +4,26 @@ namespace kestle {
 
 RealTimeScheduler::RealTimeScheduler() : start_(Clock::now()) {}
 
-Millis RealTimeScheduler::nowMs() const {
+Millis RealTimeScheduler::realMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+}
+
+Millis RealTimeScheduler::nowMs() const {
+    std::lock_guard lock(m_);
+    return queue_.now(realMs());
 }
 
 TimerId RealTimeScheduler::callAfter(Millis delayMs, std::function<void()> fn) {
     std::lock_guard lock(m_);
-    TimerId id = next_++;
-    Millis at = nowMs() + (delayMs < 0 ? 0 : delayMs);
-    queue_.emplace(std::make_pair(at, id), std::move(fn));
-    due_[id] = at;
-    cv_.notify_one();
+    const TimerId id = queue_.add(realMs(), delayMs, std::move(fn));
+    if (waiting_)
+        cv_.notify_one();
     return id;
 }
 
 void RealTimeScheduler::cancel(TimerId id) {
     std::lock_guard lock(m_);
-    auto it = due_.find(id);
-    if (it == due_.end())
-        return;
-    queue_.erase({it->second, id});
-    due_.erase(it);
+    queue_.cancel(id);
 }
 
 void RealTimeScheduler::post(std::function<void()> fn) {
@@ -40,23 +39,20 @@ void RealTimeScheduler::stop() {
 void RealTimeScheduler::run() {
     std::unique_lock lock(m_);
     while (!stopped_) {
-        if (queue_.empty()) {
+        const Millis real = realMs();
+        if (auto fn = queue_.take(real)) {
+            lock.unlock();
+            fn();
+            fn = nullptr; // what it holds goes before the lock is taken again
+            lock.lock();
+            continue;
+        }
+        waiting_ = true;
+        if (auto wait = queue_.sleepFor(real))
+            cv_.wait_until(lock, start_ + std::chrono::milliseconds(real + *wait));
+        else
             cv_.wait(lock);
-            continue;
-        }
-        auto it = queue_.begin();
-        Millis at = it->first.first;
-        Millis now = nowMs();
-        if (at > now) {
-            cv_.wait_for(lock, std::chrono::milliseconds(at - now));
-            continue;
-        }
-        auto fn = std::move(it->second);
-        due_.erase(it->first.second);
-        queue_.erase(it);
-        lock.unlock();
-        fn();
-        lock.lock();
+        waiting_ = false;
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <map>
+
 namespace kestle::ui {
 
 void paintScope(QWidget& w, const std::vector<scope::Line>& lines, const Theme& theme) {
@@ -13,9 +15,14 @@ void paintScope(QWidget& w, const std::vector<scope::Line>& lines, const Theme& 
     const double sx = w.width() / double(scope::kDesignedScaleWidth + 60);
     const double sy = w.height() / double(scope::kDesignedScaleHeight + 60);
     p.translate(2 * sx * 15, 2 * sy * 15);
-    for (const scope::Line& l : lines) {
-        p.setPen(QPen(theme.text(l.rgb), 1));
-        p.drawLine(QPointF(l.x1 * sx, l.y1 * sy), QPointF(l.x2 * sx, l.y2 * sy));
+    // One pen change a colour, not one a line: the grid and the traces are
+    // drawn several times a second.
+    std::map<forms::Rgb, std::vector<QLineF>> byColour;
+    for (const scope::Line& l : lines)
+        byColour[l.rgb].emplace_back(l.x1 * sx, l.y1 * sy, l.x2 * sx, l.y2 * sy);
+    for (const auto& [rgb, segments] : byColour) {
+        p.setPen(QPen(theme.text(rgb), 1));
+        p.drawLines(segments.data(), static_cast<int>(segments.size()));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPushButton>
@@ -55,6 +56,8 @@ FormView::FormView(forms::Form& form, const Layout& layout, int widthTwips, int 
         if (c)
             schedule(c);
     });
+    flushTimer_.setSingleShot(true);
+    QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { flush(); });
     setAutoFillBackground(true);
     setTheme(theme_);
     setScale(1);
@@ -66,27 +69,40 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     switch (c.kind()) {
     case forms::Kind::Label: {
         auto* l = new LabelWidget(parent);
-        l->setWordWrap(true);
+        // Only a label of several lines wraps: a one-line reading is laid
+        // out far more cheaply.
+        auto it = layout.find(c.name());
+        l->setWordWrap(it == layout.end() || it->second.height >= kOneLineTwips);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         w = l;
         break;
     }
     case forms::Kind::TextBox: {
-        auto* t = new TextBoxWidget(c, parent);
         auto it = layout.find(c.name());
         if (it != layout.end() && it->second.height < kOneLineTwips) {
-            t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            t->setLineWrapMode(QPlainTextEdit::NoWrap);
+            // A one-line display costs little to update; its border is a
+            // plain line rather than the style's frame, drawn every time.
+            auto* line = new LineBoxWidget(c, parent);
+            line->setFrame(false);
+            line->typed = [this] { flushSoon(); };
+            w = line;
+        } else {
+            auto* box = new TextBoxWidget(c, parent);
+            box->typed = [this] { flushSoon(); };
+            w = box;
         }
-        w = t;
+        w->setAutoFillBackground(true); // opaque: its updates leave the frame alone
         break;
     }
     case forms::Kind::ListBox: {
         auto* l = new QListWidget(parent);
+        // Entries are one line each: thousands of them cost nothing to scroll.
+        l->setUniformItemSizes(true);
         QObject::connect(l, &QListWidget::currentRowChanged, l, [this, &c](int row) {
-            if (!updating_)
+            if (!updating_) {
                 c.select(row);
+                flushSoon();
+            }
         });
         w = l;
         break;
@@ -94,8 +110,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     case forms::Kind::ComboBox: {
         auto* b = new QComboBox(parent);
         QObject::connect(b, &QComboBox::activated, b, [this, &c](int row) {
-            if (!updating_)
+            if (!updating_) {
                 c.choose(row);
+                flushSoon();
+            }
         });
         w = b;
         break;
@@ -119,8 +137,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     case forms::Kind::Slider: {
         auto* s = new QSlider(Qt::Horizontal, parent);
         QObject::connect(s, &QSlider::valueChanged, s, [this, &c](int v) {
-            if (!updating_)
+            if (!updating_) {
                 c.setValue(v);
+                flushSoon();
+            }
         });
         w = s;
         break;
@@ -131,6 +151,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             if (!updating_)
                 c.click();
             refresh(&c);
+            flushSoon();
         });
         w = b;
         break;
@@ -142,13 +163,17 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             if (!updating_)
                 c.click();
             refresh(&c);
+            flushSoon();
         });
         w = b;
         break;
     }
     case forms::Kind::Button: {
         auto* b = new QPushButton(parent);
-        QObject::connect(b, &QPushButton::clicked, b, [&c] { c.click(); });
+        QObject::connect(b, &QPushButton::clicked, b, [this, &c] {
+            c.click();
+            flushSoon();
+        });
         w = b;
         break;
     }
@@ -174,6 +199,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     }
     case forms::Kind::Picture:
         w = new PictureWidget(parent);
+        w->setAttribute(Qt::WA_OpaquePaintEvent); // its painter covers it whole
         break;
     default:
         return nullptr;
@@ -320,6 +346,8 @@ void FormView::apply(Placed& p) {
     p.widget->setFont(f);
     if (auto* box = dynamic_cast<QPlainTextEdit*>(p.widget))
         box->document()->setDocumentMargin(std::max(1.0, 3 * scale_));
+    if (auto* line = dynamic_cast<QLineEdit*>(p.widget))
+        line->setTextMargins(QMargins() + static_cast<int>(std::lround(scale_)));
     if (at.width == 0 && at.height == 0) {
         // A fixed caption: as large as its text.
         p.widget->adjustSize();
@@ -353,6 +381,13 @@ void FormView::colour(const Placed& p) {
     }
     switch (c->kind()) {
     case forms::Kind::Label:
+        // Opaque, so that a new reading repaints the label and not the
+        // frame beneath it too.
+        if (!p.background) {
+            w->setAutoFillBackground(true);
+            const auto* frame = dynamic_cast<const FrameWidget*>(w->parentWidget());
+            setColor(w, QPalette::Window, frame ? frame->background() : theme_.window());
+        }
         // The program's colour first, then the design's, else the caption colour.
         if (c->hasColor())
             setColor(w, QPalette::WindowText, theme_.text(c->color()));
@@ -382,15 +417,24 @@ void FormView::colour(const Placed& p) {
 void FormView::schedule(forms::Control* c) {
     if (std::find(dirty_.begin(), dirty_.end(), c) == dirty_.end())
         dirty_.push_back(c);
-    if (!flushPending_) {
-        flushPending_ = true;
-        QMetaObject::invokeMethod(
-            this, [this] { flush(); }, Qt::QueuedConnection);
+    if (!flushTimer_.isActive()) {
+        // The first change after a quiet spell shows at once.
+        const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kRefreshMs;
+        flushTimer_.start(static_cast<int>(std::max<qint64>(0, kRefreshMs - since)));
     }
 }
 
+void FormView::flushSoon() {
+    flushTimer_.start(0);
+}
+
+void FormView::flushNow() {
+    flushTimer_.stop();
+    flush();
+}
+
 void FormView::flush() {
-    flushPending_ = false;
+    sinceFlush_.start();
     std::vector<forms::Control*> batch;
     batch.swap(dirty_);
     for (forms::Control* c : batch)
@@ -414,13 +458,26 @@ void FormView::refresh(forms::Control* c) {
         colour(*p);
     switch (c->kind()) {
     case forms::Kind::Label:
-        static_cast<QLabel*>(w)->setText(q(c->text()).replace("\r\n", "\n"));
+        static_cast<LabelWidget*>(w)->showText(q(c->text()).replace("\r\n", "\n"));
         break;
     case forms::Kind::TextBox: {
+        if (auto* line = dynamic_cast<QLineEdit*>(w)) {
+            const QString text = q(c->text());
+            if (line->text() != text)
+                line->setText(text);
+            break;
+        }
         auto* t = static_cast<QPlainTextEdit*>(w);
-        QString text = q(c->text()).replace("\r\n", "\n");
-        if (t->toPlainText() != text) {
-            t->setPlainText(text);
+        const QString text = q(c->text()).replace("\r\n", "\n");
+        const QString shown = t->toPlainText();
+        if (shown != text) {
+            // Text is mostly appended: lay out only what is new.
+            if (!shown.isEmpty() && text.startsWith(shown)) {
+                t->moveCursor(QTextCursor::End);
+                t->insertPlainText(text.mid(shown.size()));
+            } else {
+                t->setPlainText(text);
+            }
             t->moveCursor(QTextCursor::End);
         }
         break;

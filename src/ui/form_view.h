@@ -7,6 +7,8 @@
 #include "forms/form.h"
 #include "ui/theme.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -64,6 +66,11 @@ class FormView : public QWidget {
     const Theme& theme() const { return theme_; }
 
     void refresh(forms::Control* c);
+    // Shows the changes gathered so far at once (tests).
+    void flushNow();
+    // Shows them on the next turn of the event loop: what the operator does
+    // shows at once, not at the next refresh.
+    void flushSoon();
 
   private:
     struct Placed {
@@ -85,8 +92,10 @@ class FormView : public QWidget {
     void apply(Placed& p);
     void colour(const Placed& p);
     void refreshAll();
-    // Model changes are gathered and applied once per turn of the event
-    // loop, so filling a list of thousands of entries stays linear.
+    // Model changes are gathered and applied together, at most 4 times a
+    // second: filling a list of thousands of entries stays linear, and a
+    // running session repaints little.
+    static constexpr int kRefreshMs = 1000 / 2;
     void schedule(forms::Control* c);
     void flush();
 
@@ -98,7 +107,8 @@ class FormView : public QWidget {
     std::vector<Placed> placed_;
     std::map<const forms::Control*, std::size_t> placedAt_; // index into placed_
     std::vector<forms::Control*> dirty_;
-    bool flushPending_ = false;
+    QTimer flushTimer_;
+    QElapsedTimer sinceFlush_;
     QWidget* topmost_ = nullptr;
     bool updating_ = false;
 };

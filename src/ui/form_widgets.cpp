@@ -10,34 +10,57 @@ void PictureWidget::paintEvent(QPaintEvent*) {
         paint(*this);
 }
 
-void TextBoxWidget::keyPressEvent(QKeyEvent* e) {
-    if (isReadOnly()) {
-        QPlainTextEdit::keyPressEvent(e);
-        return;
-    }
+namespace {
+
+// Typing into a text box: the model gets the keys as the form's change
+// event does; false when the key is not typing.
+bool typeInto(forms::Control& c, QKeyEvent* e, bool manyLines) {
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        if (lineWrapMode() != QPlainTextEdit::NoWrap)
-            c_.appendText("\r\n");
-        return;
+        if (manyLines)
+            c.appendText("\r\n");
+        return true;
     }
     if (e->key() == Qt::Key_Backspace) {
-        std::string t = c_.text();
+        std::string t = c.text();
         if (!t.empty()) {
             // Drop one UTF-8 code point.
             std::size_t n = t.size() - 1;
             while (n > 0 && (static_cast<unsigned char>(t[n]) & 0xC0) == 0x80)
                 --n;
             t.resize(n);
-            c_.setText(t);
+            c.setText(t);
         }
-        return;
+        return true;
     }
     const QString s = e->text();
     if (!s.isEmpty() && s.at(0).isPrint()) {
-        c_.appendText(s.toStdString());
-        return;
+        c.appendText(s.toStdString());
+        return true;
     }
-    QPlainTextEdit::keyPressEvent(e);
+    return false;
+}
+
+} // namespace
+
+void TextBoxWidget::keyPressEvent(QKeyEvent* e) {
+    if (isReadOnly() || !typeInto(c_, e, lineWrapMode() != QPlainTextEdit::NoWrap))
+        QPlainTextEdit::keyPressEvent(e);
+    else if (typed)
+        typed();
+}
+
+void LineBoxWidget::paintEvent(QPaintEvent* e) {
+    QLineEdit::paintEvent(e);
+    QPainter p(this);
+    p.setPen(palette().color(hasFocus() ? QPalette::Highlight : QPalette::Mid));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void LineBoxWidget::keyPressEvent(QKeyEvent* e) {
+    if (isReadOnly() || !typeInto(c_, e, false))
+        QLineEdit::keyPressEvent(e);
+    else if (typed)
+        typed();
 }
 
 void FrameWidget::setTitle(const QString& t) {
@@ -71,13 +94,24 @@ void FrameWidget::paintEvent(QPaintEvent*) {
     p.drawText(text, Qt::AlignCenter, title_);
 }
 
-void LabelWidget::paintEvent(QPaintEvent* e) {
-    if (wordWrap()) {
-        const Qt::Alignment v = heightForWidth(width()) > height() ? Qt::AlignBottom : Qt::AlignTop;
-        if ((alignment() & Qt::AlignVertical_Mask) != v)
-            setAlignment((alignment() & ~Qt::AlignVertical_Mask) | v);
-    }
-    QLabel::paintEvent(e);
+void LabelWidget::showText(const QString& text) {
+    if (text == this->text())
+        return;
+    setText(text);
+    keepNewestInView();
+}
+
+void LabelWidget::resizeEvent(QResizeEvent* e) {
+    QLabel::resizeEvent(e);
+    keepNewestInView();
+}
+
+void LabelWidget::keepNewestInView() {
+    if (!wordWrap())
+        return;
+    const Qt::Alignment v = heightForWidth(width()) > height() ? Qt::AlignBottom : Qt::AlignTop;
+    if ((alignment() & Qt::AlignVertical_Mask) != v)
+        setAlignment((alignment() & ~Qt::AlignVertical_Mask) | v);
 }
 
 } // namespace kestle::ui

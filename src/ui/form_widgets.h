@@ -4,6 +4,7 @@
 #include "forms/control.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QWidget>
 
@@ -27,9 +28,24 @@ class PictureWidget : public QWidget {
 class TextBoxWidget : public QPlainTextEdit {
   public:
     TextBoxWidget(forms::Control& c, QWidget* parent) : QPlainTextEdit(parent), c_(c) {}
+    std::function<void()> typed; // after each key that typed something
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    forms::Control& c_;
+};
+
+// A text box of one line: as TextBoxWidget, on a lighter widget.
+class LineBoxWidget : public QLineEdit {
+  public:
+    LineBoxWidget(forms::Control& c, QWidget* parent) : QLineEdit(parent), c_(c) {}
+    std::function<void()> typed; // after each key that typed something
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     forms::Control& c_;
@@ -42,6 +58,7 @@ class FrameWidget : public QWidget {
     using QWidget::QWidget;
     void setTitle(const QString& t);
     const QString& title() const { return title_; }
+    const QColor& background() const { return background_; }
     void setColors(const QColor& background, const QColor& border, const QColor& title);
     // Where the border's top line runs, from the widget's top, in pixels.
     int borderTop() const;
@@ -59,9 +76,14 @@ class FrameWidget : public QWidget {
 class LabelWidget : public QLabel {
   public:
     using QLabel::QLabel;
+    // Sets the text and, where it wraps, which end of it shows.
+    void showText(const QString& text);
 
   protected:
-    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    void keepNewestInView();
 };
 
 } // namespace kestle::ui

@@ -139,6 +139,7 @@ void MainView::addItems(QMenu* menu, forms::Control* parent) {
                 if (c->reachable())
                     c->click();
                 refreshMenu(c); // the handler owns the check mark, not the toolkit
+                view_->flushSoon();
             });
         }
         refreshMenu(c);

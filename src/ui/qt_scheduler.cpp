@@ -2,40 +2,68 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QTimer>
 
 namespace kestle::ui {
 
 QtScheduler::QtScheduler() {
     clock_.start();
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { runDue(); });
 }
 
 TimerId QtScheduler::callAfter(Millis delayMs, std::function<void()> fn) {
-    TimerId id = next_++;
-    auto* t = new QTimer(this);
-    t->setSingleShot(true);
-    t->setTimerType(Qt::PreciseTimer);
-    timers_[id] = t;
-    QObject::connect(t, &QTimer::timeout, this, [this, id, t, fn = std::move(fn)] {
-        timers_.erase(id);
-        t->deleteLater();
-        fn();
-    });
-    t->start(static_cast<int>(delayMs < 0 ? 0 : delayMs));
+    const TimerId id = queue_.add(clock_.elapsed(), delayMs, std::move(fn));
+    if (!running_)
+        arm();
     return id;
 }
 
 void QtScheduler::cancel(TimerId id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end())
+    queue_.cancel(id);
+}
+
+void QtScheduler::arm() {
+    const auto wait = queue_.sleepFor(clock_.elapsed());
+    if (!wait) {
+        timer_.stop();
         return;
-    it->second->stop();
-    it->second->deleteLater();
-    timers_.erase(it);
+    }
+    const int ms = static_cast<int>(*wait);
+    if (!timer_.isActive() || timer_.remainingTime() > ms)
+        timer_.start(ms);
+}
+
+void QtScheduler::runDue() {
+    // What may run now runs in one go, within the lead; then the timer waits
+    // for the next, and other events have their turn in between.
+    running_ = true;
+    while (auto fn = queue_.take(clock_.elapsed()))
+        fn();
+    running_ = false;
+    timer_.stop();
+    arm();
 }
 
 void QtScheduler::post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    std::lock_guard l(postedMutex_);
+    posted_.push_back(std::move(fn));
+    if (!postPending_) {
+        postPending_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { runPosted(); }, Qt::QueuedConnection);
+    }
+}
+
+void QtScheduler::runPosted() {
+    std::vector<std::function<void()>> batch;
+    {
+        std::lock_guard l(postedMutex_);
+        batch.swap(posted_);
+        postPending_ = false;
+    }
+    for (auto& fn : batch)
+        fn();
 }
 
 void QtScheduler::stop() {

@@ -53,6 +53,7 @@ class MainViewTest : public testing::Test {
     void settle() {
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
+        view->formView().flushNow();
     }
     // An action by its caption as it reads (without its mnemonic mark).
     QAction* action(const QString& text) {
