@@ -43,7 +43,7 @@ std::size_t countLines(const std::string& out, const std::string& line) {
 
 TEST(CaptureRun, ConstantAndQuestionRecordingsHoldWhatTheirSwitchesLetThrough) {
     KestleProcess k;
-    k.start("click av3\nwait 2000\nclick av3\n"
+    k.start("click Save_Main_display\nclick av3\nwait 2000\nclick av3\n"
             // QA Capture: only the two 3-second answer windows and the second
             // of constant answers are recorded, not the pauses between them.
             "click av4\nclick Option1(0)\ntype question One?\\r\\n\nwait 4500\n"
@@ -66,6 +66,10 @@ TEST(CaptureRun, ConstantAndQuestionRecordingsHoldWhatTheirSwitchesLetThrough) {
     }
     EXPECT_NEAR(constant.seconds(), 2.0, 0.3);
     EXPECT_NEAR(answers.seconds(), 3.0 + 3.0 + 1.0, 0.6);
+    // A saved screen capture is confirmed with its name.
+    const auto screen = k.files(" CVSCREEN.jpg");
+    ASSERT_EQ(screen.size(), 1u);
+    EXPECT_THAT(k.out(), HasSubstr("STATUS \"Screen captured: " + screen[0].string() + "\"\n"));
 }
 
 TEST(CaptureRun, AnAlarmOverSeveralCyclesRecordsConsecutiveFilesWithoutLosingASample) {

@@ -1,13 +1,7 @@
 // The window shows what the models say, and the operator's input reaches
 // the models (offscreen platform).
-#include "app/headless_host.h"
-#include "app/main_window.h"
 #include "device/link_factory.h"
-#include "device/sim_kestle.h"
-#include "ui/main_view.h"
-#include "ui/qt_scheduler.h"
-
-#include <gtest/gtest.h>
+#include "window_rig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,58 +12,13 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <filesystem>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class MainViewTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kestle-ui-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        kestle::app::Paths p{dir, dir / "data", dir / "list.txt"};
-        kestle::app::Options o;
-        o.speech = "none";
-        o.capture = "none";
-        auto backends = kestle::app::makeBackends(o, sched);
-        backends->link = std::make_unique<kestle::device::SimKestle>(sched, 7, 0);
-        win = std::make_unique<kestle::app::MainWindow>(sched, host, p, o, std::move(*backends));
-        view = std::make_unique<kestle::ui::MainView>(*win, "");
-        win->Form_Load();
-        win->main().setShown(true);
-        settle();
-    }
-    void TearDown() override {
-        view.reset();
-        win.reset();
-        fs::remove_all(dir);
-    }
-    // Lets the view apply the model changes it has gathered.
-    void settle() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        view->formView().flushNow();
-    }
-    // An action by its caption as it reads (without its mnemonic mark).
-    QAction* action(const QString& text) {
-        for (QAction* a : view->findChildren<QAction*>())
-            if (QString(a->text()).remove('&') == text)
-                return a;
-        return nullptr;
-    }
-
-    fs::path dir;
-    kestle::ui::QtScheduler sched;
-    std::ostringstream out;
-    kestle::app::HeadlessHost host{out};
-    std::unique_ptr<kestle::app::MainWindow> win;
-    std::unique_ptr<kestle::ui::MainView> view;
-};
+using kestle::ui::test::MainViewTest;
 
 TEST_F(MainViewTest, LabelsAndColoursFollowTheModels) {
     auto& f = win->main();

@@ -1,0 +1,32 @@
+#include "forms/layout_math.h"
+
+#include <gtest/gtest.h>
+
+namespace kestle::forms {
+namespace {
+
+TEST(LayoutMath, EdgesRoundSoNeighboursTouchAtEveryScale) {
+    for (double s : {0.6, 1.0, 1.37, 2.5}) {
+        const PxRect a = toPixels(120, 60, 4200, 2640, s);
+        const PxRect b = toPixels(4320, 60, 4200, 2640, s); // starts where a ends
+        EXPECT_EQ(a.x + a.width, b.x) << s;
+        EXPECT_EQ(a.y, b.y);
+    }
+    EXPECT_EQ(toPixels(150, 300, 1500, 450, 1.0), (PxRect{10, 20, 100, 30}));
+    // The largest scale that fits, proportions kept.
+    EXPECT_DOUBLE_EQ(fitScale(809, 1000, 12135, 8775), 1.0);
+    EXPECT_DOUBLE_EQ(fitScale(2000, 585, 12135, 8775), 1.0);
+    EXPECT_DOUBLE_EQ(fitScale(1618, 1170, 12135, 8775), 2.0);
+}
+
+TEST(LayoutMath, EachCaptionGetsAMnemonicOfItsOwn) {
+    EXPECT_EQ(
+        withMnemonics({"File", "ECM", "RF ", "Speech ", "&Scope", "Settings"}),
+        (std::vector<std::string>{"&File", "&ECM", "&RF ", "S&peech ", "&Scope", "Se&ttings"}));
+    EXPECT_EQ(withMnemonics({"A && B", "a"}), (std::vector<std::string>{"&A && B", "a"}));
+    EXPECT_EQ(withoutMnemonic("&System Info..."), "System Info...");
+    EXPECT_EQ(withoutMnemonic("A && B"), "A & B");
+}
+
+} // namespace
+} // namespace kestle::forms

@@ -1,0 +1,154 @@
+// The window as an operator meets it at night: layouts right at every
+// scale, menus reachable from the keyboard, the night view remembered.
+// The rig first: the device headers must come before Qt's keywords.
+#include "window_rig.h"
+
+#include "ui/form_widgets.h"
+#include "ui/preferences.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <fstream>
+#include <set>
+
+namespace kestle::ui::test {
+namespace {
+
+// Every fixed caption of a frame stands below the frame's border line and
+// inside the frame; the frame's own caption fits on its border.
+void expectCaptionsFit(FormView& v) {
+    for (QWidget* w : v.findChildren<QWidget*>()) {
+        auto* frame = dynamic_cast<FrameWidget*>(w);
+        if (!frame)
+            continue;
+        EXPECT_LE(frame->fontMetrics().horizontalAdvance(frame->title()), frame->width())
+            << frame->objectName().toStdString();
+        for (auto* caption : frame->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (caption->objectName().isEmpty()) { // a fixed caption, not a control
+                EXPECT_GT(caption->y(), frame->borderTop()) << caption->text().toStdString();
+                EXPECT_LE(caption->geometry().right(), frame->width());
+            }
+        }
+    }
+}
+
+TEST_F(MainViewTest, AtEveryScaleCaptionsFitAndTheDisplayHoldsFifteenWholeLines) {
+    QLabel* display = view->findChild<QLabel*>("main_display");
+    ASSERT_TRUE(display);
+    std::string text;
+    for (int i = 1; i <= 30; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    for (double s : {0.6, 1.0, 1.6, 2.4}) {
+        view->formView().setScale(s);
+        settle();
+        expectCaptionsFit(view->formView());
+        const QRect room = display->contentsRect();
+        EXPECT_LE(display->fontMetrics().lineSpacing() * 15, room.height()) << s;
+        // ... and its text is the largest that does.
+        QFont larger = display->font();
+        larger.setPixelSize(larger.pixelSize() + 1);
+        EXPECT_GT(QFontMetrics(larger).lineSpacing() * 15, room.height()) << s;
+        // The form keeps its proportions: a control scales with it.
+        const QWidget* list = view->formView().widgetFor("List1");
+        EXPECT_NEAR(list->width(), 3015 * s / 15, 1.0);
+        EXPECT_NEAR(list->height(), 2880 * s / 15, 1.0);
+    }
+    // More than fits: the newest line stays in view.
+    win->main().main_display->setText(text);
+    settle();
+    EXPECT_TRUE(display->alignment() & Qt::AlignBottom);
+    win->main().main_display->setText("one line");
+    settle();
+    EXPECT_TRUE(display->alignment() & Qt::AlignTop);
+}
+
+TEST_F(MainViewTest, AHiddenFrameHidesItsCaptionsAndAFrameHidesWhatIsBehindIt) {
+    view->show();
+    auto caption = [this](const char* text) {
+        for (auto* l : view->findChildren<QLabel*>())
+            if (l->text() == text)
+                return l;
+        return static_cast<QLabel*>(nullptr);
+    };
+    ASSERT_TRUE(caption("Channel A") && caption("Temperature") && caption("Delay"));
+    EXPECT_TRUE(caption("Channel A")->isVisible());
+    EXPECT_FALSE(caption("Delay")->isVisible());
+    win->main().tsphone->click(); // the time-slice layout
+    settle();
+    EXPECT_FALSE(caption("Channel A")->isVisible());
+    EXPECT_FALSE(caption("Temperature")->isVisible());
+    EXPECT_TRUE(caption("Delay")->isVisible());
+    // The phoneme frame over the dark display paints its own background.
+    QWidget* frame = view->formView().widgetFor("Frame9");
+    const QImage shot = view->formView().grab().toImage();
+    const QPoint inside =
+        frame->mapTo(&view->formView(), QPoint(frame->width() / 2, frame->height() - 4));
+    EXPECT_EQ(shot.pixelColor(inside), view->formView().theme().window());
+}
+
+TEST_F(MainViewTest, MenusCheckOnlySwitchesAndAreReachableFromTheKeyboard) {
+    for (const char* command : {"Exit", "About Corvane", "Audio Video Setup",
+                                "View Logs and Screen Shots", "Upload User Word List"})
+        EXPECT_FALSE(action(command)->isCheckable()) << command;
+    for (const char* sw : {"Data Log On", "Scope On", "Voltage above", "ECM EMF", "Constant"})
+        EXPECT_TRUE(action(sw)->isCheckable()) << sw;
+    // One mnemonic a menu on the bar, each a different letter.
+    std::set<QChar> keys;
+    for (QAction* a : view->menuBar()->actions()) {
+        const int at = a->text().indexOf('&');
+        ASSERT_GE(at, 0) << a->text().toStdString();
+        EXPECT_TRUE(keys.insert(a->text().at(at + 1).toLower()).second) << a->text().toStdString();
+    }
+    view->show();
+    QTest::keyClick(view.get(), Qt::Key_F10);
+    EXPECT_EQ(view->menuBar()->activeAction(), view->menuBar()->actions().first());
+}
+
+TEST_F(MainViewTest, TheNightViewDimsEverythingKeepsMeaningsApartAndIsRemembered) {
+    win->main().FREQA->setColor(forms::kRed);
+    win->main().Shape1[1]->setColor(forms::kRed);
+    view->setNightView(true);
+    preferNightView(true);
+    settle();
+    auto colour = [this](const char* name, QPalette::ColorRole role) {
+        return view->formView().widgetFor(name)->palette().color(role);
+    };
+    const QColor hit = colour("FREQA", QPalette::WindowText);
+    const QColor plain = colour("FREQB", QPalette::WindowText);
+    EXPECT_NE(hit, plain);
+    EXPECT_GT(hit.red(), 2 * hit.green()); // a band hit stays red
+    EXPECT_NE(colour("Shape1(1)", QPalette::Window), colour("Shape1(0)", QPalette::Window));
+    // Nothing bright: no colour of the form is lighter than a dim amber.
+    for (const char* name : {"main_display", "List1", "question", "FREQB", "tempdisp"}) {
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Text, QPalette::WindowText})
+            EXPECT_LT(colour(name, role).lightness(), 130) << name;
+    }
+    auto* frame = static_cast<FrameWidget*>(view->formView().widgetFor("Frame1"));
+    EXPECT_LT(frame->background().lightness(), 30);
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 30);
+
+    // A new window starts in the night view; Kestle.ini knows nothing of it.
+    MainView again(*win, "");
+    EXPECT_TRUE(again.nightView());
+    ASSERT_TRUE(win->writeini().ok());
+    std::ifstream ini(dir / "Kestle.ini");
+    const std::string settings((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_EQ(settings.find("night"), std::string::npos);
+    EXPECT_NE(settings.find("[NAG]"), std::string::npos);
+    preferNightView(false);
+    view->setNightView(false);
+}
+
+TEST_F(MainViewTest, AnAmpersandMarksAMnemonicOnButtons) {
+    FormView about(win->about(), {}, 5880, 4260);
+    auto* button = qobject_cast<QPushButton*>(about.widgetFor("cmdSysInfo"));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->text(), "&System Info..."); // shown as "System Info..." with S underlined
+}
+
+} // namespace
+} // namespace kestle::ui::test
