@@ -4,7 +4,7 @@
 // out, read from /proc), their ratio and the cycle rate (rows of the data
 // log a second) are printed.
 //
-//   footprint_bench [SECONDS]   (default 30 each)
+//   footprint_bench [SECONDS [PROGRAM]]   (default 30 each, this build's kestle)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +52,7 @@ long rowsIn(const fs::path& log) {
     return rows;
 }
 
-Run session(bool window, int seconds) {
+Run session(const std::string& program, bool window, int seconds) {
     const fs::path dir =
         fs::temp_directory_path() / ("kestle-footprint-" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -60,7 +60,7 @@ Run session(bool window, int seconds) {
     std::ofstream(dir / "Kestle.ini", std::ios::binary) << "[NAG]\r\nNAGSCREEN=1\r\n";
     std::ofstream(dir / "run.script")
         << "click Option1(7)\nwait " << (seconds + 2 * kSettle) * 1000 << "\nquit\n";
-    std::vector<std::string> args = {KESTLE_BINARY,
+    std::vector<std::string> args = {program,
                                      "--device",
                                      "sim",
                                      "--speech",
@@ -108,8 +108,9 @@ Run session(bool window, int seconds) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 30;
-    const Run headless = session(false, seconds);
-    const Run window = session(true, seconds);
+    const std::string program = argc > 2 ? argv[2] : KESTLE_BINARY;
+    const Run headless = session(program, false, seconds);
+    const Run window = session(program, true, seconds);
     for (const auto& [name, r] : {std::pair{"headless", headless}, std::pair{"window", window}})
         std::printf("%-8s %5.2f %% of one core, %.1f data log rows a second (%.1f s)\n", name,
                     100 * r.cpuSeconds / r.wallSeconds, r.rows / r.wallSeconds, r.wallSeconds);

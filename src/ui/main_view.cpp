@@ -81,6 +81,9 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
             setVisible(shown);
         } else if (c->kind() == forms::Kind::Menu) {
             refreshMenu(c);
+        } else if (c == win_.main().speechtimer && c->enabled() &&
+                   statusBar()->currentMessage() == kStartHint) {
+            statusBar()->clearMessage(); // readings have begun
         }
     });
     // F10 opens the menu bar, as Alt and a menu's letter do.
