@@ -8,6 +8,7 @@
 #include "ecm/word_engine.h"
 #include "records/records.h"
 #include "support/convert.h"
+#include "support/textfile.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -163,6 +164,8 @@ void MainWindow::registerVariables() {
 }
 
 void MainWindow::start() {
+    // A save that was killed half way left its temporary file behind.
+    removeStaleTemporaries(paths_.settingsFile());
     // The disclaimer form is the start-up object; its load reads one key.
     splashCounter_ = 0;
     if (auto v = INIread(paths_.settingsFile(), "NAG", "NAGSCREEN"); v.ok()) {
@@ -276,7 +279,8 @@ void MainWindow::shutdown(bool unloadForms) {
     if (onCloseUserList)
         onCloseUserList();
     logs_.close(records::Log::Alarm);
-    (void)writeini();
+    if (Status s = writeini(); !s)
+        host_.messageBox(kAppTitle, "The settings could not be saved: " + s.error());
     if (unloadForms) {
         about_.setShown(false);
         vid2_.setShown(false);

@@ -113,6 +113,12 @@ void ScriptRunner::runFrom(std::size_t i) {
     for (; i < lines_.size(); ++i) {
         if (win_.ended())
             break;
+        // What the last line started elsewhere (a file being read) has come
+        // back before the next line runs, as an operator would see it.
+        if (win_.scheduler().resultsOutstanding() > 0) {
+            win_.scheduler().whenResultsIn([this, i] { runFrom(i); });
+            return;
+        }
         long long delay = execute(i + 1, lines_[i]);
         if (delay >= 0) {
             std::size_t next = i + 1;

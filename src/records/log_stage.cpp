@@ -20,7 +20,7 @@ const char* logTitle(Log log) {
 
 } // namespace
 
-void Records::switchLog(Log log, forms::Control* item, bool reportFailure) {
+void Records::switchLog(Log log, forms::Control* item) {
     if (log != Log::Data)
         st_.appath = appath_;
     if (item->checked()) {
@@ -31,26 +31,25 @@ void Records::switchLog(Log log, forms::Control* item, bool reportFailure) {
     st_.appath = appath_;
     if (Status s = logs_.open(log, dataDir_); !s) {
         // The item stays unchecked, so nothing is written to a closed file.
-        if (reportFailure)
-            host_.messageBox(forms::kAppTitle,
-                             std::string(logTitle(log)) + " could not be opened: " + s.error());
+        host_.messageBox(forms::kAppTitle,
+                         std::string(logTitle(log)) + " could not be opened: " + s.error());
         return;
     }
     item->setChecked(true);
 }
 
 void Records::logfileon_Click() {
-    switchLog(Log::Data, f_.logfileon, true);
+    switchLog(Log::Data, f_.logfileon);
 }
 void Records::logfilerf_Click() {
-    switchLog(Log::RfThreshold, f_.logfilerf, true);
+    switchLog(Log::RfThreshold, f_.logfilerf);
 }
 void Records::logalarm_Click() {
-    switchLog(Log::Alarm, f_.logalarm, true);
+    switchLog(Log::Alarm, f_.logalarm);
 }
 
 void Records::startDataLog() {
-    switchLog(Log::Data, f_.logfileon, false);
+    switchLog(Log::Data, f_.logfileon);
 }
 
 void Records::writeLog(Log log, forms::Control* item, const std::string& text) {

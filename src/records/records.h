@@ -74,7 +74,8 @@ class Records {
     void logfileon_Click();
     void logfilerf_Click();
     void logalarm_Click();
-    // The start-up call of "Data Log On": a failure is ignored silently.
+    // The start-up call of "Data Log On": a failure does not stop the
+    // start-up, but is told (a night without its log must not go unnoticed).
     void startDataLog();
 
     // Stages of get_data, in this order.
@@ -95,7 +96,7 @@ class Records {
     void veiwall_Click();
 
   private:
-    void switchLog(Log log, forms::Control* item, bool reportFailure);
+    void switchLog(Log log, forms::Control* item);
     // One line to an open log; a failed write unchecks `item` and tells once.
     void writeLog(Log log, forms::Control* item, const std::string& text);
     std::string timeStamp() const;

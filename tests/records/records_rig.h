@@ -64,7 +64,7 @@ struct FakeRenderer : ScreenRenderer {
 };
 
 inline std::string fileText(const fs::path& p) {
-    auto r = readFileBytes(p);
+    auto r = readFileBytes(p, std::uint64_t{1} << 30);
     return r.ok() ? *r : std::string("<missing>");
 }
 
