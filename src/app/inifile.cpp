@@ -114,6 +114,14 @@ std::string iniApply(std::string_view text, std::string_view section, std::strin
     const std::string headerPattern = "\r\n[" + asciiLower(sec) + "]\r\n";
     const std::string keyPattern = "\r\n" + asciiLower(keyBytes) + "=";
 
+    // Control codes at the start go now rather than only after the change
+    // (where the result is the same): once gone they may leave a header as
+    // the first line, and a value written before that would land in a second
+    // section that the reader never gets to.
+    size_t lead = 0;
+    while (lead < text.size() && isTrimmed(text[lead]))
+        ++lead;
+    text.remove_prefix(lead);
     // The leading CR LF makes the first line look like any other; the trailing
     // "[]" makes sure the last section has an end.
     std::string buf = std::string(kCrLf) + std::string(text) + "[]";

@@ -1,5 +1,8 @@
 #include "support/realtime_scheduler.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace kestle {
 
 RealTimeScheduler::RealTimeScheduler() : start_(Clock::now()) {}
@@ -11,7 +14,12 @@ Millis RealTimeScheduler::nowMs() const {
 TimerId RealTimeScheduler::callAfter(Millis delayMs, std::function<void()> fn) {
     std::lock_guard lock(m_);
     TimerId id = next_++;
-    Millis at = nowMs() + (delayMs < 0 ? 0 : delayMs);
+    // A delay past the end of time saturates instead of overflowing.
+    const Millis now = nowMs();
+    const Millis delay = delayMs < 0 ? 0 : delayMs;
+    const Millis at = delay > std::numeric_limits<Millis>::max() - now
+                          ? std::numeric_limits<Millis>::max()
+                          : now + delay;
     queue_.emplace(std::make_pair(at, id), std::move(fn));
     due_[id] = at;
     cv_.notify_one();
@@ -48,7 +56,8 @@ void RealTimeScheduler::run() {
         Millis at = it->first.first;
         Millis now = nowMs();
         if (at > now) {
-            cv_.wait_for(lock, std::chrono::milliseconds(at - now));
+            // In steps, so that a far-off call cannot overflow the clock.
+            cv_.wait_for(lock, std::chrono::milliseconds(std::min<Millis>(at - now, 3'600'000)));
             continue;
         }
         auto fn = std::move(it->second);

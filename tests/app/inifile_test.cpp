@@ -109,6 +109,9 @@ TEST_F(IniFileTest, WriteRebuildsWholeText) {
         // lone CR after it is no header, and a lone LF belongs to the value,
         // which is replaced whole.
         {"[A]\r", "A", "X", "1", "[A]\r\r\n\r\n[A]\r\nX=1\r\n"},
+        // Control codes before a header go first, so the header is found: the
+        // value must not go to a second section after the one read.
+        {std::string("\0\0\t[A]\r\nX=1\r\n", 13), "A", "X", "2", "[A]\r\nX=2\r\n"},
         {"[A]\r\nX=1\nY=2\r\n", "A", "X", "3", "[A]\r\nX=3\r\n"},
     };
     for (const Case& c : cases) {
