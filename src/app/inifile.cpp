@@ -4,14 +4,16 @@
 #include "support/textfile.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <fcntl.h>
 #include <system_error>
+#include <unistd.h>
 
 // All work is done on the Windows-1252 bytes of the file. The rules are the
 // ones the file format was always written with, quirks included: a line with
-// "[" anywhere ends a section for the reader, LF alone is not a line end, and
-// the writer finds headers and keys by searching the whole text for CR LF
-// "[name]" CR and LF "key=".
+// "[" anywhere ends a section for the reader, and the writer finds headers
+// and keys by searching the whole text for "[name]" and "key=" at line
+// starts. A line ends at CR LF for both; a lone CR or LF is part of its line
+// (and so of a value), which the writer replaces whole.
 
 namespace kestle {
 
@@ -37,33 +39,23 @@ Error fileError(std::string_view what, const fs::path& file, const std::string& 
 // Creates a missing file empty and gives an existing one back its owner write
 // permission. On Windows the file's attributes were reset to "archive" here,
 // which clears read-only; owner write is the nearest POSIX equivalent. Hidden
-// and system have no counterpart.
+// and system have no counterpart. A permission that cannot be changed (a
+// read-only disk) does not stop the reading; a write reports its own error.
 Status prepareFile(const fs::path& file) {
     std::error_code ec;
     fs::file_status st = fs::status(file, ec);
     if (ec && st.type() != fs::file_type::not_found)
         return fileError("Cannot access", file, ec.message());
     if (!fs::exists(st)) {
-        std::FILE* f = std::fopen(file.c_str(), "ab");
-        if (f == nullptr)
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd < 0)
             return fileError("Cannot create", file, std::generic_category().message(errno));
-        std::fclose(f);
-        st = fs::status(file, ec);
-        if (ec)
-            return fileError("Cannot access", file, ec.message());
+        ::close(fd);
+        return {};
     }
-    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    if (fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none)
         fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ec);
-        if (ec)
-            return fileError("Cannot make writable", file, ec.message());
-    }
     return {};
-}
-
-Result<std::string> prepareAndRead(const fs::path& file) {
-    if (Status s = prepareFile(file); !s)
-        return Error{s.error()};
-    return readFileBytes(file);
 }
 
 // One pass of non-overlapping replacements, left to right.
@@ -85,16 +77,11 @@ bool isTrimmed(char c) {
 
 } // namespace
 
-Result<std::string> INIread(const fs::path& file, std::string_view section, std::string_view key) {
+std::string iniValue(std::string_view text, std::string_view section, std::string_view key) {
     std::string header = "[";
     header += asciiLower(utf8ToCp1252(section));
     header += ']';
     const std::string prefix = asciiLower(utf8ToCp1252(key)) + "=";
-
-    Result<std::string> bytes = prepareAndRead(file);
-    if (!bytes)
-        return Error{bytes.error()};
-    const std::string_view text = *bytes;
     const std::string lower = asciiLower(text);
 
     bool inside = false;
@@ -117,27 +104,27 @@ Result<std::string> INIread(const fs::path& file, std::string_view section, std:
     return std::string();
 }
 
-Status INIwrite(const fs::path& file, std::string_view section, std::string_view key,
-                std::string_view value) {
+std::string iniApply(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value) {
     const std::string sec = utf8ToCp1252(section);
     const std::string keyBytes = utf8ToCp1252(key);
     const std::string keyLine = keyBytes + "=" + utf8ToCp1252(value);
-    // A header counts only with a line end right after "]", a key only at a
-    // line start.
-    std::string headerPattern = "\r\n[";
-    headerPattern += asciiLower(sec);
-    headerPattern += "]\r";
-    std::string keyPattern = "\n";
-    keyPattern += asciiLower(keyBytes);
-    keyPattern += '=';
+    // A header counts only as a whole line, a key only at a line start: the
+    // lines the reader sees.
+    const std::string headerPattern = "\r\n[" + asciiLower(sec) + "]\r\n";
+    const std::string keyPattern = "\r\n" + asciiLower(keyBytes) + "=";
 
-    Result<std::string> bytes = prepareAndRead(file);
-    if (!bytes)
-        return Error{bytes.error()};
-
+    // Control codes at the start go now rather than only after the change
+    // (where the result is the same): once gone they may leave a header as
+    // the first line, and a value written before that would land in a second
+    // section that the reader never gets to.
+    size_t lead = 0;
+    while (lead < text.size() && isTrimmed(text[lead]))
+        ++lead;
+    text.remove_prefix(lead);
     // The leading CR LF makes the first line look like any other; the trailing
     // "[]" makes sure the last section has an end.
-    std::string buf = std::string(kCrLf) + *bytes + "[]";
+    std::string buf = std::string(kCrLf) + std::string(text) + "[]";
     const std::string lower = asciiLower(buf);
     const size_t h = lower.find(headerPattern);
     buf.resize(buf.size() - 2);
@@ -149,18 +136,13 @@ Status INIwrite(const fs::path& file, std::string_view section, std::string_view
         const size_t sectionEnd = lower.find('[', afterHeader);
         const size_t k = lower.find(keyPattern, h);
         if (k == std::string::npos || k > sectionEnd) {
-            // New key on the first line of the section. A header line ended by
-            // a lone CR has no LF to step over.
-            size_t at = afterHeader;
-            if (at < buf.size() && buf[at] == '\n')
-                ++at;
-            buf.insert(at, keyLine + "\r\n");
+            buf.insert(afterHeader, keyLine + "\r\n");
         } else {
-            // The old value ends at the line end. Stopping at a lone LF as well
-            // keeps the lines after it in a file with mixed line ends, which a
-            // stop at the next CR would delete.
-            const size_t start = k + 1;
-            size_t end = buf.find_first_of(kCrLf, start);
+            // The old value runs to the line end the reader stops at; a value
+            // cut at a lone CR or LF would leave its rest behind to be read
+            // back, and saved again, at every start.
+            const size_t start = k + kCrLf.size();
+            size_t end = buf.find(kCrLf, start);
             if (end == std::string::npos)
                 end = buf.size();
             buf.replace(start, end - start, keyLine);
@@ -180,8 +162,36 @@ Status INIwrite(const fs::path& file, std::string_view section, std::string_view
         ++first;
     buf.erase(0, first);
     buf += kCrLf;
+    return buf;
+}
 
-    return writeFileBytesAtomic(file, buf);
+Result<std::string> INIload(const fs::path& file) {
+    if (Status s = prepareFile(file); !s)
+        return Error{s.error()};
+    return readFileBytes(file, kMaxSettingsBytes);
+}
+
+Result<std::string> INIread(const fs::path& file, std::string_view section, std::string_view key) {
+    Result<std::string> bytes = INIload(file);
+    if (!bytes)
+        return Error{bytes.error()};
+    return iniValue(*bytes, section, key);
+}
+
+Status INIwriteAll(const fs::path& file, const std::vector<IniEntry>& entries) {
+    Result<std::string> bytes = INIload(file);
+    if (!bytes)
+        return Error{bytes.error()};
+    std::string text = std::move(*bytes);
+    for (const IniEntry& e : entries)
+        text = iniApply(text, e.section, e.key, e.value);
+    return writeFileBytesAtomic(file, text);
+}
+
+Status INIwrite(const fs::path& file, std::string_view section, std::string_view key,
+                std::string_view value) {
+    return INIwriteAll(file,
+                       {IniEntry{std::string(section), std::string(key), std::string(value)}});
 }
 
 } // namespace kestle

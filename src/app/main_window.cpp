@@ -8,6 +8,7 @@
 #include "ecm/word_engine.h"
 #include "records/records.h"
 #include "support/convert.h"
+#include "support/textfile.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -170,16 +171,20 @@ void MainWindow::start() {
     // and a folder that cannot keep them is told once, before anything is lost.
     std::error_code ec;
     fs::create_directories(paths_.appDir, ec);
+    // A save that was killed half way left its temporary file behind.
+    removeStaleTemporaries(paths_.settingsFile());
     // The disclaimer form is the start-up object; its load reads one key.
     splashCounter_ = 0;
     if (auto v = INIread(paths_.settingsFile(), "NAG", "NAGSCREEN"); v.ok()) {
         if (auto n = toInt16(*v))
             splashCounter_ = *n;
-        if (::access(paths_.appDir.c_str(), W_OK) != 0)
-            host_.status("The settings cannot be saved: " + paths_.appDir.string() + " is " +
-                         std::strerror(errno));
+        if (::access(paths_.appDir.c_str(), W_OK | X_OK) != 0)
+            host_.status("The settings will not be saved at exit: cannot write in " +
+                         paths_.appDir.string() + ": " + std::strerror(errno));
     } else {
-        host_.status("The settings cannot be kept in " + paths_.appDir.string() + ": " + v.error());
+        host_.status("The settings could not be read; the program goes on with its default "
+                     "settings: " +
+                     v.error());
     }
     if (splashCounter_ > 0) {
         showMain();
@@ -288,7 +293,8 @@ void MainWindow::shutdown(bool unloadForms) {
     if (onCloseUserList)
         onCloseUserList();
     logs_.close(records::Log::Alarm);
-    (void)writeini();
+    if (Status s = writeini(); !s)
+        host_.messageBox(kAppTitle, "The settings could not be saved: " + s.error());
     if (unloadForms) {
         about_.setShown(false);
         vid2_.setShown(false);

@@ -4,12 +4,15 @@
 #include "support/convert.h"
 #include "support/quote.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace kestle::app {
 
 namespace {
+
+constexpr double kLongestWaitMs = 1e15; // about 31,700 years
 
 std::string numberText(double v) {
     return plainDecimal(v);
@@ -113,6 +116,12 @@ void ScriptRunner::runFrom(std::size_t i) {
     for (; i < lines_.size(); ++i) {
         if (win_.ended())
             break;
+        // What the last line started elsewhere (a file being read) has come
+        // back before the next line runs, as an operator would see it.
+        if (win_.scheduler().resultsOutstanding() > 0) {
+            win_.scheduler().whenResultsIn([this, i] { runFrom(i); });
+            return;
+        }
         long long delay = execute(i + 1, lines_[i]);
         if (delay >= 0) {
             std::size_t next = i + 1;
@@ -168,7 +177,7 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
             out_ << "REFUSED " << name << '\n' << std::flush;
         } else if (c->isList()) {
             // An operator's choice of an entry: its click handling runs.
-            if (*n != std::floor(*n) || !c->choose(static_cast<int>(*n)))
+            if (*n != std::floor(*n) || std::fabs(*n) > 1e9 || !c->choose(static_cast<int>(*n)))
                 error(lineNo, "'" + name + "' has no entry " + value);
         } else {
             c->setValue(roundToInt32(*n));
@@ -181,10 +190,11 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
             answers_->queueAnswer(std::nullopt);
     } else if (verb == "wait") {
         auto n = parseNumber(rest);
-        if (!n || *n < 0) {
+        if (!n || !(*n >= 0)) {
             error(lineNo, "wait needs a number of milliseconds");
         } else {
-            return static_cast<long long>(*n);
+            // Longer than any night: as good as for ever, and no overflow.
+            return static_cast<long long>(std::min(*n, kLongestWaitMs));
         }
     } else if (verb == "dump") {
         std::string l = dumpLine(rest);

@@ -24,7 +24,8 @@ class ScriptRunner {
     void addCommand(std::string name, std::function<std::string(const std::string&)> fn);
 
     void load(std::vector<std::string> lines) { lines_ = std::move(lines); }
-    // Runs lines until a wait or the end; at the end runs `onFinished`.
+    // Runs lines until a wait or the end; at the end runs `onFinished`. A
+    // line waits for the results of work the previous lines sent elsewhere.
     void start();
     bool hadErrors() const { return errors_; }
     std::function<void()> onFinished;

@@ -4,7 +4,11 @@
 #include "app/main_window.h"
 #include "support/convert.h"
 
+#include <cerrno>
 #include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace kestle::app {
 
@@ -24,9 +28,14 @@ std::string alarmValueKey(std::size_t i) {
 
 void MainWindow::readini() {
     const auto file = paths_.settingsFile();
-    // Every single read is guarded: a key that cannot be read is skipped.
-    auto read = [&file](const char* section, const std::string& key) {
-        return INIread(file, section, key);
+    // The file is read once; each key is then looked up by the file's rules.
+    // When it cannot be read, every key is skipped as a failed read is.
+    const Result<std::string> text = INIload(file);
+    // Why it cannot be read or saved was said at start.
+    auto read = [&text](const char* section, const std::string& key) -> Result<std::string> {
+        if (!text)
+            return Error{text.error()};
+        return iniValue(*text, section, key);
     };
     auto readFlag = [&](const char* section, const std::string& key, forms::Control* target) {
         if (auto v = read(section, key); v.ok()) {
@@ -82,36 +91,27 @@ void MainWindow::readini() {
 }
 
 Status MainWindow::writeini() {
-    const auto file = paths_.settingsFile();
-    // No guard of its own: the first failure abandons the remaining keys.
-    auto write = [&file](const char* section, const std::string& key, const std::string& value) {
-        return INIwrite(file, section, key, value);
+    // Every key is applied to the text in memory by the single-write rules,
+    // and the file is replaced once: a kill in the middle leaves the old
+    // file, never a mix of old and new values.
+    std::vector<IniEntry> entries;
+    auto add = [&entries](const char* section, const std::string& key, const std::string& value) {
+        entries.push_back({section, key, value});
     };
-    if (Status s = write("SCREEN", "TEXT", flagText(main_.logtext->checked())); !s)
-        return s;
-    for (std::size_t i = 0; i < 11; ++i) {
-        if (Status s = write("RF", kBandKeys[i], flagText(main_.bands[i]->checked())); !s)
-            return s;
-    }
-    if (Status s = write("VIDEO", "V1", vid2_.txtText->text()); !s)
-        return s;
-    if (Status s = write("VIDEO", "V2", vid2_.txtText2->text()); !s)
-        return s;
-    if (Status s = write("VIDEO", "V3", vid2_.txtimage->text()); !s)
-        return s;
-    for (std::size_t i = 0; i < 12; ++i) {
-        if (Status s = write("ALARM", alarmKey(i), flagText(main_.alarms[i]->checked())); !s)
-            return s;
-    }
-    for (std::size_t i = 0; i < 12; ++i) {
-        if (Status s = write("ALARM", alarmValueKey(i), st_.alarmLimits[i]); !s)
-            return s;
-    }
-    if (Status s = write("NAG", "NAGSCREEN", std::to_string(st_.nag)); !s)
-        return s;
-    if (Status s = write("TEMP", "CAL", std::to_string(st_.tcal)); !s)
-        return s;
-    return write("MAG", "CAL", st_.mcal);
+    add("SCREEN", "TEXT", flagText(main_.logtext->checked()));
+    for (std::size_t i = 0; i < 11; ++i)
+        add("RF", kBandKeys[i], flagText(main_.bands[i]->checked()));
+    add("VIDEO", "V1", vid2_.txtText->text());
+    add("VIDEO", "V2", vid2_.txtText2->text());
+    add("VIDEO", "V3", vid2_.txtimage->text());
+    for (std::size_t i = 0; i < 12; ++i)
+        add("ALARM", alarmKey(i), flagText(main_.alarms[i]->checked()));
+    for (std::size_t i = 0; i < 12; ++i)
+        add("ALARM", alarmValueKey(i), st_.alarmLimits[i]);
+    add("NAG", "NAGSCREEN", std::to_string(st_.nag));
+    add("TEMP", "CAL", std::to_string(st_.tcal));
+    add("MAG", "CAL", st_.mcal);
+    return INIwriteAll(paths_.settingsFile(), entries);
 }
 
 } // namespace kestle::app

@@ -10,7 +10,7 @@ void MainWindow::wireEcm() {
         host_.status(notice);
     speech_ = std::make_unique<ecm::AnnouncingSpeech>(
         std::move(backends_.speech), [this](const std::string& line) { host_.event(line); });
-    ecm_ = std::make_unique<ecm::WordEngine>(main_, st_, host_, *acq_, rnd_, *speech_,
+    ecm_ = std::make_unique<ecm::WordEngine>(sched_, main_, st_, host_, *acq_, rnd_, *speech_,
                                              paths_.userList);
     acq_->stages.wordSelection = [this] { return ecm_->wordStage(); };
     acq_->stages.phoneme = [this] { ecm_->htime_Tick(); };

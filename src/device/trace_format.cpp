@@ -1,9 +1,6 @@
 #include "device/trace_format.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include "support/textfile.h"
 
 namespace kestle::device {
 
@@ -89,12 +86,12 @@ Result<Trace> parseTrace(std::string_view text) {
 }
 
 Result<Trace> loadTrace(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Error{"cannot read trace " + path.string() + ": " + std::strerror(errno)};
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto trace = parseTrace(text.str());
+    // Only a regular file: a FIFO or a device as the trace would block the
+    // start or never end.
+    auto text = readFileBytes(path, kMaxTraceBytes);
+    if (!text)
+        return Error{"cannot read trace: " + text.error()};
+    auto trace = parseTrace(*text);
     if (!trace)
         return Error{"trace " + path.string() + ", " + trace.error()};
     return trace;

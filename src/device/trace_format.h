@@ -32,7 +32,9 @@ bool isTraceRequest(char c);
 // Parses a whole trace (LF or CR LF line ends). Errors read
 // "line N: <reason>", N counting from 1.
 Result<Trace> parseTrace(std::string_view text);
-// Reads and parses a file; errors name the file.
+// Reads and parses a regular file of at most kMaxTraceBytes; errors name
+// the file.
+inline constexpr std::uint64_t kMaxTraceBytes = std::uint64_t{1} << 30;
 Result<Trace> loadTrace(const std::filesystem::path& path);
 
 // One line without its line end, hex in upper case, single blanks.

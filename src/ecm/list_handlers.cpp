@@ -6,12 +6,16 @@
 #include "ecm/word_list_ops.h"
 #include "support/textfile.h"
 
+#include <system_error>
+
 namespace kestle::ecm {
 
-WordEngine::WordEngine(forms::MainForm& f, forms::MainState& st, forms::UiHost& host,
-                       device::Acquisition& acq, Rnd& rnd, Speech& speech,
+namespace fs = std::filesystem;
+
+WordEngine::WordEngine(Scheduler& sched, forms::MainForm& f, forms::MainState& st,
+                       forms::UiHost& host, device::Acquisition& acq, Rnd& rnd, Speech& speech,
                        std::filesystem::path userListPath)
-    : f_(f), st_(st), host_(host), acq_(acq), rnd_(rnd), speech_(speech),
+    : sched_(sched), f_(f), st_(st), host_(host), acq_(acq), rnd_(rnd), speech_(speech),
       userListPath_(std::move(userListPath)) {
     f_.usr->onClick = [this] { usr_Click(); };
     f_.lcontrol[0]->onClick = [this] { lcontrol_Click(0); };
@@ -34,18 +38,43 @@ void WordEngine::loadlist() {
 
 void WordEngine::userlist() {
     f_.List1->clear();
-    // The file is read whole before anything is appended, so a failure
-    // leaves no partial list in front of the default entries.
-    auto bytes = readFileBytes(userListPath_);
-    if (!bytes) {
-        const std::string text = " User List not found\r\nMust have a file name " +
-                                 userListPath_.string() +
+    const unsigned change = ++listChange_;
+    // The file may be anything (a FIFO, a huge file, a slow disk): it is read
+    // and parsed away from the window thread, and whole before anything is
+    // appended, so a failure leaves no partial list in front of the default
+    // entries.
+    if (!reader_)
+        reader_ = std::make_unique<WorkerThread>();
+    sched_.expectResult();
+    reader_->post([this, change, life = std::weak_ptr<int>(life_), path = userListPath_] {
+        auto read = std::make_shared<UserListRead>();
+        if (auto bytes = readFileBytes(path, kMaxUserListBytes)) {
+            read->entries = parseUserList(*bytes);
+        } else {
+            std::error_code ec;
+            read->missing = fs::symlink_status(path, ec).type() == fs::file_type::not_found;
+            read->entries = Error{bytes.error()};
+        }
+        sched_.postResult([this, change, life, read] {
+            if (!life.expired() && change == listChange_)
+                userlistRead(*read);
+        });
+    });
+}
+
+void WordEngine::userlistRead(const UserListRead& read) {
+    if (!read.entries) {
+        // A missing file gets the familiar message; anything else says why.
+        const std::string first = read.missing
+                                      ? " User List not found"
+                                      : " User List could not be read: " + read.entries.error();
+        const std::string text = first + "\r\nMust have a file name " + userListPath_.string() +
                                  "\r\nDefault system list will now re-load";
         host_.messageBox(forms::kAppTitle, text, [this] { loadlist(); });
         return;
     }
-    for (std::string& e : parseUserList(*bytes))
-        f_.List1->addItem(std::move(e));
+    for (const std::string& e : *read.entries)
+        f_.List1->addItem(e);
     st_.usword = 1;
     f_.List1->setColor(forms::kPaleCyan);
 }
@@ -65,6 +94,7 @@ void WordEngine::rebuildList(const std::vector<std::string>& entries) {
 }
 
 void WordEngine::lcontrol_Click(int index) {
+    ++listChange_;
     // The list is rebuilt in one go, so no tick ever sees it half built.
     f_.List1->setVisible(false);
     f_.lcontrol[0]->setEnabled(false);
@@ -86,6 +116,7 @@ void WordEngine::lcontrol_Click(int index) {
 }
 
 void WordEngine::phoneon_Click() {
+    ++listChange_;
     if (f_.phoneon->checked()) {
         f_.List1->setVisible(false);
         f_.List1->clear();

@@ -13,10 +13,15 @@
 #include "forms/main_form.h"
 #include "forms/main_state.h"
 #include "forms/ui_host.h"
+#include "support/result.h"
 #include "support/rng.h"
+#include "support/scheduler.h"
+#include "support/worker_thread.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace kestle::ecm {
 
@@ -34,8 +39,9 @@ class WordEngine {
   public:
     // Wires the handlers of usr, lcontrol(0/1), phoneon, phbrake, HSPh,
     // tsphone, rsphone, speechON and Text1 (change). `userListPath` is the
-    // user word list file; messages name it as given.
-    WordEngine(forms::MainForm& f, forms::MainState& st, forms::UiHost& host,
+    // user word list file; messages name it as given. The user list is read
+    // on a thread of its own and comes back through `sched`.
+    WordEngine(Scheduler& sched, forms::MainForm& f, forms::MainState& st, forms::UiHost& host,
                device::Acquisition& acq, Rnd& rnd, Speech& speech,
                std::filesystem::path userListPath);
     WordEngine(const WordEngine&) = delete;
@@ -43,6 +49,9 @@ class WordEngine {
 
     // Word lists. loadlist appends the default list without clearing.
     void loadlist();
+    // Clears the list and starts reading the user list file; the entries
+    // (or the failure message and the default list) follow once it is read.
+    // A later list change drops a read still under way.
     void userlist();
     void usr_Click();
     void lcontrol_Click(int index); // 0 Shuffle, 1 Restore
@@ -80,10 +89,16 @@ class WordEngine {
     void resetVoiceBoxes();
     void showReadingPanels(bool show);
     void rebuildList(const std::vector<std::string>& entries);
+    struct UserListRead {
+        Result<std::vector<std::string>> entries = Error{};
+        bool missing = false;
+    };
+    void userlistRead(const UserListRead& read);
     void speak(int voice, const std::string& text);
     void quiet(int voice);
     void reportSpeechError();
 
+    Scheduler& sched_;
     forms::MainForm& f_;
     forms::MainState& st_;
     forms::UiHost& host_;
@@ -95,6 +110,9 @@ class WordEngine {
     device::Task step_;
     bool speechErrorShown_ = false;
     bool noAnswerShown_ = false;
+    unsigned listChange_ = 0; // a user list read applies only if nothing changed since
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    std::unique_ptr<WorkerThread> reader_; // last: it ends before the members it uses
 };
 
 } // namespace kestle::ecm

@@ -3,6 +3,7 @@
 #include "support/cp1252.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace kestle::ecm {
 
@@ -12,6 +13,18 @@ std::vector<int> shuffleOrder(int count, Rnd& rnd) {
     }
     const int n = count - 1;
     std::vector<int> order(static_cast<std::size_t>(count), 0);
+    if (count > kClassicShuffleLimit) {
+        for (int k = 0; k < n; ++k)
+            order[static_cast<std::size_t>(k)] = k + 1;
+        for (int k = n - 1; k > 0; --k) {
+            // 48 bits from two draws, enough to reach every position.
+            const double hi = rnd.next();
+            const double u = hi + rnd.next() / 16777216.0;
+            const auto j = static_cast<std::size_t>(u * (k + 1));
+            std::swap(order[static_cast<std::size_t>(k)], order[j]);
+        }
+        return order;
+    }
     // The classic form scans the whole order array for r. Its unfilled slots
     // hold 0 and r is never 0, so a set of the values stored so far gives the
     // same redraws without the quadratic scan.

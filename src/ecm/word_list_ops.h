@@ -4,11 +4,16 @@
 // touches the list box; callers put the result there.
 #include "support/rng.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestle::ecm {
+
+// User lists larger than this are refused with a message (millions of lines
+// fit below it).
+inline constexpr std::uint64_t kMaxUserListBytes = 64u << 20;
 
 // The order in which Shuffle re-appends `count` entries: element i is the old
 // position of the entry that goes to position i. Positions 1 to count - 1 come
@@ -16,6 +21,13 @@ namespace kestle::ecm {
 // while already used; the last element is always 0, so the former first entry
 // ends up last. Advances `rnd` by exactly the draws that takes. count 1 gives
 // {0} without a draw; count 0 or less gives an empty order.
+// The generator has 2^24 values, so with n above 2^24 some positions can
+// never be drawn and the redraws would never end: such lists (more than
+// kClassicShuffleLimit entries) are shuffled Fisher-Yates from the back,
+// with two draws per position, keeping the former first entry last. Up to
+// the limit every value is drawn within one period of the generator, so the
+// shuffle takes at most 2^24 draws; above it exactly 2 (count - 2).
+inline constexpr int kClassicShuffleLimit = (1 << 24) + 1;
 std::vector<int> shuffleOrder(int count, Rnd& rnd);
 
 // `list` reordered by shuffleOrder(list.size(), rnd).

@@ -1,5 +1,7 @@
 #include "support/realtime_scheduler.h"
 
+#include <algorithm>
+
 namespace kestle {
 
 RealTimeScheduler::RealTimeScheduler() : start_(Clock::now()) {}
@@ -48,8 +50,11 @@ void RealTimeScheduler::run() {
             continue;
         }
         waiting_ = true;
+        // In steps of at most an hour, so that a far-off call cannot overflow
+        // the clock.
         if (auto wait = queue_.sleepFor(real))
-            cv_.wait_until(lock, start_ + std::chrono::milliseconds(real + *wait));
+            cv_.wait_until(lock, start_ + std::chrono::milliseconds(
+                                              real + std::min<Millis>(*wait, 3'600'000)));
         else
             cv_.wait(lock);
         waiting_ = false;

@@ -5,8 +5,10 @@
 // threads.
 #include "support/datetime.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kestle {
 
@@ -33,6 +35,22 @@ class Scheduler {
 
     // Ends the loop that drives this scheduler once the current call returns.
     virtual void stop() = 0;
+
+    // Work handed to another thread whose result comes back as a call on
+    // the window thread. Call expectResult() (window thread) before handing
+    // the work over; the other thread delivers with postResult() (any
+    // thread), exactly once. A virtual clock stands still while a result is
+    // outstanding, so virtual-time runs stay reproducible.
+    void expectResult() { ++outstanding_; }
+    void postResult(std::function<void()> fn);
+    int resultsOutstanding() const { return outstanding_.load(); }
+    // Runs `fn` on the window thread once no result is outstanding (at once
+    // when none is). Window thread.
+    void whenResultsIn(std::function<void()> fn);
+
+  private:
+    std::atomic<int> outstanding_{0};
+    std::vector<std::function<void()>> waitingForResults_;
 };
 
 } // namespace kestle

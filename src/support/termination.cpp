@@ -1,7 +1,11 @@
 #include "support/termination.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <pthread.h>
+#include <string>
+#include <unistd.h>
 
 namespace kestle {
 
@@ -17,6 +21,30 @@ sigset_t watchedSignals() {
     return set;
 }
 
+void endNow(int sig, std::chrono::milliseconds grace) {
+    const std::string text = std::string("kestle: ") + strsignal(sig) +
+                             ": the program did not end within " + std::to_string(grace.count()) +
+                             " ms, so it ends now without saving its settings\n";
+    (void)!::write(STDERR_FILENO, text.data(), text.size());
+    ::_exit(128 + sig);
+}
+
+// Waits for a signal of `set` until `deadline`; 0 when the time is up.
+int waitUntil(const sigset_t& set, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return 0;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        const int sig = sigtimedwait(&set, nullptr, &ts);
+        if (sig > 0)
+            return sig;
+        if (errno == EAGAIN)
+            return 0;
+    }
+}
+
 } // namespace
 
 void blockTerminationSignals() {
@@ -24,22 +52,42 @@ void blockTerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-TerminationWatch::TerminationWatch(Scheduler& sched, std::function<void()> onSignal) {
+TerminationWatch::TerminationWatch(Scheduler& sched, std::function<void()> onSignal,
+                                   std::chrono::milliseconds grace,
+                                   std::function<void(int)> onStuck) {
     sigset_t set = watchedSignals();
     blockTerminationSignals();
-    thread_ = std::thread([&sched, fn = std::move(onSignal), set] {
-        for (;;) {
+    if (!onStuck)
+        onStuck = [grace](int sig) { endNow(sig, grace); };
+    thread_ = std::thread(
+        [this, &sched, fn = std::move(onSignal), set, grace, stuck = std::move(onStuck)] {
             int sig = 0;
-            if (sigwait(&set, &sig) != 0 || sig == SIGUSR2)
-                return;
-            sched.post(fn);
-        }
-    });
+            while (sigwait(&set, &sig) != 0) {
+            }
+            if (sig != SIGUSR2) {
+                sched.post(fn);
+                // The window thread may be stuck (a blocked call, an endless
+                // loop): the end must not depend on it.
+                const int next = waitUntil(set, std::chrono::steady_clock::now() + grace);
+                if (next != SIGUSR2)
+                    stuck(next == 0 ? sig : next);
+            }
+            finished_ = true;
+        });
 }
 
 TerminationWatch::~TerminationWatch() {
-    pthread_kill(thread_.native_handle(), SIGUSR2);
+    if (!finished_)
+        pthread_kill(thread_.native_handle(), SIGUSR2);
     thread_.join();
+    // A wake-up that came after the watcher had ended stays pending; take it,
+    // so that it cannot end a later watch at once.
+    sigset_t wake;
+    sigemptyset(&wake);
+    sigaddset(&wake, SIGUSR2);
+    const timespec none{0, 0};
+    while (sigtimedwait(&wake, nullptr, &none) > 0) {
+    }
 }
 
 } // namespace kestle

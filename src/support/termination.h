@@ -1,8 +1,13 @@
 #pragma once
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the window thread, so that
-// a terminated session still closes its logs and writes its settings.
+// a terminated session still closes its logs and writes its settings. The
+// end does not depend on the window thread: if it has not finished within a
+// grace period of the signal (it may be stuck), or a second signal comes,
+// the watcher ends the process itself.
 #include "support/scheduler.h"
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 
@@ -12,18 +17,28 @@ namespace kestle {
 // thread starts, so that every thread inherits the mask.
 void blockTerminationSignals();
 
+// Long enough for a normal shutdown, which finishes its files within 2 s.
+inline constexpr std::chrono::milliseconds kTerminationGrace{5000};
+
 class TerminationWatch {
   public:
     // Blocks the signals in the calling thread (call before other threads
     // start, so they inherit the mask) and waits for them on a thread of its
-    // own; each signal posts `onSignal` once through `sched`.
-    TerminationWatch(Scheduler& sched, std::function<void()> onSignal);
+    // own. The first signal posts `onSignal` through `sched`; if this watch
+    // is not destroyed within `grace` after it, or another signal arrives,
+    // `onStuck(signal)` runs on the watcher thread. By default it writes a
+    // line to standard error and ends the process with status 128 + signal.
+    TerminationWatch(Scheduler& sched, std::function<void()> onSignal,
+                     std::chrono::milliseconds grace = kTerminationGrace,
+                     std::function<void(int)> onStuck = {});
+    // Ends the watch; call once the session has ended.
     ~TerminationWatch();
     TerminationWatch(const TerminationWatch&) = delete;
     TerminationWatch& operator=(const TerminationWatch&) = delete;
 
   private:
     std::thread thread_;
+    std::atomic<bool> finished_{false};
 };
 
 } // namespace kestle

@@ -4,10 +4,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace kestle {
 
@@ -45,22 +48,100 @@ int createTemp(const std::filesystem::path& p, std::filesystem::path& tmp) {
     return -1;
 }
 
+Error tooLarge(const std::filesystem::path& p, std::uint64_t maxBytes) {
+    return Error{"Cannot read " + p.string() + ": it is larger than " + std::to_string(maxBytes) +
+                 " bytes"};
+}
+
+// Why a file with this status is not read; an empty message when it is.
+Error unreadable(const std::filesystem::path& p, const struct stat& st, std::uint64_t maxBytes) {
+    if (S_ISDIR(st.st_mode))
+        return failure("Cannot read", p, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return Error{"Cannot read " + p.string() + ": it is not a regular file"};
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return tooLarge(p, maxBytes);
+    return Error{};
+}
+
 } // namespace
 
-Result<std::string> readFileBytes(const std::filesystem::path& p) {
-    std::FILE* f = std::fopen(p.c_str(), "rb");
-    if (!f)
+Result<std::string> readFileBytes(const std::filesystem::path& p, std::uint64_t maxBytes) {
+    // Refused by name first, so that opening a device has no side effect;
+    // checked again on the open file, which may have been swapped meanwhile.
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0)
         return failure("Cannot read", p, errno);
+    if (Error e = unreadable(p, st, maxBytes); !e.message.empty())
+        return e;
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return failure("Cannot read", p, errno);
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return failure("Cannot read", p, err);
+    }
+    if (Error e = unreadable(p, st, maxBytes); !e.message.empty()) {
+        ::close(fd);
+        return e;
+    }
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.append(buf, n);
-    const int err = std::ferror(f) ? errno : 0;
-    std::fclose(f);
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            err = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+        if (bytes.size() > maxBytes) // it grew while being read
+            break;
+    }
+    ::close(fd);
     if (err != 0)
         return failure("Cannot read", p, err);
+    if (bytes.size() > maxBytes)
+        return tooLarge(p, maxBytes);
     return bytes;
+}
+
+int removeStaleTemporaries(const std::filesystem::path& p) {
+    const std::string prefix = p.filename().string() + ".tmp";
+    const auto dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
+    std::error_code ec;
+    std::vector<std::filesystem::path> stale;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix))
+            continue;
+        // ".tmp<pid>-<n>", as createTemp names them.
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        long pid = 0;
+        unsigned long n = 0;
+        auto [dash, e1] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (e1 != std::errc() || pid <= 0 || dash == rest.data() + rest.size() || *dash != '-')
+            continue;
+        auto [stop, e2] = std::from_chars(dash + 1, rest.data() + rest.size(), n);
+        if (e2 != std::errc() || stop != rest.data() + rest.size())
+            continue;
+        // Still running (or not ours to ask): its save may be under way.
+        if (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        stale.push_back(it->path());
+    }
+    int removed = 0;
+    for (const auto& f : stale) {
+        if (std::filesystem::remove(f, ec))
+            ++removed;
+    }
+    return removed;
 }
 
 Status writeFileBytesAtomic(const std::filesystem::path& p, std::string_view bytes) {
@@ -118,34 +199,36 @@ AppendFile::~AppendFile() {
 Status AppendFile::open(const std::filesystem::path& p) {
     close();
     path_ = p;
-    f_ = std::fopen(p.c_str(), "ab");
-    if (!f_)
+    // Not waiting for a reader if the name is a FIFO.
+    fd_ =
+        ::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd_ < 0)
         return failure("Cannot open", p, errno);
-    // Unbuffered: each line goes out in one write, and a failed write leaves
-    // nothing behind to reappear with the next line.
-    std::setvbuf(f_, nullptr, _IONBF, 0);
+    ::fcntl(fd_, F_SETFL, O_APPEND);
     return {};
 }
 
 Status AppendFile::write(std::string_view utf8, bool lineEnd) {
-    if (!f_)
+    if (fd_ < 0)
         return Error{"Cannot write " + path_.string() + ": file not open"};
     std::string bytes = utf8ToCp1252(utf8);
     if (lineEnd)
         bytes += "\r\n";
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size() || std::fflush(f_) != 0) {
-        const int err = errno != 0 ? errno : EIO;
-        std::clearerr(f_);
+    struct stat st {};
+    const bool regular = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    if (const int err = writeAll(fd_, bytes); err != 0) {
+        // A full disk takes what fits in its last block: cut that off again.
+        if (regular)
+            (void)::ftruncate(fd_, st.st_size);
         return failure("Cannot write", path_, err);
     }
     return {};
 }
 
 void AppendFile::close() {
-    if (f_)
-        std::fclose(f_);
-    f_ = nullptr;
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace kestle

@@ -1,10 +1,17 @@
 #include "support/timer_queue.h"
 
+#include <limits>
+
 namespace kestle {
 
 TimerId TimerQueue::add(Millis real, Millis delay, std::function<void()> fn) {
     const TimerId id = next_++;
-    const Millis at = now(real) + (delay < 0 ? 0 : delay);
+    // A delay past the end of time saturates instead of overflowing.
+    const Millis from = now(real);
+    const Millis wait = delay < 0 ? 0 : delay;
+    const Millis at = wait > std::numeric_limits<Millis>::max() - from
+                          ? std::numeric_limits<Millis>::max()
+                          : from + wait;
     queue_.emplace(std::make_pair(at, id), std::move(fn));
     due_[id] = at;
     return id;
@@ -23,7 +30,7 @@ std::function<void()> TimerQueue::take(Millis real) {
         return nullptr;
     auto it = queue_.begin();
     const Millis at = it->first.first;
-    if (at > real + lead_)
+    if (at - lead_ > real)
         return nullptr;
     if (at > clock_)
         clock_ = at;

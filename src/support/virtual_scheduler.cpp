@@ -33,6 +33,18 @@ void VirtualScheduler::cancel(TimerId id) {
 void VirtualScheduler::post(std::function<void()> fn) {
     std::lock_guard lock(postMutex_);
     posted_.push_back(std::move(fn));
+    postedCv_.notify_one();
+}
+
+void VirtualScheduler::awaitResults() {
+    takePosted();
+    while (resultsOutstanding() > 0 && (queue_.empty() || queue_.begin()->first.first > now_)) {
+        {
+            std::unique_lock lock(postMutex_);
+            postedCv_.wait(lock, [this] { return !posted_.empty(); });
+        }
+        takePosted();
+    }
 }
 
 void VirtualScheduler::takePosted() {
@@ -47,11 +59,11 @@ void VirtualScheduler::takePosted() {
 
 bool VirtualScheduler::idle() {
     takePosted();
-    return queue_.empty();
+    return queue_.empty() && resultsOutstanding() == 0;
 }
 
 bool VirtualScheduler::runOne() {
-    takePosted();
+    awaitResults();
     if (queue_.empty())
         return false;
     auto it = queue_.begin();
@@ -67,7 +79,7 @@ bool VirtualScheduler::runOne() {
 
 void VirtualScheduler::runUntil(Millis t) {
     while (!stopped_) {
-        takePosted();
+        awaitResults();
         if (queue_.empty() || queue_.begin()->first.first > t)
             break;
         runOne();

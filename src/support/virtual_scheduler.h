@@ -1,8 +1,12 @@
 #pragma once
 // Virtual time: calls run in time order without real waiting. Serves
-// headless runs with --clock and all tests.
+// headless runs with --clock and all tests. While a result of work on
+// another thread is outstanding (see Scheduler::expectResult), the clock
+// does not move: calls due now still run, then the loop waits in real time
+// for the result, so that work elsewhere takes no virtual time.
 #include "support/scheduler.h"
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -34,6 +38,9 @@ class VirtualScheduler : public Scheduler {
 
   private:
     void takePosted();
+    // Waits for posted calls while results are outstanding and nothing is
+    // due at the present time.
+    void awaitResults();
 
     LocalDateTime start_;
     Millis now_ = 0;
@@ -43,6 +50,7 @@ class VirtualScheduler : public Scheduler {
     std::map<std::pair<Millis, TimerId>, std::function<void()>> queue_;
     std::map<TimerId, Millis> due_;
     std::mutex postMutex_;
+    std::condition_variable postedCv_;
     std::vector<std::function<void()>> posted_;
 };
 

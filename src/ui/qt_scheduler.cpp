@@ -1,5 +1,7 @@
 #include "ui/qt_scheduler.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -29,7 +31,8 @@ void QtScheduler::arm() {
         timer_.stop();
         return;
     }
-    const int ms = static_cast<int>(*wait);
+    // A far-off call is looked at again within the hour; QTimer takes an int.
+    const int ms = static_cast<int>(std::min<Millis>(*wait, 3'600'000));
     if (!timer_.isActive() || timer_.remainingTime() > ms)
         timer_.start(ms);
 }

@@ -1,4 +1,5 @@
 #include "app/inifile.h"
+#include "fakes/settings_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace kestle {
 namespace {
@@ -40,6 +42,11 @@ class IniFileTest : public ::testing::Test {
     fs::path dir_;
     fs::path ini_;
 };
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 TEST_F(IniFileTest, MissingFileIsCreatedEmptyAndReadsEmpty) {
     EXPECT_EQ(read("NAG", "NAGSCREEN"), "");
@@ -98,9 +105,14 @@ TEST_F(IniFileTest, WriteRebuildsWholeText) {
         {"\n\t\r\n [A]\r\nX=1\r\n", "A", "X", "2", " [A]\r\nX=1\r\n\r\n[A]\r\nX=2\r\n"},
         {"[A]\r\nX=1\r\n \r\n\t\r\n", "A", "X", "2", "[A]\r\nX=2\r\n \r\n"},
         {"[A]", "A", "X", "1", "[A]\r\n\r\n[A]\r\nX=1\r\n"},
-        // Unusual line ends must not lose text.
-        {"[A]\r", "A", "X", "1", "[A]\rX=1\r\n"},
-        {"[A]\r\nX=1\nY=2\r\n", "A", "X", "3", "[A]\r\nX=3\nY=2\r\n"},
+        // Lines end at CR LF for the writer as for the reader: a header with a
+        // lone CR after it is no header, and a lone LF belongs to the value,
+        // which is replaced whole.
+        {"[A]\r", "A", "X", "1", "[A]\r\r\n\r\n[A]\r\nX=1\r\n"},
+        // Control codes before a header go first, so the header is found: the
+        // value must not go to a second section after the one read.
+        {std::string("\0\0\t[A]\r\nX=1\r\n", 13), "A", "X", "2", "[A]\r\nX=2\r\n"},
+        {"[A]\r\nX=1\nY=2\r\n", "A", "X", "3", "[A]\r\nX=3\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before + " / " + c.key);
@@ -166,6 +178,76 @@ TEST_F(IniFileTest, FailedWriteLeavesOldFileWhole) {
     EXPECT_EQ(get(), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
         << "temporary file left behind";
+}
+
+using test::saveEntries;
+
+// Values as the reader returns them, saved back: nothing changed, so the
+// file must not change either (a lone CR or LF used to leave the rest of
+// the value behind, one more copy at every start).
+TEST_F(IniFileTest, SavingWhatWasReadKeepsTheFile) {
+    const std::string files[] = {
+        "[ALARM]\r\nALARM4V=a\rb\r\n",
+        "[ALARM]\r\nALARM4V=a\nb\r\nALARM5V=c\r\n",
+        "[VIDEO]\r\nV1=x\nV2=y\r\nV3=\rz\r\n",
+        "[SCREEN]\rTEXT=True\r\n[SCREEN]\r\nTEXT=False\r\n",
+    };
+    for (const std::string& before : files) {
+        SCOPED_TRACE(before);
+        put(before);
+        std::string first;
+        for (int start = 1; start <= 3; ++start) {
+            ASSERT_TRUE(INIwriteAll(ini_, saveEntries(get())));
+            if (start == 1)
+                first = get();
+            EXPECT_EQ(get(), first) << "start " << start;
+        }
+        EXPECT_EQ(iniValue(first, "ALARM", "ALARM4V"), iniValue(before, "ALARM", "ALARM4V"));
+    }
+}
+
+// One replacement of the file with every key applied in memory gives the
+// text of one write per key, for ordinary and odd files alike.
+TEST_F(IniFileTest, AllKeysAtOnceGiveTheTextOfOneWriteEach) {
+    std::vector<std::string> files = {"", "[NAG]\r\nNAGSCREEN=3\r\n", "junk\n[NAG]\nX=1\n\n",
+                                      "[A]\r\n[ALARM]\r\nALARM1V=a[b\r\nALARM2V=2\r\n"};
+    for (const auto& e :
+         fs::directory_iterator(fs::path(KESTLE_TEST_DATA) / "fuzz" / "corpus" / "settings"))
+        files.push_back(readAll(e.path()));
+    ASSERT_GT(files.size(), 10u);
+    const fs::path single = dir_ / "single.ini";
+    for (const std::string& before : files) {
+        SCOPED_TRACE(before);
+        std::vector<IniEntry> entries = saveEntries(before);
+        entries[5].value = "True"; // something changes as well
+        put(before);
+        std::ofstream(single, std::ios::binary) << before;
+        ASSERT_TRUE(INIwriteAll(ini_, entries));
+        for (const IniEntry& e : entries)
+            ASSERT_TRUE(INIwrite(single, e.section, e.key, e.value));
+        EXPECT_EQ(get(), readAll(single));
+    }
+}
+
+// A settings file that is a device or a FIFO is neither read for ever nor
+// waited on, and a save leaves it alone.
+TEST_F(IniFileTest, AFileThatIsNoRegularFileIsRefusedAndLeftAlone) {
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    for (const char* target : {"/dev/zero", "/dev/full", "fifo"}) {
+        SCOPED_TRACE(target);
+        fs::remove(ini_);
+        fs::create_symlink(target, ini_);
+        const Result<std::string> r = INIread(ini_, "NAG", "NAGSCREEN");
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error(), "Cannot read " + ini_.string() + ": it is not a regular file");
+        EXPECT_FALSE(INIwrite(ini_, "NAG", "NAGSCREEN", "1").ok());
+        EXPECT_TRUE(fs::is_symlink(ini_));
+    }
+    fs::remove(ini_);
+    put(std::string(kMaxSettingsBytes + 1, ' '));
+    const Result<std::string> big = INIread(ini_, "NAG", "NAGSCREEN");
+    ASSERT_FALSE(big.ok());
+    EXPECT_NE(big.error().find("it is larger than 1048576 bytes"), std::string::npos);
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "app_run.h"
 #include "records/log_files.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace kestle::app {
 namespace {
 
@@ -312,6 +315,68 @@ TEST(Settings, AStartWhoseDataFolderCannotBeMadeStillLoads) {
     EXPECT_TRUE(hasLine(s.out, "nag: 4"));
     EXPECT_TRUE(hasLine(s.out, "logfileon: text=\"Data Log On\" checked=0 enabled=1 visible=1"))
         << s.out;
+    EXPECT_NE(app.iniText().find("NAGSCREEN=4"), std::string::npos);
+}
+
+// A value holding a lone CR or LF is one line of the file to the reader; the
+// save used to replace only its first part, so the rest came back once more
+// at every start (2, 4, 8 copies).
+TEST(Settings, AValueWithALoneCrOrLfIsStoredOnceWhateverTheStarts) {
+    for (const char* value : {"a\rb", "a\nb"}) {
+        SCOPED_TRACE(value);
+        AppFolder app;
+        app.setIni(nag(3) + "[ALARM]\r\nALARM4V=" + value + "\r\n");
+        app.run("");
+        const std::string first = app.iniText();
+        EXPECT_NE(first.find(std::string("ALARM4V=") + value + "\r\n"), std::string::npos);
+        for (int start = 2; start <= 4; ++start) {
+            app.run("");
+            const std::string text = app.iniText();
+            EXPECT_EQ(text.size(), first.size()) << "start " << start;
+            EXPECT_EQ(text.find("ALARM4V="), text.rfind("ALARM4V=")) << "start " << start;
+            EXPECT_NE(text.find(std::string("ALARM4V=") + value + "\r\n"), std::string::npos);
+        }
+    }
+}
+
+// Kestle.ini as a link to an endless device: read until the memory ran out.
+// Now the start goes on with the defaults and says why, the save says why
+// too, and the link is left as it is.
+TEST(Settings, ASettingsFileThatIsADeviceIsNeitherReadNorReplaced) {
+    for (const char* device : {"/dev/zero", "/dev/full"}) {
+        SCOPED_TRACE(device);
+        AppFolder app;
+        fs::create_symlink(device, app.ini());
+        // Without the counter the disclaimer comes first.
+        auto s = app.run(std::string(kAgree) + "dump nag\ndump mcal\n");
+        EXPECT_EQ(s.rc, 0);
+        const std::string why = "Cannot read " + app.ini().string() + ": it is not a regular file";
+        EXPECT_TRUE(hasLine(s.out, "STATUS \"The settings could not be read; the "
+                                   "program goes on with its default settings: " +
+                                       why + "\""))
+            << s.out;
+        EXPECT_TRUE(hasLine(s.out, "nag: 1") && hasLine(s.out, "mcal: \"mag\"")) << s.out;
+        EXPECT_TRUE(hasLine(
+            s.out, "MSGBOX \"The Kestle\" \"The settings could not be saved: " + why + "\""))
+            << s.out;
+        EXPECT_EQ(fs::read_symlink(app.ini()), device);
+    }
+}
+
+// A save killed before its rename leaves its temporary file; the next start
+// clears it away.
+TEST(Settings, AStartRemovesWhatAKilledSaveLeftBehind) {
+    AppFolder app;
+    app.setIni(nag(3));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const fs::path left = app.dir() / ("Kestle.ini.tmp" + std::to_string(child) + "-0");
+    test::writeFile(left, "[NAG]\r\nNAGS");
+    app.run("");
+    EXPECT_FALSE(fs::exists(left));
     EXPECT_NE(app.iniText().find("NAGSCREEN=4"), std::string::npos);
 }
 

@@ -2,6 +2,8 @@
 // Runs the program itself, headless and in real time with the test pattern
 // and the test tone, in a folder of its own (removed at the end): the way a
 // night is recorded, and the only way to kill it in the middle.
+#include "fakes/wait_for.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,16 +22,7 @@ namespace kestle::capture::test {
 
 namespace fs = std::filesystem;
 
-// Waits until `done()` holds, at most `limit`; true when it held.
-inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using kestle::test::waitFor;
 
 class KestleProcess {
   public:
@@ -104,6 +97,9 @@ class KestleProcess {
         pid_ = -1;
         return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+
+    void sendSignal(int sig) { ::kill(pid_, sig); }
+    pid_t pid() const { return pid_; }
 
     void kill9() {
         ::kill(pid_, SIGKILL);

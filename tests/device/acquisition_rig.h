@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,6 +94,11 @@ struct Rig {
     // The simulated Kestle.
     Rig(std::uint32_t seed, Millis latency) {
         link.inner = std::make_unique<SimKestle>(sched, seed, latency);
+        load();
+    }
+    // Any Kestle made on the rig's clock.
+    explicit Rig(const std::function<std::unique_ptr<EmulatedLink>(Scheduler&)>& make) {
+        link.inner = make(sched);
         load();
     }
 

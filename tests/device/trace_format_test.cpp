@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace kestle::device {
 namespace {
@@ -66,6 +67,20 @@ TEST(TraceFormat, LoadNamesTheFile) {
     ASSERT_FALSE(parsed);
     EXPECT_NE(parsed.error().find("bad.trace"), std::string::npos);
     EXPECT_NE(parsed.error().find("line 1:"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+// A trace that is a FIFO or a device would block the start or never end.
+TEST(TraceFormat, LoadTakesOnlyARegularFile) {
+    auto dir = std::filesystem::temp_directory_path() / "kestle_trace_special";
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(::mkfifo((dir / "fifo.trace").c_str(), 0600), 0);
+    for (const auto& p : {dir / "fifo.trace", std::filesystem::path("/dev/zero")}) {
+        auto t = loadTrace(p);
+        ASSERT_FALSE(t);
+        EXPECT_NE(t.error().find(p.string() + ": it is not a regular file"), std::string::npos)
+            << t.error();
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -57,7 +57,7 @@ class EngineTest : public ::testing::Test {
         EXPECT_TRUE(parsed.ok()) << parsed.error();
         link = std::make_unique<device::ReplayLink>(sched, parsed.ok() ? *parsed : device::Trace{});
         acq = std::make_unique<device::Acquisition>(sched, host, *link, f, st);
-        engine = std::make_unique<WordEngine>(f, st, host, *acq, rnd, speech, userList());
+        engine = std::make_unique<WordEngine>(sched, f, st, host, *acq, rnd, speech, userList());
         acq->stages.wordSelection = [this] { return engine->wordStage(); };
         acq->stages.phoneme = [this] { engine->htime_Tick(); };
         st.repeat_word = 10;
@@ -73,7 +73,7 @@ class EngineTest : public ::testing::Test {
     // Rebuilds the engine on other speech (the handlers and stages follow).
     void useSpeech(Speech& other) {
         engine.reset();
-        engine = std::make_unique<WordEngine>(f, st, host, *acq, rnd, other, userList());
+        engine = std::make_unique<WordEngine>(sched, f, st, host, *acq, rnd, other, userList());
     }
 
     static std::filesystem::path userList() {

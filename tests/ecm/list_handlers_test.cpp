@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace kestle::ecm {
 namespace {
@@ -19,6 +20,8 @@ class ListHandlers : public EngineTest {
         std::ofstream(userList(), std::ios::binary) << bytes;
     }
     V items() const { return f.List1->items(); }
+    // The user list is read elsewhere; its result arrives on the next turn.
+    void settle() { sched.advance(0); }
     void expectDefaultList() {
         EXPECT_EQ(items(), defaultWordList());
         EXPECT_EQ(f.List1->color(), forms::kLightGrey);
@@ -44,6 +47,7 @@ TEST_F(ListHandlers, UserListLinesBecomeEntriesWithOneSpace) {
     engine->loadlist();
     writeUserList("yes\r\n\r\nno\r\n");
     f.usr->click();
+    settle();
     EXPECT_EQ(items(), (V{"yes ", " ", "no "}));
     EXPECT_EQ(f.List1->color(), forms::kPaleCyan);
     EXPECT_EQ(st.usword, 1);
@@ -53,19 +57,54 @@ TEST_F(ListHandlers, UserListLinesBecomeEntriesWithOneSpace) {
 TEST_F(ListHandlers, UserListTakesLfLinesAndEitherEncoding) {
     writeUserList("caf\xE9\nit\x92s\n");
     engine->userlist();
+    settle();
     EXPECT_EQ(items(), (V{"caf\u00E9 ", "it\u2019s "}));
     writeUserList("caf\u00E9\r\nit\u2019s");
     engine->userlist();
+    settle();
     EXPECT_EQ(items(), (V{"caf\u00E9 ", "it\u2019s "}));
 }
 
 TEST_F(ListHandlers, MissingUserListFallsBackToTheDefaultList) {
     engine->loadlist();
     f.usr->click();
+    settle();
     EXPECT_EQ(
         host.lines,
         (V{infoMessage(), "MSGBOX  User List not found\r\nMust have a file name " +
                               userList().string() + "\r\nDefault system list will now re-load"}));
+    expectDefaultList();
+}
+
+// A FIFO would block the window thread in open() for ever, /dev/zero would
+// fill the memory: both are refused with the reason, and the default list
+// comes back.
+TEST_F(ListHandlers, AUserListThatIsNoRegularFileSaysWhyAndLoadsTheDefaultList) {
+    const std::filesystem::path fifo = userList().string() + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& target : {fifo, std::filesystem::path("/dev/zero")}) {
+        SCOPED_TRACE(target);
+        std::filesystem::remove(userList());
+        std::filesystem::create_symlink(target, userList());
+        host.lines.clear();
+        f.List1->clear();
+        engine->userlist();
+        settle();
+        EXPECT_EQ(host.lines,
+                  V{"MSGBOX  User List could not be read: Cannot read " + userList().string() +
+                    ": it is not a regular file\r\nMust have a file name " + userList().string() +
+                    "\r\nDefault system list will now re-load"});
+        expectDefaultList();
+    }
+    std::filesystem::remove(fifo);
+}
+
+// The list is read elsewhere; a list change before it arrives wins.
+TEST_F(ListHandlers, ARestoreBeforeTheUserListArrivesKeepsTheDefaultList) {
+    writeUserList("yes\r\nno\r\n");
+    engine->userlist();
+    f.lcontrol[1]->click();
+    settle();
     expectDefaultList();
 }
 
@@ -97,6 +136,7 @@ TEST_F(ListHandlers, ShuffleOfTinyListsChangesNothing) {
 TEST_F(ListHandlers, RestoreBringsBackTheDefaultListAndHidesZevAda) {
     writeUserList("yes\r\nno\r\n");
     engine->userlist();
+    settle();
     f.itcpro->setChecked(true);
     f.phoneon->setChecked(true);
     f.lcontrol[1]->click();
@@ -117,6 +157,7 @@ TEST_F(ListHandlers, RestoreBringsBackTheDefaultListAndHidesZevAda) {
 TEST_F(ListHandlers, PhonemesOnLoadsTheTableAndOffTheDefaultList) {
     writeUserList("yes\r\nno\r\n");
     engine->userlist();
+    settle();
     f.phoneon->click();
     EXPECT_TRUE(f.phoneon->checked());
     ASSERT_EQ(f.List1->count(), 2160);

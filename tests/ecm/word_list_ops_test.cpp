@@ -104,6 +104,25 @@ TEST(Shuffle, LongListIsNotLimitedInSize) {
     EXPECT_EQ(sortedCopy(out), sortedCopy(list));
 }
 
+// The generator has 2^24 values: up to 2^24 + 1 entries every position can
+// be drawn (and is, within one period); one more and some never could, so
+// the redraws would go on for ever. Both must end with every entry once and
+// the former first entry last.
+TEST(Shuffle, EndsForListsTheGeneratorCannotServe) {
+    for (const int count : {kClassicShuffleLimit, kClassicShuffleLimit + 1}) {
+        SCOPED_TRACE(count);
+        Rnd rnd;
+        const std::vector<int> order = shuffleOrder(count, rnd);
+        ASSERT_EQ(order.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(order.back(), 0);
+        std::vector<bool> seen(order.size(), false);
+        for (const int from : order) {
+            ASSERT_TRUE(from >= 0 && from < count && !seen[static_cast<std::size_t>(from)]) << from;
+            seen[static_cast<std::size_t>(from)] = true;
+        }
+    }
+}
+
 TEST(UserList, EachLineGetsOneSpace) {
     using V = std::vector<std::string>;
     EXPECT_EQ(parseUserList("yes\r\n\r\nno\r\n"), (V{"yes ", " ", "no "}));

@@ -84,14 +84,16 @@ TEST_F(LogStage, QuestionLinesStandBetweenTheRowsWhileTheDataLogIsOn) {
 
 using LogFailures = RecordsTest;
 
-TEST_F(LogFailures, ALogThatCannotBeOpenedStaysOffAndSaysWhyExceptAtStartUp) {
+// At start-up too: a night without its data log must not go unnoticed. It is
+// said in the status line there, with no dialog in the way of the start.
+TEST_F(LogFailures, ALogThatCannotBeOpenedStaysOffAndSaysWhyEvenAtStartUp) {
     fs::remove_all(data);
     std::ofstream(data) << "a file where the folder should be";
     rec.startDataLog();
-    EXPECT_THAT(host.messages, IsEmpty());
     f.logfilerf->click();
     f.logalarm->click();
     EXPECT_FALSE(f.logfileon->checked() || f.logfilerf->checked() || f.logalarm->checked());
+    EXPECT_THAT(host.statuses, ElementsAre(HasSubstr("CV_data_file.csv: Not a directory")));
     EXPECT_THAT(host.messages,
                 ElementsAre("The Kestle|The RF / threshold log could not be opened: Cannot open " +
                                 (data / "CV_rf_threshold.csv").string() + ": Not a directory",
@@ -105,13 +107,14 @@ TEST_F(LogFailures, AHeaderThatCannotBeWrittenLeavesTheItemOff) {
     EXPECT_THAT(host.messages, ElementsAre(HasSubstr("CV_data_file.csv: No space left on device")));
 }
 
-// No file may grow past its current size while this lives, as on a full disk.
+// No file may grow more than `room` bytes past its current size while this
+// lives, as on a full disk.
 struct FullDisk {
-    explicit FullDisk(const fs::path& file) {
+    explicit FullDisk(const fs::path& file, std::uintmax_t room = 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &old);
         rlimit r = old;
-        r.rlim_cur = static_cast<rlim_t>(fs::file_size(file));
+        r.rlim_cur = static_cast<rlim_t>(fs::file_size(file) + room);
         ::setrlimit(RLIMIT_FSIZE, &r);
     }
     ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &old); }
@@ -138,6 +141,27 @@ TEST_F(LogFailures, AFullDiskSwitchesTheLogOffOnceKeepsItsRowsAndTheSessionGoesO
     EXPECT_NE(f.alarmdisplay->text(), "");
     f.logfileon->click();
     EXPECT_TRUE(f.logfileon->checked());
+}
+
+// A disk that fills up in the middle of a row takes what fits; the row must
+// reach the file whole or not at all, so the log never ends mid-field.
+TEST_F(LogFailures, ARowThatDoesNotFitLeavesNoPartOfItBehind) {
+    typicalReadings();
+    f.logfileon->click();
+    rec.logStage();
+    const auto size = fs::file_size(logPath(Log::Data));
+    for (std::uintmax_t room : {std::uintmax_t{1}, std::uintmax_t{76}, row().size() - 1}) {
+        SCOPED_TRACE(room);
+        f.logfileon->setChecked(true);
+        ASSERT_TRUE(logs.open(Log::Data, data));
+        fs::resize_file(logPath(Log::Data), size);
+        {
+            FullDisk full(logPath(Log::Data), room);
+            rec.logStage();
+        }
+        EXPECT_FALSE(f.logfileon->checked());
+        EXPECT_EQ(fileText(logPath(Log::Data)), kDataHeader + row());
+    }
 }
 
 TEST_F(LogFailures, ARemovedFolderSwitchesTheLogsOffWithOneMessageEach) {

@@ -39,13 +39,13 @@ struct FakeHost : kestle::test::CancelledDialogs {
         answers.pop_front();
         done(a);
     }
-    void status(const std::string&) override {}
+    void status(const std::string& text) override { statuses.push_back(text); }
     void event(const std::string&) override {}
     bool openWithDefaultProgram(const fs::path& p) override { return opened.push_back(p), canOpen; }
     bool startProgram(const fs::path&) override { return false; }
     void focus(const std::string& name) override { focused.push_back(name); }
     std::deque<std::optional<std::string>> answers;
-    std::vector<std::string> messages, inputs, focused;
+    std::vector<std::string> messages, inputs, focused, statuses;
     std::vector<fs::path> opened;
     bool canOpen = true;
 };
@@ -64,7 +64,7 @@ struct FakeRenderer : ScreenRenderer {
 };
 
 inline std::string fileText(const fs::path& p) {
-    auto r = readFileBytes(p);
+    auto r = readFileBytes(p, std::uint64_t{1} << 30);
     return r.ok() ? *r : std::string("<missing>");
 }
 

@@ -1,5 +1,6 @@
 #include "support/textfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kestle {
@@ -14,6 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+
+constexpr std::uint64_t kLimit = 1 << 20;
 
 class TextFile : public ::testing::Test {
   protected:
@@ -34,7 +38,7 @@ void putFile(const fs::path& p, const std::string& bytes) {
 }
 
 std::string fileBytes(const fs::path& p) {
-    auto r = readFileBytes(p);
+    auto r = readFileBytes(p, kLimit);
     EXPECT_TRUE(r.ok()) << r.error();
     return r.ok() ? *r : std::string();
 }
@@ -48,11 +52,11 @@ TEST_F(TextFile, ReadsBytesAsTheyAre) {
 }
 
 TEST_F(TextFile, ReadErrorsNameTheFileAndTheReason) {
-    const auto missing = readFileBytes(dir_ / "missing.txt");
+    const auto missing = readFileBytes(dir_ / "missing.txt", kLimit);
     ASSERT_FALSE(missing.ok());
     EXPECT_THAT(missing.error(), HasSubstr((dir_ / "missing.txt").string()));
     EXPECT_THAT(missing.error(), HasSubstr(std::strerror(ENOENT)));
-    const auto folder = readFileBytes(dir_);
+    const auto folder = readFileBytes(dir_, kLimit);
     ASSERT_FALSE(folder.ok());
     EXPECT_THAT(folder.error(), HasSubstr(std::strerror(EISDIR)));
 }
@@ -156,6 +160,54 @@ TEST_F(TextFile, AppendFileReportsFailures) {
     EXPECT_THAT(full.error(), HasSubstr("/dev/full"));
     EXPECT_THAT(full.error(), HasSubstr(std::strerror(ENOSPC)));
     EXPECT_FALSE(f.write("again", false).ok()); // still failing, not silently buffered
+}
+
+// What is no regular file is refused before a byte is read: an endless
+// source fills no memory, a FIFO without a writer blocks nothing.
+TEST_F(TextFile, ReadRefusesEndlessSourcesAndOversizedFiles) {
+    const fs::path fifo = dir_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir_ / "zero-link");
+    for (const fs::path& p : {fifo, dir_ / "zero-link", fs::path("/dev/zero")}) {
+        const auto r = readFileBytes(p, kLimit);
+        ASSERT_FALSE(r.ok()) << p;
+        EXPECT_EQ(r.error(), "Cannot read " + p.string() + ": it is not a regular file");
+    }
+    putFile(dir_ / "big", std::string(101, 'x'));
+    const auto big = readFileBytes(dir_ / "big", 100);
+    ASSERT_FALSE(big.ok());
+    EXPECT_EQ(big.error(),
+              "Cannot read " + (dir_ / "big").string() + ": it is larger than 100 bytes");
+    EXPECT_EQ(fileBytes(dir_ / "big").size(), 101u); // within the limit it reads
+}
+
+// A save killed between creating its temporary file and renaming it leaves
+// the file behind; the next start removes those of processes that are gone.
+TEST_F(TextFile, TemporariesOfEndedProcessesAreRemoved) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const fs::path p = dir_ / "Kestle.ini";
+    const std::string dead = "Kestle.ini.tmp" + std::to_string(child);
+    const std::vector<std::string> kept = {
+        "Kestle.ini.tmp1-0", // a running process (init) may be saving now
+        "Kestle.ini.tmp" + std::to_string(::getpid()) + "-7", "Kestle.ini.tmpx-1",
+        "Kestle.ini.tmp" + std::to_string(child) + "-",
+        "Other.ini.tmp" + std::to_string(child) + "-1"};
+    for (const std::string& n : kept)
+        putFile(dir_ / n, "keep");
+    putFile(dir_ / (dead + "-0"), "half");
+    putFile(dir_ / (dead + "-12"), "");
+    EXPECT_EQ(removeStaleTemporaries(p), 2);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir_))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> want = kept;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(left, want);
 }
 
 } // namespace

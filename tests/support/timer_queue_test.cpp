@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace kestle {
@@ -36,6 +37,11 @@ TEST(TimerQueue, CallsRunInOrderAndNeverMoreThanTheLeadAhead) {
     EXPECT_EQ(q.now(30), 50);
     EXPECT_FALSE(q.sleepFor(30));
     EXPECT_EQ(q.now(70), 70); // never behind real time
+
+    // A call at the end of time is never due and overflows nothing.
+    q.add(1000, std::numeric_limits<Millis>::max(), [&] { ran.push_back(-1); });
+    EXPECT_EQ(runAt(q, 1'000'000'000), 0);
+    EXPECT_GT(*q.sleepFor(1'000'000'000), 0);
 }
 
 TEST(TimerQueue, AChainOfShortWaitsWakesOncePerLeadAndKeepsRealTimesPace) {

@@ -151,5 +151,30 @@ TEST(VirtualScheduler, HugeDelayMeansNever) {
     EXPECT_FALSE(ran);
 }
 
+// Work done on another thread takes no virtual time: the clock waits for its
+// result, and calls waiting for results run after it.
+TEST(VirtualScheduler, TheClockWaitsForResultsOfWorkElsewhere) {
+    VirtualScheduler s;
+    std::vector<std::string> seen;
+    s.callAfter(10, [&] { seen.push_back("timer at " + std::to_string(s.nowMs())); });
+    std::thread worker;
+    s.callAfter(5, [&] {
+        s.expectResult();
+        s.whenResultsIn([&] { seen.push_back("after results"); });
+        worker = std::thread([&] {
+            std::this_thread::yield();
+            s.postResult([&] { seen.push_back("result at " + std::to_string(s.nowMs())); });
+        });
+    });
+    s.run();
+    worker.join();
+    EXPECT_EQ(seen, (std::vector<std::string>{"result at 5", "after results", "timer at 10"}));
+    EXPECT_EQ(s.resultsOutstanding(), 0);
+    bool now = false;
+    s.whenResultsIn([&] { now = true; });
+    s.runOne();
+    EXPECT_TRUE(now);
+}
+
 } // namespace
 } // namespace kestle
