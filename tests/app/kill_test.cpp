@@ -44,7 +44,9 @@ std::vector<std::string> temporaries(const fs::path& dir) {
 class SaveWatch {
   public:
     explicit SaveWatch(const fs::path& dir) : fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
-        ::inotify_add_watch(fd_, dir.c_str(), IN_CLOSE_NOWRITE | IN_MOVED_TO);
+        // IN_OPEN too: the kernel merges identical events queued back to back,
+        // and an open between two closes keeps the reads apart.
+        ::inotify_add_watch(fd_, dir.c_str(), IN_OPEN | IN_CLOSE_NOWRITE | IN_MOVED_TO);
     }
     ~SaveWatch() { ::close(fd_); }
     // Waits for the event; false after `limit`.
