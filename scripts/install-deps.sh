@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ pkg-config make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libxkbcommon-dev
-  libhidapi-dev
+  libhidapi-dev libssl-dev zlib1g-dev
   libespeak-ng-dev espeak-ng-data
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-alsa

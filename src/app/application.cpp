@@ -3,6 +3,7 @@
 #include "app/backends.h"
 #include "app/headless_host.h"
 #include "app/script_runner.h"
+#include "app/session_evidence.h"
 #include "device/link_factory.h"
 #include "support/realtime_scheduler.h"
 #include "support/virtual_scheduler.h"
@@ -69,14 +70,22 @@ Result<std::unique_ptr<AppRun>> AppRun::make(const Options& o, const Paths& path
     if (!backends)
         return Error{backends.error()};
     std::unique_ptr<AppRun> run(new AppRun);
-    run->win_ = std::make_unique<MainWindow>(sched, host, paths, o, std::move(*backends));
+    run->evidence_ = std::make_unique<SessionEvidence>(sched, o, paths);
+    SessionEvidence& evidence = *run->evidence_;
+    evidence.recordTrace(*backends);
+    run->win_ =
+        std::make_unique<MainWindow>(sched, evidence.host(host), paths, o, std::move(*backends));
     MainWindow& win = *run->win_;
-    win.onEnded = [&sched] { sched.stop(); };
+    win.onEnded = [&sched, &evidence] {
+        evidence.ended();
+        sched.stop();
+    };
     if (!o.script.empty() || answers) {
         run->runner_ = std::make_unique<ScriptRunner>(win, out, answers);
         addDeviceCommands(*run->runner_, win.link());
         run->runner_->load(std::move(lines));
     }
+    evidence.attach(win, run->runner_.get());
     if (watchSignals)
         run->watch_ = std::make_unique<TerminationWatch>(sched, [&win] { win.terminate(); });
     return run;
@@ -85,6 +94,12 @@ Result<std::unique_ptr<AppRun>> AppRun::make(const Options& o, const Paths& path
 AppRun::~AppRun() {
     // No signal may reach a window that is gone.
     watch_.reset();
+    // The window's backends finish their capture files as they go; only
+    // then is the session sealed.
+    runner_.reset();
+    win_.reset();
+    if (evidence_)
+        evidence_->seal();
 }
 
 void AppRun::start(bool exitAtScriptEnd) {

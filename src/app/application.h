@@ -17,6 +17,7 @@ namespace kestle::app {
 
 class HeadlessHost;
 class ScriptRunner;
+class SessionEvidence;
 
 // Paths from the options, falling back to the platform defaults.
 Paths resolvePaths(const Options& o, const std::filesystem::path& executableDir);
@@ -54,6 +55,8 @@ class AppRun {
 
   private:
     AppRun() = default;
+    // Made first and sealed last: the window's link writes into its trace.
+    std::unique_ptr<SessionEvidence> evidence_;
     std::unique_ptr<MainWindow> win_;
     std::unique_ptr<ScriptRunner> runner_;
     std::unique_ptr<TerminationWatch> watch_;

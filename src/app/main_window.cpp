@@ -209,6 +209,8 @@ void MainWindow::splashAgree() {
 }
 
 void MainWindow::showMain() {
+    if (onLoad)
+        onLoad();
     Form_Load();
     main_.setShown(true);
     splash_.setShown(false);

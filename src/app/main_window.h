@@ -57,6 +57,8 @@ class MainWindow {
     // The application has ended (Exit, closing, Disagree); the driver stops.
     bool ended() const { return ended_; }
     std::function<void()> onEnded;
+    // Told when the main form is about to load (after the disclaimer).
+    std::function<void()> onLoad;
 
     // Steps of the load and shutdown sequences that belong to the word lists.
     std::function<void()> onLoadList, onCloseUserList;
@@ -79,6 +81,7 @@ class MainWindow {
     device::HidLink& link() { return *backends_.link; }
     device::Acquisition& acquisition() { return *acq_; }
     ecm::QaSession& qa() { return *qa_; }
+    ecm::WordEngine& words() { return *ecm_; }
     records::Records& records() { return *records_; }
 
     // Handlers named after their controls.

@@ -25,6 +25,12 @@ std::string usageText() {
            "  --script FILE                 operator actions, one per line (- for stdin)\n"
            "  --clock YYYY-MM-DDTHH:MM:SS   virtual time from that local time (headless)\n"
            "  --help                        show this help and exit\n"
+           "  --verify DIR                  check the evidence bag of a session (a folder\n"
+           "                                in the data folder's Sessions); exit 0 when\n"
+           "                                it is valid, 1 when not\n"
+           "  --replay-session DIR          run a session's bag again (headless, virtual\n"
+           "                                time): its actions against its trace; the\n"
+           "                                logs go to --data-dir, which it needs\n"
            "  --version                     show the version and exit\n";
 }
 
@@ -79,7 +85,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 return fail("option --headless takes no value");
         } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
                    a == "--speech" || a == "--capture" || a == "--app-dir" || a == "--data-dir" ||
-                   a == "--user-list" || a == "--clock") {
+                   a == "--user-list" || a == "--clock" || a == "--verify" ||
+                   a == "--replay-session") {
             if (!need(v) || v.empty())
                 return fail("option " + a + " needs a value");
             if (a == "--script") {
@@ -112,6 +119,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 o.appDir = v;
             } else if (a == "--data-dir") {
                 o.dataDir = v;
+            } else if (a == "--verify") {
+                o.verify = v;
+            } else if (a == "--replay-session") {
+                o.replaySession = v;
             } else if (a == "--user-list") {
                 o.userList = v;
             } else if (a == "--clock") {
@@ -125,6 +136,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             return fail("unknown option '" + args[i] + "'");
         }
     }
+    if (o.replaySession && !o.dataDir)
+        return fail("option --replay-session needs --data-dir");
     if (o.clock && !o.headless && !o.help && !o.version)
         return fail("option --clock needs --headless");
     if (o.clock && (o.capture == "auto" || o.capture == "test"))

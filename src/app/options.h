@@ -24,6 +24,8 @@ struct Options {
     // empty: auto in real time, none with a virtual clock.
     std::string capture;
     std::optional<std::filesystem::path> appDir, dataDir, userList;
+    std::optional<std::filesystem::path> verify;        // a session's bag to check, then exit
+    std::optional<std::filesystem::path> replaySession; // a session's bag to run again
 };
 
 struct ParseResult {

@@ -108,6 +108,23 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
     return {};
 }
 
+namespace {
+
+std::string trimmedLine(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.pop_back();
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : line.substr(first);
+}
+
+bool isOperatorAction(const std::string& raw) {
+    const std::string line = trimmedLine(raw);
+    const std::string verb = line.substr(0, line.find(' '));
+    return !line.empty() && line[0] != '#' && verb != "wait" && verb != "dump";
+}
+
+} // namespace
+
 void ScriptRunner::start() {
     runFrom(0);
 }
@@ -122,6 +139,8 @@ void ScriptRunner::runFrom(std::size_t i) {
             win_.scheduler().whenResultsIn([this, i] { runFrom(i); });
             return;
         }
+        if (onCommand && isOperatorAction(lines_[i]))
+            onCommand(trimmedLine(lines_[i]));
         long long delay = execute(i + 1, lines_[i]);
         if (delay >= 0) {
             std::size_t next = i + 1;

@@ -29,6 +29,9 @@ class ScriptRunner {
     void start();
     bool hadErrors() const { return errors_; }
     std::function<void()> onFinished;
+    // Told of each line that acts as an operator would (not waits, dumps,
+    // comments), just before it runs.
+    std::function<void(const std::string& line)> onCommand;
 
     // One dump line for a control or variable; empty when the name is unknown.
     std::string dumpLine(const std::string& name) const;

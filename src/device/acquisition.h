@@ -39,6 +39,8 @@ class Acquisition {
     Acquisition& operator=(const Acquisition&) = delete;
 
     Stages stages;
+    // Told when the Kestle is plugged in (true) or pulled (false).
+    std::function<void(bool)> onPresence;
 
     // Link binding and its four notifications.
     void connect_hid();

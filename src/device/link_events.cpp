@@ -37,8 +37,11 @@ void Acquisition::disconnect_hid() {
 }
 
 void Acquisition::OnPlugged(DeviceHandle h) {
-    if (hid_.vendorId(h) == kVendorId && hid_.productId(h) == kProductId)
+    if (hid_.vendorId(h) == kVendorId && hid_.productId(h) == kProductId) {
         f_.Frame7->setVisible(false);
+        if (onPresence)
+            onPresence(true);
+    }
 }
 
 void Acquisition::OnUnplugged(DeviceHandle h) {
@@ -46,6 +49,8 @@ void Acquisition::OnUnplugged(DeviceHandle h) {
         f_.Frame7->setVisible(true);
         // A sender waiting for this unit gives up at once.
         waiter_.failed();
+        if (onPresence)
+            onPresence(false);
     }
 }
 

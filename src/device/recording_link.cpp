@@ -1,5 +1,6 @@
 #include "device/recording_link.h"
 
+#include "device/link_factory.h"
 #include "device/trace_format.h"
 
 #include <cerrno>
@@ -28,7 +29,7 @@ Result<std::unique_ptr<RecordingLink>> RecordingLink::open(std::unique_ptr<HidLi
 }
 
 Pluggable* RecordingLink::pluggable() {
-    return dynamic_cast<Pluggable*>(inner_.get());
+    return asPluggable(*inner_);
 }
 
 Status RecordingLink::writeEx(int vendor, int product, const Report& out) {
@@ -61,6 +62,8 @@ void RecordingLink::record(const Report& in) {
                       static_cast<unsigned>(static_cast<unsigned char>(request_)));
         line = code + formatTraceLine(e).substr(2);
     }
+    if (now_)
+        line += " # t=" + std::to_string(now_());
     *sink_ << line << '\n' << std::flush;
     if (!*sink_ && status_)
         status_ = Error{"writing the trace failed"};

@@ -10,6 +10,7 @@
 #include "device/hid_link.h"
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 
@@ -38,6 +39,9 @@ class RecordingLink : public HidLink {
     HidLink& inner() { return *inner_; }
     // The inner link's plugging, nullptr when it has none.
     Pluggable* pluggable();
+    // Each line then ends in a comment with the time of its answer,
+    // " # t=MS" (milliseconds of `now`).
+    void stampTimes(std::function<long long()> now) { now_ = std::move(now); }
     // Failed once a line could not be written; recording goes on trying.
     const Status& status() const { return status_; }
 
@@ -50,6 +54,7 @@ class RecordingLink : public HidLink {
     std::ostream* sink_;
     char request_ = 0; // 0: nothing requested yet
     Status status_;
+    std::function<long long()> now_;
 };
 
 } // namespace kestle::device

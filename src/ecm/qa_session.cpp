@@ -34,6 +34,8 @@ void QaSession::question_Change() {
         return;
     f_.main_display->appendText("\r\nUser: " + q);
     f_.veiwlog->appendText("\r\nUser: " + q);
+    if (onQuestion)
+        onQuestion(q);
     if (f_.logfileon->checked() && writeQuestionLine)
         writeQuestionLine(q);
     f_.question->setText("");

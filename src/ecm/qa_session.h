@@ -21,6 +21,8 @@ class QaSession {
 
     // Writes the question line to the data log while "Data Log On" is checked.
     std::function<void(const std::string& question)> writeQuestionLine;
+    // Told of every question asked, logged or not.
+    std::function<void(const std::string& question)> onQuestion;
 
     void Option1_Click(int index);
     void question_Change();

@@ -63,6 +63,9 @@ class WordEngine {
     // The current word of the last word stage without its added line end,
     // for the data log; empty when that stage chose no word.
     std::string lastWord() const { return lastWord_; }
+    // Told of each word chosen: the mode (0 volts, 1 frequency, 2 field)
+    // and the level whose position chose it.
+    std::function<void(int mode, std::int32_t level, const std::string& word)> onWordChosen;
 
     // Phoneme menu items.
     void phbrake_Click();

@@ -58,6 +58,8 @@ device::Task WordEngine::wordStep(int mode) {
 
     st_.done_talk = 1;
     lastWord_ = word;
+    if (onWordChosen)
+        onWordChosen(mode, p, word);
     if (hasSentenceMark(word)) {
         word += "\r\n";
         st_.done_talk = 2;

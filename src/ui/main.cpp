@@ -2,6 +2,8 @@
 // window, or headless without a window (Qt only paints the screen captures).
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/replay_session.h"
+#include "app/session_evidence.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
 #include "ui/main_view.h"
@@ -71,6 +73,14 @@ int main(int argc, char** argv) {
     if (o.version) {
         std::cout << versionText();
         return 0;
+    }
+    if (o.verify)
+        return verifyCommand(*o.verify, std::cout);
+    if (o.replaySession) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication gui(argc, argv);
+        return runReplaySession(o, std::cout, std::cerr);
     }
     Paths paths = resolvePaths(o, executableDir(argv[0]));
     if (o.headless) {

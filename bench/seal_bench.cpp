@@ -1,0 +1,97 @@
+// What sealing a night's evidence costs at exit: a constant session with
+// the simulated Kestle in virtual time for HOURS hours (default 8), then a
+// capture of SIZE megabytes (default 1024) made in the data folder, then
+// Exit. Prints the time from Exit to the sealed bag and what it holds.
+//
+//   build/bench/bench/seal_bench [HOURS [SIZE_MB]]
+#include "app/application.h"
+#include "app/headless_host.h"
+#include "evidence/bagit.h"
+#include "support/virtual_scheduler.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace kestle;
+
+int main(int argc, char** argv) {
+    const double hours = argc > 1 ? std::atof(argv[1]) : 8.0;
+    const long sizeMb = argc > 2 ? std::atol(argv[2]) : 1024;
+    const fs::path dir = fs::temp_directory_path() / ("kestle-seal-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "Kestle.ini", std::ios::binary) << "[NAG]\r\nNAGSCREEN=3\r\n";
+    const auto total = static_cast<Millis>(hours * 3.6e6);
+    const std::vector<std::string> args = {"--headless",
+                                           "--device",
+                                           "sim",
+                                           "--speech",
+                                           "none",
+                                           "--capture",
+                                           "none",
+                                           "--clock",
+                                           "2026-12-07T22:00:00",
+                                           "--app-dir",
+                                           dir.string(),
+                                           "--data-dir",
+                                           (dir / "data").string(),
+                                           "--script",
+                                           "-"};
+    const app::ParseResult parsed = app::parseOptions(args);
+    VirtualScheduler sched(*parsed.options.clock);
+    std::istringstream script("click Option1(7)\nwait " + std::to_string(total) + "\n");
+    std::ofstream out(dir / "out.txt");
+    app::HeadlessHost host(out);
+    auto run = app::AppRun::make(parsed.options, app::resolvePaths(parsed.options, dir), sched,
+                                 host, script, out, &host, false);
+    if (!run) {
+        std::fprintf(stderr, "seal_bench: %s\n", run.error().c_str());
+        return 2;
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    (*run)->start(false);
+    sched.runUntil(total);
+    const double ran = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+    // The capture: written as a recording would be, before the end.
+    {
+        std::ofstream cap(dir / "data" / "1 Alarm_VIDEO.avi", std::ios::binary);
+        std::vector<char> block(1 << 20);
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(i * 2654435761u >> 24);
+        for (long i = 0; i < sizeMb; ++i) {
+            block[0] = static_cast<char>(i);
+            cap.write(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+    }
+    const auto t1 = std::chrono::steady_clock::now();
+    (*run)->window().quit();
+    sched.run();
+    run->reset(); // the bag is sealed when the run ends
+    const double sealed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+
+    fs::path bag;
+    for (const auto& e : fs::directory_iterator(dir / "data" / "Sessions"))
+        bag = e.path();
+    std::uintmax_t logBytes = 0;
+    for (const auto& e : fs::directory_iterator(bag / "data" / "logs"))
+        logBytes += e.file_size();
+    const auto t2 = std::chrono::steady_clock::now();
+    const auto problems = evidence::verifyBag(bag);
+    const double verified =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t2).count();
+    std::printf("session %.1f h in virtual time (%.1f s), logs %.1f MB, capture %ld MB\n", hours,
+                ran, static_cast<double>(logBytes) / 1e6, sizeMb);
+    std::printf("exit to sealed bag: %.2f s; verifying it: %.2f s, %zu problems\n", sealed,
+                verified, problems.size());
+    fs::remove_all(dir);
+    return problems.empty() ? 0 : 1;
+}

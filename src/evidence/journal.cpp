@@ -1,0 +1,108 @@
+#include "evidence/journal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kestle::evidence {
+
+std::string jsonString(std::string_view utf8) {
+    std::string r = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+        case '"':
+            r += "\\\"";
+            break;
+        case '\\':
+            r += "\\\\";
+            break;
+        case '\n':
+            r += "\\n";
+            break;
+        case '\r':
+            r += "\\r";
+            break;
+        case '\t':
+            r += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                r += buf;
+            } else {
+                r += static_cast<char>(c);
+            }
+        }
+    }
+    return r + "\"";
+}
+
+std::string isoTime(const LocalDateTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return buf;
+}
+
+JsonFields& JsonFields::add(std::string_view key, std::string_view text) {
+    text_ += "," + jsonString(key) + ":" + jsonString(text);
+    return *this;
+}
+
+JsonFields& JsonFields::add(std::string_view key, std::int64_t number) {
+    text_ += "," + jsonString(key) + ":" + std::to_string(number);
+    return *this;
+}
+
+Journal::~Journal() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Status Journal::open(const std::filesystem::path& p) {
+    path_ = p;
+    fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd_ < 0)
+        return Error{"Cannot write " + p.string() + ": " + std::strerror(errno)};
+    return {};
+}
+
+void Journal::write(std::int64_t t, const LocalDateTime& time, std::string_view event,
+                    const JsonFields& fields) {
+    if (fd_ < 0)
+        return;
+    const std::string line = "{\"t\":" + std::to_string(t) +
+                             ",\"time\":" + jsonString(isoTime(time)) +
+                             ",\"event\":" + jsonString(event) + fields.text() + "}\n";
+    const ssize_t n = ::write(fd_, line.data(), line.size());
+    if (n != static_cast<ssize_t>(line.size()) && status_.ok()) {
+        const int e = errno;
+        if (n > 0) // half a line would spoil the journal: cut it off again
+            if (::ftruncate(fd_, ::lseek(fd_, 0, SEEK_END) - n) != 0)
+                ::close(::dup(fd_)); // nothing more can be done about it
+        status_ = Error{"Cannot write " + path_.string() + ": " +
+                        (n < 0 ? std::strerror(e) : "No space left on device")};
+    }
+}
+
+std::string lastJournalTime(std::string_view text) {
+    const std::size_t end = text.rfind('\n');
+    if (end == std::string_view::npos)
+        return {};
+    const std::size_t prev = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+    const std::size_t begin = prev == std::string_view::npos ? 0 : prev + 1;
+    const std::string_view line = text.substr(begin, end - begin);
+    const std::string_view key = "\"time\":\"";
+    const std::size_t at = line.find(key);
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t close = line.find('"', at + key.size());
+    if (close == std::string_view::npos)
+        return {};
+    return std::string(line.substr(at + key.size(), close - at - key.size()));
+}
+
+} // namespace kestle::evidence

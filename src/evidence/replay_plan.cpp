@@ -1,0 +1,139 @@
+#include "evidence/replay_plan.h"
+
+#include "support/textfile.h"
+
+#include <cstdlib>
+#include <zlib.h>
+
+namespace kestle::evidence {
+
+namespace {
+
+// Decodes the JSON string starting after its opening quote at `i`.
+std::optional<std::string> decodeString(std::string_view s, std::size_t i) {
+    std::string r;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '"')
+            return r;
+        if (c != '\\') {
+            r += c;
+            continue;
+        }
+        if (++i >= s.size())
+            return std::nullopt;
+        switch (s[i]) {
+        case 'n':
+            r += '\n';
+            break;
+        case 'r':
+            r += '\r';
+            break;
+        case 't':
+            r += '\t';
+            break;
+        case 'u': {
+            if (i + 4 >= s.size())
+                return std::nullopt;
+            const long code = std::strtol(std::string(s.substr(i + 1, 4)).c_str(), nullptr, 16);
+            if (code >= 0x80) // the journal escapes only control characters
+                return std::nullopt;
+            r += static_cast<char>(code);
+            i += 4;
+            break;
+        }
+        default:
+            r += s[i];
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> journalField(std::string_view line, std::string_view key) {
+    const std::string quoted = "\"" + std::string(key) + "\":";
+    // Keys come before their values and no value holds an unescaped quote,
+    // so the first match outside a string is the key.
+    std::size_t at = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && inString) {
+            ++i;
+            continue;
+        }
+        if (line[i] != '"')
+            continue;
+        if (!inString && line.compare(i, quoted.size(), quoted) == 0) {
+            at = i + quoted.size();
+            break;
+        }
+        inString = !inString;
+    }
+    if (at == 0)
+        return std::nullopt;
+    if (at < line.size() && line[at] == '"')
+        return decodeString(line, at + 1);
+    std::size_t end = line.find_first_of(",}", at);
+    return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
+}
+
+Result<ReplayPlan> planReplay(std::string_view journal) {
+    ReplayPlan plan;
+    bool started = false, quitLast = false;
+    long long last = 0, end = -1;
+    int n = 0;
+    for (const std::string& line : splitLines(journal)) {
+        ++n;
+        if (line.empty())
+            continue;
+        const auto event = journalField(line, "event");
+        const auto t = journalField(line, "t");
+        if (!event || !t)
+            return Error{"journal line " + std::to_string(n) + " has no event or time"};
+        const long long at = std::strtoll(t->c_str(), nullptr, 10);
+        if (*event == "start") {
+            const auto time = journalField(line, "time");
+            if (!time || !parseIsoDateTime(*time, plan.start))
+                return Error{"journal line " + std::to_string(n) + " has no start time"};
+            started = true;
+        } else if (*event == "action") {
+            const auto command = journalField(line, "command");
+            if (!command)
+                return Error{"journal line " + std::to_string(n) + " has no command"};
+            if (at > last)
+                plan.script.push_back("wait " + std::to_string(at - last));
+            last = std::max(last, at);
+            plan.script.push_back(*command);
+            quitLast = *command == "quit";
+        } else if (*event == "end") {
+            end = at;
+        }
+    }
+    if (!started)
+        return Error{"the journal has no start line"};
+    // The end of the script ends the session as it ended then.
+    if (!quitLast && end > last)
+        plan.script.push_back("wait " + std::to_string(end - last));
+    return plan;
+}
+
+Result<std::string> readGzip(const std::string& path) {
+    gzFile in = gzopen(path.c_str(), "rb");
+    if (!in)
+        return Error{"Cannot read " + path};
+    std::string text;
+    char buf[1 << 16];
+    int n = 0;
+    while ((n = gzread(in, buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<std::size_t>(n));
+    int err = Z_OK;
+    const char* why = gzerror(in, &err);
+    const std::string reason = why ? why : "";
+    gzclose(in);
+    if (n < 0 || err != Z_OK)
+        return Error{"Cannot read " + path + ": " + reason};
+    return text;
+}
+
+} // namespace kestle::evidence

@@ -1,0 +1,98 @@
+#pragma once
+// The evidence of one session (one run of the program, load to exit),
+// packed as a BagIt bag in <data folder>/Sessions/<YYYY-MM-DD HH-MM-SS>/
+// (" (2)", " (3)" for a later session of the same second).
+//
+// While the session runs, the bag's folder holds the payload as it grows
+// (data/journal.jsonl, data/trace.gz, data/settings-at-start.ini) and two
+// hidden files: ".lock", locked (flock) by the running program, and
+// ".session-start", what the data folder held at the start (the size of
+// each log, the names of the other files). Sealing adds the logs' rows of
+// this session (data/logs/), the captures it made (data/captures/, hard
+// links where possible, else copies), data/settings-at-exit.ini, and the
+// manifests; the hidden files go last. A folder whose ".lock" is no longer
+// locked is a session whose program died: sealAbandoned() seals it as
+// ended unexpectedly. Window thread only.
+#include "evidence/bagit.h"
+#include "evidence/journal.h"
+#include "evidence/trace_gz.h"
+#include "support/datetime.h"
+#include "support/result.h"
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestle::evidence {
+
+// The logs whose rows of a session go into data/logs/.
+inline const std::vector<std::string> kLogNames = {"CV_data_file.csv", "CV_rf_threshold.csv",
+                                                   "CV_Alarm_Log.TXT"};
+
+struct SessionInfo {
+    LocalDateTime start;
+    std::string version; // of the program
+    std::string unit;    // "simulated, seed 1", "replay of FILE", "USB HID"
+};
+
+// What a data folder holds: the size of each log, the names of its other
+// files.
+struct DataFolderState {
+    std::map<std::string, std::uint64_t> logSizes;
+    std::set<std::string> files;
+};
+DataFolderState snapshotDataFolder(const std::filesystem::path& dataDir);
+
+// "<YYYY-MM-DD HH-MM-SS>", the folder name of a session started at `t`.
+std::string sessionFolderName(const LocalDateTime& t);
+
+class SessionBag {
+  public:
+    // Makes the bag's folder and starts its journal and trace. `atStart` is
+    // what the data folder held when the session started (its later rows
+    // and files are the session's); `nowMs` is the session's clock
+    // (milliseconds). The error names what failed.
+    static Result<std::unique_ptr<SessionBag>>
+    open(const std::filesystem::path& dataDir, const std::string& settingsAtStart,
+         const SessionInfo& info, const DataFolderState& atStart, std::function<long long()> nowMs);
+    ~SessionBag();
+
+    const std::filesystem::path& folder() const { return folder_; }
+    Journal& journal() { return journal_; }
+    GzTrace& trace() { return *trace_; }
+
+    // Seals the bag at the normal end; `settingsFile` is read as written at
+    // exit. Once sealed, nothing more is written.
+    Status seal(const LocalDateTime& end, const std::filesystem::path& settingsFile);
+    bool sealed() const { return sealed_; }
+
+  private:
+    SessionBag() = default;
+    std::filesystem::path folder_, dataDir_;
+    SessionInfo info_;
+    Journal journal_;
+    std::unique_ptr<GzTrace> trace_;
+    int lockFd_ = -1;
+    bool sealed_ = false;
+};
+
+// Seals every session in `dataDir`/Sessions whose program died before it
+// could, with the rows and files up to `upTo` (the data folder when this
+// program started); returns what was sealed (folder names) or why not.
+// True when a session there has not been sealed (its program may still run).
+bool hasUnsealedSessions(const std::filesystem::path& dataDir);
+struct AbandonedSeal {
+    std::string folder;
+    Status status;
+};
+std::vector<AbandonedSeal> sealAbandoned(const std::filesystem::path& dataDir,
+                                         const LocalDateTime& now, const DataFolderState& upTo);
+
+// The check of `kestle --verify DIR`: problems, one per line; empty when valid.
+std::vector<std::string> verifySession(const std::filesystem::path& bag);
+
+} // namespace kestle::evidence

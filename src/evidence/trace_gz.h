@@ -1,0 +1,51 @@
+#pragma once
+// The session's device trace, gzip-compressed (zlib) as it is written: an
+// ostream for the recording link. What was written reaches the file at
+// least once a second (flushIfDue, called by a timer, and each line after a
+// second), so a kill loses at most the last second. Window thread only.
+#include "support/result.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+namespace kestle::evidence {
+
+class GzTrace : public std::streambuf {
+  public:
+    // `nowMs` is the session's clock.
+    GzTrace(std::function<long long()> nowMs);
+    ~GzTrace() override;
+    Status open(const std::filesystem::path& p);
+    std::ostream& stream() { return stream_; }
+    void flushIfDue();
+    // Hands everything written so far to the file.
+    void flush();
+    // Told when something is written after a flush: the owner flushes
+    // within a second (a timer), should no further line come.
+    std::function<void()> onPending;
+    // Finishes the gzip stream; later writes are dropped.
+    Status close();
+
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override;
+
+  private:
+    std::function<long long()> nowMs_;
+    void* gz_ = nullptr; // gzFile
+    std::ostream stream_;
+    long long flushedAt_ = 0;
+    bool pending_ = false;
+    std::filesystem::path path_;
+};
+
+// Rewrites a gzip file that ends early (its writer was killed) as a whole
+// one holding everything that can still be read. True when it was rewritten.
+Result<bool> repairGzip(const std::filesystem::path& p);
+
+} // namespace kestle::evidence

@@ -1,0 +1,183 @@
+// Bags sealed and verified: a sealed bag is valid, and any change to it
+// (a byte, a file gone, a file added, a tag file edited) is named.
+#include "evidence/bagit.h"
+#include "evidence/journal.h"
+#include "evidence/trace_gz.h"
+#include "fakes/temp_folder.h"
+
+#include <gmock/gmock.h>
+#include <zlib.h>
+
+#include <fstream>
+
+namespace kestle::evidence {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+using ::testing::HasSubstr;
+
+void write(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string joined(const std::vector<std::string>& v) {
+    std::string r;
+    for (const auto& s : v)
+        r += s + "\n";
+    return r;
+}
+
+// A name with the characters manifests must encode.
+const std::string kOddName = "odd 100%\nname.txt";
+
+fs::path sealedBag(const fs::path& dir) {
+    write(dir / "data" / "logs" / "CV_data_file.csv", "Time ,Ch A\r\nrow\r\n");
+    write(dir / "data" / "captures" / kOddName, std::string(3000, 'x'));
+    write(dir / "data" / "journal.jsonl", "{}\n");
+    write(dir / ".lock", ""); // hidden: neither payload nor tag file
+    EXPECT_TRUE(sealBag(dir, {{"External-Description", std::string(200, 'w')}}, "2026-12-07"));
+    return dir;
+}
+
+TEST(Bag, ASealedBagIsValidAndEveryChangeIsNamed) {
+    TempFolder tmp;
+    const fs::path bag = sealedBag(tmp.path() / "bag");
+    EXPECT_EQ(joined(verifyBag(bag)), "");
+    EXPECT_THAT(read(bag / "bag-info.txt"), HasSubstr("Payload-Oxum: 3020.3\n"));
+    EXPECT_EQ(read(bag / "bagit.txt"), "BagIt-Version: 1.0\nTag-File-Character-Encoding: UTF-8\n");
+
+    struct Change {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        std::string named;
+    };
+    const std::vector<Change> changes = {
+        {"one byte of a capture",
+         [](const fs::path& b) {
+             std::string c = read(b / "data/captures" / kOddName);
+             c[1234] = 'y';
+             write(b / "data/captures" / kOddName, c);
+         },
+         "data/captures/" + kOddName + ": checksum does not match"},
+        {"a log deleted", [](const fs::path& b) { fs::remove(b / "data/logs/CV_data_file.csv"); },
+         "data/logs/CV_data_file.csv: listed in manifest-sha256.txt but missing"},
+        {"a file added", [](const fs::path& b) { write(b / "data/extra.txt", "planted"); },
+         "data/extra.txt: not listed in manifest-sha256.txt"},
+        {"a tag file edited",
+         [](const fs::path& b) { write(b / "bag-info.txt", read(b / "bag-info.txt") + "X: y\n"); },
+         "bag-info.txt: checksum does not match tagmanifest-sha256.txt"},
+        {"no declaration", [](const fs::path& b) { fs::remove(b / "bagit.txt"); }, "bagit.txt: "},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        const fs::path copy = tmp.path() / "copy";
+        fs::remove_all(copy);
+        fs::copy(bag, copy, fs::copy_options::recursive);
+        c.make(copy);
+        EXPECT_THAT(joined(verifyBag(copy)), HasSubstr(c.named));
+    }
+}
+
+TEST(Bag, TagTextsReadBackAsWritten) {
+    std::string words;
+    for (int i = 0; i < 40; ++i)
+        words += " word" + std::to_string(i);
+    const BagInfo info = {{"Payload-Oxum", "1.1"},
+                          {"External-Description", words.substr(1)},
+                          {"Unit", std::string(90, 'u') + " x"}};
+    const std::string text = bagInfoText(info);
+    const std::string described = text.substr(0, text.find("Unit:"));
+    for (std::size_t at = 0, end; (end = described.find('\n', at)) != std::string::npos;
+         at = end + 1)
+        EXPECT_LE(end - at, 79u); // folded at blanks
+    EXPECT_GE(std::count(described.begin(), described.end(), '\n'), 4);
+    EXPECT_EQ(parseBagInfo(text), info);
+
+    const std::vector<ManifestLine> lines = {{"ab", "data/" + kOddName}, {"cd", "data/a\rb"}};
+    auto back = parseManifest(manifestText(lines));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 2u);
+    EXPECT_EQ((*back)[0].path, lines[0].path);
+    EXPECT_EQ((*back)[1].path, lines[1].path);
+    EXPECT_FALSE(parseManifest("onlyonefield\n"));
+}
+
+// A journal line is one JSON object whatever the text holds; after a kill
+// in the middle of a line, the last whole line still tells the time.
+TEST(Journal, LinesStayWholeAndTheLastWholeLineTellsTheTime) {
+    TempFolder tmp;
+    const fs::path p = tmp.path() / "journal.jsonl";
+    {
+        Journal j;
+        ASSERT_TRUE(j.open(p));
+        j.write(5, LocalDateTime{2026, 12, 7, 4, 50, 20}, "question",
+                JsonFields().add("text", "Who \"is\" there?\r\n\x01\\").add("level", -3));
+        j.write(1500, LocalDateTime{2026, 12, 7, 4, 50, 21}, "end");
+    }
+    const std::string text = read(p);
+    EXPECT_EQ(text, "{\"t\":5,\"time\":\"2026-12-07T04:50:20\",\"event\":\"question\","
+                    "\"text\":\"Who \\\"is\\\" there?\\r\\n\\u0001\\\\\",\"level\":-3}\n"
+                    "{\"t\":1500,\"time\":\"2026-12-07T04:50:21\",\"event\":\"end\"}\n");
+    EXPECT_EQ(lastJournalTime(text), "2026-12-07T04:50:21");
+    EXPECT_EQ(lastJournalTime(text + "{\"t\":1600,\"time\":\"2026-12-07T04:5"),
+              "2026-12-07T04:50:21");
+    EXPECT_EQ(lastJournalTime(""), "");
+}
+
+std::string gunzip(const fs::path& p, bool* whole) {
+    gzFile in = gzopen(p.c_str(), "rb");
+    std::string text;
+    char buf[4096];
+    int n = 0;
+    while ((n = gzread(in, buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<std::size_t>(n));
+    int err = Z_OK;
+    gzerror(in, &err);
+    *whole = n == 0 && err == Z_OK;
+    gzclose(in);
+    return text;
+}
+
+// What was flushed can be read from a trace whose writer never closed it
+// (a kill), and the repair makes it a whole gzip file again.
+TEST(GzTrace, FlushedLinesSurviveAKillAndTheRepairMakesTheFileWhole) {
+    TempFolder tmp;
+    long long now = 0;
+    int pendings = 0;
+    GzTrace trace([&now] { return now; });
+    trace.onPending = [&pendings] { ++pendings; };
+    ASSERT_TRUE(trace.open(tmp.path() / "trace.gz"));
+    trace.stream() << "> 00 01 02 03 04 05 06 07 # t=0\n" << std::flush;
+    trace.stream() << "% 00 01 02 03 04 05 06 07 # t=10\n" << std::flush;
+    EXPECT_EQ(pendings, 1); // one timer for the lines of the same second
+    now = 1000;
+    trace.stream() << "= 00 01 02 03 04 05 06 07 # t=1000\n" << std::flush; // a second: flushed
+    trace.stream() << "/ 00 01 02 03 04 05 06 07 # t=1000\n";               // pending
+    fs::copy_file(tmp.path() / "trace.gz", tmp.path() / "killed.gz");
+
+    bool whole = true;
+    const std::string killed = gunzip(tmp.path() / "killed.gz", &whole);
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(std::count(killed.begin(), killed.end(), '\n'), 3);
+    auto repaired = repairGzip(tmp.path() / "killed.gz");
+    ASSERT_TRUE(repaired);
+    EXPECT_TRUE(*repaired);
+    EXPECT_EQ(gunzip(tmp.path() / "killed.gz", &whole), killed);
+    EXPECT_TRUE(whole);
+    EXPECT_FALSE(*repairGzip(tmp.path() / "killed.gz"));
+
+    ASSERT_TRUE(trace.close());
+    const std::string closed = gunzip(tmp.path() / "trace.gz", &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(closed, killed + "/ 00 01 02 03 04 05 06 07 # t=1000\n");
+}
+
+} // namespace
+} // namespace kestle::evidence

@@ -1,0 +1,218 @@
+// Whole sessions of the program and the bags they leave: valid, complete,
+// tamper-evident, sealed after a kill, and one per run.
+#include "app/app_run.h"
+#include "app/replay_session.h"
+#include "app/session_evidence.h"
+#include "capture/kestle_process.h"
+#include "evidence/bagit.h"
+#include "evidence/replay_plan.h"
+
+#include <gmock/gmock.h>
+#include <zlib.h>
+
+#include <cstdio>
+
+namespace kestle::evidence {
+namespace {
+
+namespace fs = std::filesystem;
+using app::Options;
+using capture::test::KestleProcess;
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+
+std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<fs::path> bags(const fs::path& data) {
+    std::vector<fs::path> r;
+    std::error_code ec; // none yet: an empty list
+    for (const auto& e : fs::directory_iterator(data / "Sessions", ec))
+        r.push_back(e.path());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+// `kestle --verify DIR`: its exit status and output.
+std::pair<int, std::string> verify(const fs::path& bag) {
+    const std::string cmd = std::string(KESTLE_BINARY) + " --verify '" + bag.string() + "' 2>&1";
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[512];
+    while (p && std::fgets(buf, sizeof buf, p))
+        out += buf;
+    const int status = p ? ::pclose(p) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string problems(const fs::path& bag) {
+    std::string r;
+    for (const std::string& p : verifyBag(bag))
+        r += p + "\n";
+    return r;
+}
+
+TEST(SessionRun, ANightWithQuestionsAlarmsAndCapturesLeavesABagThatShowsEveryChange) {
+    KestleProcess k;
+    // Volts above 2.5 trip the alarm, which records sound and saves pictures.
+    k.start("click av8\nclick vo2\nanswer 2.5\nclick Alarm1\nclick Option1(7)\n"
+            "type question Is anyone here?\\r\\n\nwait 3000\nclick cancel\nwait 300\nquit\n",
+            {"--device",
+             "replay:" +
+                 (fs::path(KESTLE_TEST_DATA) / "scenarios/records_capture_menu.trace").string()});
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    const auto all = bags(k.data());
+    ASSERT_EQ(all.size(), 1u);
+    const fs::path bag = all[0];
+    const auto [rc, said] = verify(bag);
+    EXPECT_EQ(rc, 0) << said;
+
+    // The payload: this session's log rows, its captures, its journal.
+    EXPECT_EQ(read(bag / "data/logs/CV_data_file.csv"), read(k.data() / "CV_data_file.csv"));
+    EXPECT_FALSE(k.files("Alarm_Audio.wav").empty());
+    for (const fs::path& f : k.files(".wav"))
+        EXPECT_EQ(read(bag / "data/captures" / f.filename()), read(f)) << f;
+    const std::string journal = read(bag / "data/journal.jsonl");
+    for (const char* event : {"\"start\"", "\"question\"", "\"alarm\"", "\"capture\"", "\"word\"",
+                              "\"action\",\"command\":\"click Alarm1\"", "\"end\""})
+        EXPECT_THAT(journal, HasSubstr(event));
+    EXPECT_THAT(read(bag / "bag-info.txt"), HasSubstr("Session-Ended: normally"));
+
+    // Any payload file changed by one byte is named.
+    auto manifest = parseManifest(read(bag / "manifest-sha256.txt"));
+    ASSERT_TRUE(manifest);
+    EXPECT_GE(manifest->size(), 6u);
+    for (const ManifestLine& l : *manifest) {
+        SCOPED_TRACE(l.path);
+        const fs::path file = bag / l.path;
+        std::string bytes = read(file);
+        if (bytes.empty())
+            continue;
+        // A hard-linked capture is the data folder's own file: changed in
+        // place and put back, so that both stay whole.
+        const std::string original = bytes;
+        bytes[bytes.size() / 2] ^= 1;
+        std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+        const auto [bad, why] = verify(bag);
+        EXPECT_EQ(bad, 1);
+        EXPECT_THAT(why, HasSubstr(l.path + ": checksum does not match"));
+        std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out) << original;
+    }
+    EXPECT_EQ(problems(bag), "");
+}
+
+TEST(SessionRun, AKilledSessionIsSealedAtTheNextStartWithEveryRowWrittenBeforeTheKill) {
+    KestleProcess k;
+    k.start("click Option1(7)\nwait 60000\n", {"--capture", "none"});
+    const fs::path log = k.data() / "CV_data_file.csv";
+    ASSERT_TRUE(kestle::test::waitFor(
+        [&] {
+            const std::string text = read(log);
+            const auto traces = bags(k.data());
+            // Rows logged, and the trace handed to the file at least once.
+            return std::count(text.begin(), text.end(), '\n') >= 12 && !traces.empty() &&
+                   fs::exists(traces[0] / "data/trace.gz") &&
+                   fs::file_size(traces[0] / "data/trace.gz") > 100;
+        },
+        30s));
+    k.kill9();
+    const std::string rows = read(log);
+    const fs::path killed = bags(k.data()).at(0);
+    EXPECT_TRUE(fs::exists(killed / ".lock"));
+
+    k.start("quit\n", {"--capture", "none"});
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    EXPECT_THAT(k.out(), HasSubstr("had ended unexpectedly; it is sealed now"));
+    EXPECT_EQ(problems(killed), "");
+    EXPECT_FALSE(fs::exists(killed / ".lock"));
+    EXPECT_THAT(read(killed / "bag-info.txt"), HasSubstr("Session-Ended: unexpectedly"));
+    EXPECT_EQ(read(killed / "data/logs/CV_data_file.csv"), rows);
+    // The trace was made whole again and holds the readings up to the kill.
+    gzFile in = gzopen((killed / "data/trace.gz").c_str(), "rb");
+    char buf[4096];
+    int n = 0, total = 0;
+    while ((n = gzread(in, buf, sizeof buf)) > 0)
+        total += n;
+    int err = Z_OK;
+    gzerror(in, &err);
+    gzclose(in);
+    EXPECT_EQ(err, Z_OK);
+    EXPECT_GT(total, 100);
+    EXPECT_EQ(bags(k.data()).size(), 2u);
+}
+
+TEST(SessionRun, SessionsOfTheSameSecondGetFoldersOfTheirOwn) {
+    app::test::AppFolder app;
+    app.setIni("[NAG]\r\nNAGSCREEN=1\r\n");
+    ASSERT_EQ(app.run("click subhz\n").rc, 0);
+    ASSERT_EQ(app.run("").rc, 0);
+    const auto all = bags(app.data());
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].filename(), "2026-12-07 04-50-20");
+    EXPECT_EQ(all[1].filename(), "2026-12-07 04-50-20 (2)");
+    for (const fs::path& b : all)
+        EXPECT_EQ(problems(b), "") << b;
+    // What the first left at exit is what the second found at start.
+    EXPECT_EQ(read(all[0] / "data/settings-at-exit.ini"),
+              read(all[1] / "data/settings-at-start.ini"));
+    EXPECT_NE(read(all[0] / "data/settings-at-start.ini"),
+              read(all[0] / "data/settings-at-exit.ini"));
+}
+
+// The words of a journal with the levels that chose them, in order.
+std::vector<std::string> words(const std::string& journal) {
+    std::vector<std::string> r;
+    for (const std::string& line : app::test::lines(journal))
+        if (journalField(line, "event") == "word")
+            r.push_back(*journalField(line, "t") + " " + *journalField(line, "word") + " " +
+                        *journalField(line, "level"));
+    return r;
+}
+
+// A headless night with the simulated Kestle, run again from its bag alone:
+// the same logs and the same words, byte for byte.
+TEST(SessionRun, AReplayOfAHeadlessNightGivesItsLogsAndWordsByteForByte) {
+    app::test::AppFolder app;
+    app.setIni("[NAG]\r\nNAGSCREEN=1\r\n");
+    const auto night = app.run("click logalarm\nclick logfilerf\nclick vo2\nanswer 2.5\n"
+                               "click Alarm1\nclick ITC2\ntype question Is anyone here?\\r\\n\n"
+                               "wait 7000\nunplug\nwait 700\nplug\n"
+                               "type question Who are you?\\r\\n\nwait 7000\n");
+    ASSERT_EQ(night.rc, 0) << night.err;
+    const fs::path bag = bags(app.data()).at(0);
+    const fs::path out = app.dir() / "replayed";
+
+    Options o;
+    o.replaySession = bag;
+    o.dataDir = out;
+    std::ostringstream said, err;
+    ASSERT_EQ(app::runReplaySession(o, said, err), 0) << err.str();
+
+    for (const char* log : {"CV_data_file.csv", "CV_rf_threshold.csv", "CV_Alarm_Log.TXT"}) {
+        SCOPED_TRACE(log);
+        const std::string before = read(app.data() / log);
+        EXPECT_GT(before.size(), 200u);
+        EXPECT_EQ(read(out / log), before);
+    }
+    const auto first = words(read(bag / "data/journal.jsonl"));
+    EXPECT_GT(first.size(), 5u);
+    EXPECT_EQ(words(read(bags(out).at(0) / "data/journal.jsonl")), first);
+}
+
+TEST(SessionRun, AJournalThatCannotBeReplayedIsToldAndNothingRuns) {
+    EXPECT_FALSE(planReplay("{\"t\":0,\"event\":\"action\",\"command\":\"quit\"}\n"));
+    EXPECT_FALSE(planReplay("not json\n"));
+    auto plan = planReplay("{\"t\":0,\"time\":\"2026-12-07T04:50:20\",\"event\":\"start\"}\n"
+                           "{\"t\":250,\"time\":\"2026-12-07T04:50:20\",\"event\":\"action\","
+                           "\"command\":\"type question a\\\\r\\\\n\"}\n"
+                           "{\"t\":900,\"time\":\"2026-12-07T04:50:21\",\"event\":\"end\"}\n");
+    ASSERT_TRUE(plan) << plan.error();
+    EXPECT_EQ(plan->start, (LocalDateTime{2026, 12, 7, 4, 50, 20}));
+    EXPECT_EQ(plan->script,
+              (std::vector<std::string>{"wait 250", "type question a\\r\\n", "wait 650"}));
+}
+
+} // namespace
+} // namespace kestle::evidence
