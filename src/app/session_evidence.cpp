@@ -198,6 +198,18 @@ void SessionEvidence::begin() {
     for (const Line& l : pending_)
         bag_->journal().write(l.t, l.time, l.event, l.fields);
     pending_.clear();
+    hasher_ = std::make_unique<WorkerThread>();
+    scanCaptures(*hasher_);
+}
+
+void SessionEvidence::scanCaptures(WorkerThread& worker) {
+    // A capture unchanged between two looks is finished: hashed now, the
+    // seal at exit need not read it again. Looks still due when the worker
+    // ends are dropped.
+    worker.postAfter(std::chrono::seconds(30), [this, &worker] {
+        bag_->hashFinishedCaptures();
+        scanCaptures(worker);
+    });
 }
 
 SessionEvidence::~SessionEvidence() {
@@ -273,6 +285,7 @@ void SessionEvidence::ended() {
 void SessionEvidence::seal() {
     if (!bag_ || bag_->sealed())
         return;
+    hasher_.reset(); // waits for a look under way
     if (!endSeen_)
         ended();
     if (Status s = bag_->seal(end_, paths_.settingsFile()); !s && host_)

@@ -12,6 +12,7 @@
 #include "evidence/session_bag.h"
 #include "forms/ui_host.h"
 #include "support/scheduler.h"
+#include "support/worker_thread.h"
 
 #include <memory>
 #include <ostream>
@@ -70,6 +71,9 @@ class SessionEvidence {
     std::vector<Line> pending_;
     bool began_ = false;
     std::thread sealer_;
+    // Hashes finished captures while the session runs (a look every 30 s).
+    std::unique_ptr<WorkerThread> hasher_;
+    void scanCaptures(WorkerThread& worker);
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     LocalDateTime end_;
     bool endSeen_ = false, flushArmed_ = false;

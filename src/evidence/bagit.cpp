@@ -1,5 +1,6 @@
 #include "evidence/bagit.h"
 
+#include "evidence/hash_cache.h"
 #include "evidence/sha256.h"
 #include "support/textfile.h"
 
@@ -45,11 +46,12 @@ std::vector<std::string> tagFiles(const fs::path& bag) {
     return files;
 }
 
-Result<std::vector<ManifestLine>>
-hashAll(const fs::path& bag, const std::vector<std::string>& files, std::uint64_t* octets) {
+Result<std::vector<ManifestLine>> hashAll(const fs::path& bag,
+                                          const std::vector<std::string>& files,
+                                          std::uint64_t* octets, HashCache* cache) {
     std::vector<ManifestLine> lines;
     for (const std::string& f : files) {
-        auto d = sha256File(bag / f);
+        auto d = cache ? cache->digest(bag / f) : sha256File(bag / f);
         if (!d)
             return Error{d.error()};
         if (octets)
@@ -167,12 +169,13 @@ BagInfo parseBagInfo(const std::string& text) {
     return info;
 }
 
-Status sealBag(const fs::path& bag, const BagInfo& info, const std::string& baggingDate) {
+Status sealBag(const fs::path& bag, const BagInfo& info, const std::string& baggingDate,
+               HashCache* cache) {
     auto files = payloadFiles(bag);
     if (!files)
         return Error{files.error()};
     std::uint64_t octets = 0;
-    auto payload = hashAll(bag, *files, &octets);
+    auto payload = hashAll(bag, *files, &octets, cache);
     if (!payload)
         return Error{payload.error()};
     if (Status s = writeFileBytesAtomic(bag / "manifest-sha256.txt", manifestText(*payload)); !s)
@@ -186,7 +189,7 @@ Status sealBag(const fs::path& bag, const BagInfo& info, const std::string& bagg
     all.insert(all.end(), info.begin(), info.end());
     if (Status s = writeFileBytesAtomic(bag / "bag-info.txt", bagInfoText(all)); !s)
         return s;
-    auto tags = hashAll(bag, tagFiles(bag), nullptr);
+    auto tags = hashAll(bag, tagFiles(bag), nullptr, nullptr);
     if (!tags)
         return Error{tags.error()};
     return writeFileBytesAtomic(bag / "tagmanifest-sha256.txt", manifestText(*tags));

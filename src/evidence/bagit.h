@@ -35,8 +35,10 @@ BagInfo parseBagInfo(const std::string& text);
 // bagit.txt, bag-info.txt (`info` after Bagging-Date and Payload-Oxum) and
 // tagmanifest-sha256.txt, each replaced atomically. Files whose names start
 // with "." in the bag's own folder are not tag files and are left out.
+// `cache`, when given, serves the digests of files hashed before.
+class HashCache;
 Status sealBag(const std::filesystem::path& bag, const BagInfo& info,
-               const std::string& baggingDate);
+               const std::string& baggingDate, HashCache* cache = nullptr);
 
 // Every problem found, each naming the file: missing or unreadable
 // declaration, a wrong Payload-Oxum, a checksum that does not match, a

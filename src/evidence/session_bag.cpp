@@ -180,6 +180,7 @@ Result<std::unique_ptr<SessionBag>> SessionBag::open(const fs::path& dataDir,
     std::unique_ptr<SessionBag> bag(new SessionBag);
     bag->dataDir_ = dataDir;
     bag->info_ = info;
+    bag->atStart_ = atStart;
     std::error_code ec;
     const fs::path sessions = dataDir / "Sessions";
     fs::create_directories(sessions, ec);
@@ -217,6 +218,24 @@ Result<std::unique_ptr<SessionBag>> SessionBag::open(const fs::path& dataDir,
     return bag;
 }
 
+void SessionBag::hashFinishedCaptures() {
+    std::error_code ec;
+    std::map<std::string, std::pair<std::uintmax_t, long long>> seen;
+    for (const auto& e : fs::directory_iterator(dataDir_, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file(ec) || isLog(name) || atStart_.files.contains(name) ||
+            name.starts_with("."))
+            continue;
+        const std::pair<std::uintmax_t, long long> now{
+            e.file_size(ec), e.last_write_time(ec).time_since_epoch().count()};
+        seen[name] = now;
+        // Unchanged since the last look: finished.
+        if (auto it = lastSeen_.find(name); it != lastSeen_.end() && it->second == now)
+            (void)hashes_.digest(e.path());
+    }
+    lastSeen_ = std::move(seen);
+}
+
 SessionBag::~SessionBag() {
     if (lockFd_ >= 0)
         ::close(lockFd_);
@@ -238,7 +257,8 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
     const StartState start = parseState(*text);
     if (Status s = gatherPayload(folder_, dataDir_, start, nullptr); !s)
         return s;
-    if (Status s = sealBag(folder_, describe(start, isoTime(end), "normally"), baggingDate(end));
+    if (Status s =
+            sealBag(folder_, describe(start, isoTime(end), "normally"), baggingDate(end), &hashes_);
         !s)
         return s;
     removeHidden(folder_);

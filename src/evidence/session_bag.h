@@ -14,6 +14,7 @@
 // locked is a session whose program died: sealAbandoned() seals it as
 // ended unexpectedly. Window thread only.
 #include "evidence/bagit.h"
+#include "evidence/hash_cache.h"
 #include "evidence/journal.h"
 #include "evidence/trace_gz.h"
 #include "support/datetime.h"
@@ -68,6 +69,11 @@ class SessionBag {
     // Seals the bag at the normal end; `settingsFile` is read as written at
     // exit. Once sealed, nothing more is written.
     Status seal(const LocalDateTime& end, const std::filesystem::path& settingsFile);
+    // Hashes the session's captures that have not changed since the last
+    // call (finished ones), so that the seal need not read them again.
+    // Any thread, but one at a time; it only reads.
+    void hashFinishedCaptures();
+    const HashCache& hashes() const { return hashes_; }
     bool sealed() const { return sealed_; }
 
   private:
@@ -77,6 +83,9 @@ class SessionBag {
     Journal journal_;
     std::unique_ptr<GzTrace> trace_;
     int lockFd_ = -1;
+    HashCache hashes_;
+    DataFolderState atStart_;
+    std::map<std::string, std::pair<std::uintmax_t, long long>> lastSeen_; // size, mtime
     bool sealed_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Bags sealed and verified: a sealed bag is valid, and any change to it
 // (a byte, a file gone, a file added, a tag file edited) is named.
 #include "evidence/bagit.h"
+#include "evidence/hash_cache.h"
 #include "evidence/journal.h"
 #include "evidence/trace_gz.h"
 #include "fakes/temp_folder.h"
@@ -83,6 +84,30 @@ TEST(Bag, ASealedBagIsValidAndEveryChangeIsNamed) {
         c.make(copy);
         EXPECT_THAT(joined(verifyBag(copy)), HasSubstr(c.named));
     }
+}
+
+// A capture hashed while the session ran is not read again by the seal
+// (through its hard link in the bag), unless it changed since.
+TEST(Bag, TheSealUsesDigestsOfFinishedFilesAndNeverAStaleOne) {
+    TempFolder tmp;
+    const fs::path capture = tmp.path() / "1 Alarm_Audio.wav";
+    write(capture, std::string(100000, 'a'));
+    HashCache cache;
+    ASSERT_TRUE(cache.digest(capture));
+    const fs::path bag = tmp.path() / "bag";
+    fs::create_directories(bag / "data");
+    fs::create_hard_link(capture, bag / "data" / capture.filename());
+    ASSERT_TRUE(sealBag(bag, {}, "2026-12-07", &cache));
+    EXPECT_EQ(cache.hits(), 1);
+    EXPECT_EQ(joined(verifyBag(bag)), "");
+
+    // Same size, new bytes, a later time: read again.
+    write(capture, std::string(100000, 'b'));
+    fs::last_write_time(capture, fs::last_write_time(capture) + std::chrono::seconds(5));
+    ASSERT_TRUE(sealBag(bag, {}, "2026-12-07", &cache));
+    EXPECT_EQ(cache.hits(), 1);
+    EXPECT_EQ(joined(verifyBag(bag)), "");
+    EXPECT_THAT(read(bag / "manifest-sha256.txt"), HasSubstr(sha256Hex(std::string(100000, 'b'))));
 }
 
 TEST(Bag, TagTextsReadBackAsWritten) {
