@@ -158,7 +158,8 @@ BagInfo parseBagInfo(const std::string& text) {
     BagInfo info;
     for (const std::string& line : splitLines(text)) {
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !info.empty()) {
-            info.back().second += " " + trimmed(line);
+            info.back().second += ' ';
+            info.back().second += trimmed(line);
             continue;
         }
         const std::size_t colon = line.find(':');

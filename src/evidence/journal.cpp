@@ -48,12 +48,20 @@ std::string isoTime(const LocalDateTime& t) {
 }
 
 JsonFields& JsonFields::add(std::string_view key, std::string_view text) {
-    text_ += "," + jsonString(key) + ":" + jsonString(text);
+    // Appended piece by piece: gcc 12 warns falsely about string + char*
+    // temporaries in optimised builds.
+    text_ += ',';
+    text_ += jsonString(key);
+    text_ += ':';
+    text_ += jsonString(text);
     return *this;
 }
 
 JsonFields& JsonFields::add(std::string_view key, std::int64_t number) {
-    text_ += "," + jsonString(key) + ":" + std::to_string(number);
+    text_ += ',';
+    text_ += jsonString(key);
+    text_ += ':';
+    text_ += std::to_string(number);
     return *this;
 }
 

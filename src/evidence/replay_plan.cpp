@@ -52,7 +52,9 @@ std::optional<std::string> decodeString(std::string_view s, std::size_t i) {
 } // namespace
 
 std::optional<std::string> journalField(std::string_view line, std::string_view key) {
-    const std::string quoted = "\"" + std::string(key) + "\":";
+    std::string quoted = "\"";
+    quoted += key;
+    quoted += "\":";
     // Keys come before their values and no value holds an unescaped quote,
     // so the first match outside a string is the key.
     std::size_t at = 0;
