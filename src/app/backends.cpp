@@ -1,5 +1,6 @@
 #include "app/backends.h"
 
+#include "app/preference_file.h"
 #include "capture/gst_capture.h"
 #include "capture/null_capture.h"
 #include "device/link_factory.h"
@@ -31,7 +32,7 @@ Result<Backends> makeBackends(const Options& o, Scheduler& sched) {
     } else {
         auto catalog =
             capture == "test" ? capture::makeTestCatalog() : capture::makeSystemCatalog(sched);
-        b.audio = capture::makeGstAudio(catalog, sched);
+        b.audio = capture::makeGstAudio(catalog, sched, alarmPreRollSeconds());
         b.video = capture::makeGstVideo(catalog, sched);
     }
     b.renderer = records::makeScreenRenderer();

@@ -1,8 +1,11 @@
 // The audio control: one pipeline from the microphone (or the test tone) to
 // an appsink, and a WAV writer fed from the streaming thread. Pause drops
 // samples; a new file takes over between two buffers, so nothing is lost.
+// While the pre-roll is kept, the pipeline runs without a recording and the
+// ring holds its last seconds for the next one.
 #include "capture/capture_file.h"
 #include "capture/gst_capture.h"
+#include "capture/pcm_ring.h"
 #include "capture/wav_writer.h"
 #include "support/gst_runtime.h"
 #include "support/worker_thread.h"
@@ -10,6 +13,7 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <unistd.h>
@@ -21,49 +25,90 @@ namespace {
 constexpr const char* kNoMicrophone = "No microphone found";
 
 // What the streaming thread and the window thread share. The lock is held
-// only to take or swap the writer, never while writing.
+// only to take or swap the writer and to copy the ring, never while writing.
 struct Recorder {
     std::mutex m;
     std::shared_ptr<WavWriter> writer;
+    // The sound before a recording, while it is kept; a writer that takes
+    // over from no recording gets it first (`preRollDue`).
+    std::unique_ptr<PcmRing> ring;
+    bool preRollDue = false;
     std::atomic<bool> paused{false};
+    std::atomic<bool> flowing{false}; // samples arrive
     // Streaming thread: a write to `w` failed; it is no longer the writer.
     std::function<void(std::shared_ptr<WavWriter> w, std::string reason)> failed;
 
     std::shared_ptr<WavWriter> swap(std::shared_ptr<WavWriter> w) {
         std::lock_guard l(m);
+        // A new name during a recording goes on from the last sample written;
+        // one that comes before the first sample passes the pre-roll on.
+        preRollDue = w && ring && (!writer || preRollDue);
         std::swap(writer, w);
         paused = false;
         return w;
     }
-    std::shared_ptr<WavWriter> current() {
+    void keep(std::unique_ptr<PcmRing> r) {
         std::lock_guard l(m);
-        return writer;
+        std::swap(ring, r);
+    } // the old ring is freed outside the lock
+    // The next pipeline starts afresh: its sound does not follow this.
+    void forget() {
+        std::lock_guard l(m);
+        if (ring)
+            ring->clear();
     }
 };
+
+// Writes `bytes` to `w`; on failure `w` stops being the writer and false
+// comes back.
+bool write(Recorder* rec, const std::shared_ptr<WavWriter>& w, const void* bytes,
+           std::size_t size) {
+    const Status s = w->append(bytes, size);
+    if (!s) {
+        bool wasCurrent = false;
+        {
+            std::lock_guard l(rec->m);
+            if (rec->writer == w) {
+                rec->writer.reset();
+                wasCurrent = true;
+            }
+        }
+        if (wasCurrent && rec->failed)
+            rec->failed(w, s.error());
+    }
+    return s.ok();
+}
 
 GstFlowReturn onSample(GstAppSink* sink, gpointer data) {
     auto* rec = static_cast<Recorder*>(data);
     GstSample* sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_OK;
+    rec->flowing = true;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstMapInfo map;
-    std::shared_ptr<WavWriter> w = rec->current();
-    if (w && !rec->paused && buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        const Status s = w->append(map.data, map.size);
-        gst_buffer_unmap(buffer, &map);
-        if (!s) {
-            bool wasCurrent = false;
-            {
-                std::lock_guard l(rec->m);
-                if (rec->writer == w) {
-                    rec->writer.reset();
-                    wasCurrent = true;
-                }
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        std::shared_ptr<WavWriter> w;
+        std::vector<std::int16_t> preRoll;
+        {
+            // The ring and the writer move together: the pre-roll ends just
+            // before this buffer, which both then get.
+            std::lock_guard l(rec->m);
+            if (!rec->paused) {
+                w = rec->writer;
+                if (w && rec->preRollDue && rec->ring)
+                    preRoll = rec->ring->samples();
+                rec->preRollDue = false;
             }
-            if (wasCurrent && rec->failed)
-                rec->failed(w, s.error());
+            if (rec->ring)
+                rec->ring->push(map.data, map.size);
         }
+        if (w && !preRoll.empty() &&
+            !write(rec, w, preRoll.data(), preRoll.size() * sizeof(std::int16_t)))
+            w.reset();
+        if (w)
+            (void)write(rec, w, map.data, map.size);
+        gst_buffer_unmap(buffer, &map);
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
@@ -71,9 +116,10 @@ GstFlowReturn onSample(GstAppSink* sink, gpointer data) {
 
 class GstAudio final : public AudioControl {
   public:
-    GstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched)
+    GstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched, int preRollSeconds)
         : catalog_(std::move(catalog)), sched_(sched), recorder_(std::make_shared<Recorder>()),
-          alive_(std::make_shared<bool>(true)) {
+          alive_(std::make_shared<bool>(true)),
+          preRollSeconds_(std::clamp(preRollSeconds, 0, kMaxPreRollSeconds)) {
         std::weak_ptr<bool> alive = alive_;
         recorder_->failed = [this, alive](std::shared_ptr<WavWriter> w, std::string reason) {
             const std::string path = w->path();
@@ -135,26 +181,48 @@ class GstAudio final : public AudioControl {
         if (old)
             worker_.post([old] { (void)old->finish(); });
         recording_ = fileName_;
-        if (!running_) {
-            running_ = true;
-            const int device = device_;
-            worker_.post([this, device] { build(device); });
-        }
+        run();
         return kStarted;
     }
 
     void stop() override {
         recording_.clear();
         std::shared_ptr<WavWriter> old = recorder_->swap(nullptr);
-        running_ = false;
-        worker_.post([this, old] {
+        // The microphone goes on for the next alarm's pre-roll.
+        const bool keep = keeping_ && running_;
+        running_ = keep;
+        worker_.post([this, old, keep] {
             finishWriter(old);
-            teardown();
+            if (!keep)
+                teardown();
         });
     }
 
     void pause() override { recorder_->paused = true; }
     void resume() override { recorder_->paused = false; }
+
+    void keepPreRoll(bool on) override {
+        if (preRollSeconds_ == 0 || on == keeping_)
+            return;
+        keeping_ = on;
+        if (!on) {
+            recorder_->keep(nullptr);
+            if (recording_.empty() && running_) {
+                running_ = false;
+                worker_.post([this] { teardown(); });
+            }
+            return;
+        }
+        recorder_->keep(
+            std::make_unique<PcmRing>(static_cast<std::size_t>(preRollSeconds_) * kAudioRate));
+        if (const auto lists = catalog_->current(); lists->searched && lists->audio.empty()) {
+            noMicrophone();
+            return;
+        }
+        run();
+    }
+
+    bool listening() const override { return recorder_->flowing; }
 
     NameList audioDevices() const override {
         NameList n;
@@ -193,6 +261,15 @@ class GstAudio final : public AudioControl {
         if (!noDeviceReported_)
             report({}, kNoMicrophone);
         noDeviceReported_ = true;
+    }
+
+    // The pipeline from the chosen device, unless it runs already.
+    void run() {
+        if (running_)
+            return;
+        running_ = true;
+        const int device = device_;
+        worker_.post([this, device] { build(device); });
     }
 
     // Worker: a finished recording; one that never got a sample because
@@ -310,16 +387,21 @@ class GstAudio final : public AudioControl {
         gst_element_set_state(pipeline_, GST_STATE_NULL);
         gst_object_unref(pipeline_);
         pipeline_ = nullptr;
+        // NULL has stopped the streaming thread: no sample comes after this.
+        recorder_->flowing = false;
+        recorder_->forget();
     }
 
     std::shared_ptr<DeviceCatalog> catalog_;
     Scheduler& sched_;
     std::shared_ptr<Recorder> recorder_;
     std::shared_ptr<bool> alive_; // expires when the control goes
+    const int preRollSeconds_;
     // Window thread.
     std::string fileName_, recording_;
     int device_ = 0, selected_ = 0;
     bool running_ = false, noDeviceReported_ = false;
+    bool keeping_ = false; // the pre-roll is kept
     ErrorHandler onError_;
     std::function<void()> onDevices_;
     // Worker.
@@ -330,9 +412,9 @@ class GstAudio final : public AudioControl {
 
 } // namespace
 
-std::unique_ptr<AudioControl> makeGstAudio(std::shared_ptr<DeviceCatalog> catalog,
-                                           Scheduler& sched) {
-    return std::make_unique<GstAudio>(std::move(catalog), sched);
+std::unique_ptr<AudioControl> makeGstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched,
+                                           int preRollSeconds) {
+    return std::make_unique<GstAudio>(std::move(catalog), sched, preRollSeconds);
 }
 
 } // namespace kestle::capture

@@ -22,6 +22,9 @@ class CallLogAudio final : public AudioControl {
     void stop() override;
     void pause() override;
     void resume() override;
+    // The original controls had no pre-roll: nothing is printed for it.
+    void keepPreRoll(bool on) override { inner_.keepPreRoll(on); }
+    bool listening() const override { return inner_.listening(); }
     NameList audioDevices() const override { return inner_.audioDevices(); }
     void setAudioDevice(int index) override;
     void selectAudioDevice(int index) override;

@@ -98,6 +98,15 @@ class AudioControl : public ControlHooks {
     // Paused time is left out of the file.
     virtual void pause() = 0;
     virtual void resume() = 0;
+    // "Capture On Alarm" checked: the microphone keeps running and its last
+    // seconds (the pre-roll the control was made with) are kept, so that a
+    // recording started while none runs begins with them (or, when a new
+    // name comes before its first sample, the next one); a new name during
+    // a recording goes on from its last sample. Off stops the microphone
+    // once no recording runs. Nothing happens with no pre-roll.
+    virtual void keepPreRoll(bool on) = 0;
+    // True while sound arrives from the microphone (it costs battery).
+    virtual bool listening() const = 0;
 
     // Devices, for the set-up form.
     virtual NameList audioDevices() const = 0;

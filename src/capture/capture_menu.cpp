@@ -108,13 +108,16 @@ void CaptureMenu::av4_Click() {
 }
 
 void CaptureMenu::av8_Click() {
-    // No recording starts here; an alarm starts it.
+    // No recording starts here; an alarm starts it, with the sound kept
+    // from before it.
     if (!f_.av8->checked()) {
         f_.av8->setChecked(true);
         f_.av3->setEnabled(false);
         f_.av4->setEnabled(false);
+        audio_.keepPreRoll(true);
     } else {
         f_.av8->setChecked(false);
+        audio_.keepPreRoll(false);
         for (forms::Control* c : {f_.av3, f_.av4, f_.av8})
             c->setEnabled(true);
     }

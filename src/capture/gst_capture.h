@@ -18,8 +18,13 @@ namespace kestle::capture {
 // Recordings are 16-bit PCM, mono, at this rate.
 inline constexpr int kAudioRate = 44100;
 
-std::unique_ptr<AudioControl> makeGstAudio(std::shared_ptr<DeviceCatalog> catalog,
-                                           Scheduler& sched);
+// Most seconds of sound an alarm recording may start with.
+inline constexpr int kMaxPreRollSeconds = 60;
+
+// `preRollSeconds` (0 to kMaxPreRollSeconds; 0: none) before a recording
+// are kept while keepPreRoll is on.
+std::unique_ptr<AudioControl> makeGstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched,
+                                           int preRollSeconds);
 std::unique_ptr<VideoControl> makeGstVideo(std::shared_ptr<DeviceCatalog> catalog,
                                            Scheduler& sched);
 

@@ -14,6 +14,8 @@ class NullAudio : public AudioControl {
     void stop() override {}
     void pause() override {}
     void resume() override {}
+    void keepPreRoll(bool) override {}
+    bool listening() const override { return false; }
     NameList audioDevices() const override { return {}; }
     void setAudioDevice(int) override {}
     void selectAudioDevice(int) override {}

@@ -1,6 +1,7 @@
-// Capture on alarm and the tick's picture: the file names, the counters and
-// when a recording starts and stops.
+// Capture on alarm and the tick's picture: the file names, the counters,
+// when a recording starts and stops, and when the pre-roll is kept.
 #include "capture/alarm_capture.h"
+#include "capture/capture_menu.h"
 #include "capture/recorded_controls.h"
 #include "support/virtual_scheduler.h"
 
@@ -58,6 +59,20 @@ TEST_F(CaptureOnAlarm, PicturesCountApartFromSoundAndShareTheTickCounter) {
                             "CAPTURE Audio.Start",
                             "CAPTURE Video.SnapShot " + name(1, "Alarm_VIDEO.JPG"),
                             "CAPTURE Video.SnapShot " + name(2, "_VID.JPG")));
+}
+
+TEST_F(CaptureOnAlarm, TheItemKeepsThePreRollWhileCheckedAndPrintsNothingForIt) {
+    forms::Vid2Form vid2;
+    CaptureMenu menu{f, vid2, st, rc.audio, rc.video, sched, "/data"};
+    menu.av8_Click();
+    EXPECT_TRUE(rc.silentAudio.kept);
+    capture.stage(true);
+    capture.stage(false);
+    menu.av8_Click();
+    EXPECT_FALSE(rc.silentAudio.kept);
+    EXPECT_THAT(rc.calls,
+                ElementsAre("CAPTURE Audio.CaptureFileName = " + name(1, "Alarm_Audio.wav"),
+                            "CAPTURE Audio.Start", "CAPTURE Audio.Stop"));
 }
 
 TEST_F(CaptureOnAlarm, NothingHappensWithoutTheItems) {

@@ -6,7 +6,9 @@
 
 #include <gmock/gmock.h>
 
-#include <cmath>
+#include <chrono>
+#include <iostream>
+#include <optional>
 #include <regex>
 
 namespace kestle::capture::test {
@@ -14,23 +16,11 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr double kToneHz = 440;
-
 // The counter in a capture file name ("..._12Alarm_Audio.wav" -> 12).
 int counterOf(const fs::path& p, const std::string& suffix) {
     const std::string n = p.filename().string();
     const std::string head = n.substr(0, n.size() - suffix.size());
     return std::stoi(head.substr(head.rfind('_') + 1));
-}
-
-// The largest step away from one unbroken 440 Hz sine: a lost or doubled
-// sample shows as a jump far beyond the rounding of 16-bit samples.
-double worstSineBreak(const std::vector<std::int16_t>& s) {
-    const double k = 2 * std::cos(2 * M_PI * kToneHz / 44100);
-    double worst = 0;
-    for (std::size_t i = 2; i < s.size(); ++i)
-        worst = std::max(worst, std::abs(s[i] - (k * s[i - 1] - s[i - 2])));
-    return worst;
 }
 
 std::size_t countLines(const std::string& out, const std::string& line) {
@@ -106,6 +96,94 @@ TEST(CaptureRun, AnAlarmOverSeveralCyclesRecordsConsecutiveFilesWithoutLosingASa
     }
     std::sort(pictures.begin(), pictures.end());
     EXPECT_EQ(pictures, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// An alarm of two cycles, with "Capture On Alarm" checked `armedMs` before.
+struct AlarmRun {
+    std::vector<int> counters;        // of the Alarm_Audio.wav files
+    std::vector<std::int16_t> joined; // their samples in order
+    double alarmSeconds = 0;          // from the first Start to the Stop
+};
+
+AlarmRun runAlarm(KestleProcess& k, int armedMs) {
+    k.start("click av8\nwait " + std::to_string(armedMs) +
+                "\nanswer 2.5\nclick Alarm1\nclick Option1(7)\nwait 3000\n"
+                "click cancel\nwait 300\nquit\n",
+            {"--device",
+             "replay:" +
+                 (fs::path(KESTLE_TEST_DATA) / "scenarios/records_capture_menu.trace").string()});
+    // The program prints each line as it happens: its times are the alarm's.
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> started;
+    Clock::time_point stopped;
+    const bool seen = waitFor(
+        [&] {
+            const std::string out = k.out();
+            if (!started && countLines(out, "CAPTURE Audio.Start") > 0)
+                started = Clock::now();
+            stopped = Clock::now();
+            return started && countLines(out, "CAPTURE Audio.Stop") > 0;
+        },
+        std::chrono::seconds(60));
+    AlarmRun r;
+    EXPECT_TRUE(seen) << k.out();
+    EXPECT_EQ(k.wait(), 0) << k.out();
+    if (!seen)
+        return r;
+    r.alarmSeconds = std::chrono::duration<double>(stopped - *started).count();
+    auto files = k.files("Alarm_Audio.wav");
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return counterOf(a, "Alarm_Audio.wav") < counterOf(b, "Alarm_Audio.wav");
+    });
+    for (const fs::path& f : files) {
+        r.counters.push_back(counterOf(f, "Alarm_Audio.wav"));
+        const Wav w = readWav(f);
+        EXPECT_TRUE(w.exact()) << f;
+        r.joined.insert(r.joined.end(), w.samples.begin(), w.samples.end());
+    }
+    return r;
+}
+
+TEST(CaptureRun, AnAlarmRecordingStartsFiveSecondsBeforeTheTripByDefault) {
+    KestleProcess k; // no preferences file
+    const AlarmRun r = runAlarm(k, 6500);
+    ASSERT_EQ(r.counters, (std::vector<int>{1, 2, 3, 4}));
+    const double seconds = double(r.joined.size()) / 44100;
+    EXPECT_GE(seconds, r.alarmSeconds + 5 - 0.2) << "alarm " << r.alarmSeconds << " s";
+    EXPECT_LE(seconds, r.alarmSeconds + 5 + 0.5) << "alarm " << r.alarmSeconds << " s";
+    // The first five seconds are the tone from before the trip, running on
+    // into the alarm's own sound without a break.
+    EXPECT_LT(worstSineBreak(r.joined), 8.0);
+    ASSERT_GE(r.joined.size(), 5u * 44100);
+    for (std::size_t at = 0; at + 4410 <= 5 * 44100; at += 4410) {
+        const auto [lo, hi] =
+            std::minmax_element(r.joined.begin() + long(at), r.joined.begin() + long(at + 4410));
+        ASSERT_GT(*hi - *lo, 2 * 8000) << "no tone at " << double(at) / 44100 << " s";
+    }
+    std::cout << "[          ] alarm " << r.alarmSeconds << " s, recorded " << seconds << " s\n";
+}
+
+TEST(CaptureRun, WithNoPreRollAnAlarmRecordsFromItsTripAsBefore) {
+    KestleProcess k;
+    k.preferences("[capture]\nalarmPreRollSeconds=0\n");
+    const AlarmRun r = runAlarm(k, 2000);
+    ASSERT_EQ(r.counters, (std::vector<int>{1, 2, 3, 4}));
+    const double seconds = double(r.joined.size()) / 44100;
+    EXPECT_NEAR(seconds, r.alarmSeconds, 0.3);
+    EXPECT_LT(worstSineBreak(r.joined), 8.0);
+    std::cout << "[          ] alarm " << r.alarmSeconds << " s, recorded " << seconds << " s\n";
+}
+
+TEST(CaptureRun, APreRollWithoutAnAlarmWritesNothingAndPrintsNothing) {
+    KestleProcess k;
+    // Out of range: the default five seconds, no failure.
+    k.preferences("[capture]\nalarmPreRollSeconds=-3\n");
+    // Unchecked, checked again, and the program ends with the microphone on.
+    k.start("click av8\nwait 1500\nclick av8\nclick av8\nwait 1500\nquit\n");
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    EXPECT_TRUE(k.files(".wav").empty());
+    // Only what every exit prints.
+    EXPECT_EQ(k.out(), "CAPTURE Audio.Stop\nCAPTURE Video.Stop\n");
 }
 
 TEST(CaptureRun, VideoRecordingsUseEveryOtherNumberAndAreFinishedAtExit) {

@@ -1,13 +1,15 @@
 #pragma once
 // Runs the program itself, headless and in real time with the test pattern
 // and the test tone, in a folder of its own (removed at the end): the way a
-// night is recorded, and the only way to kill it in the middle.
+// night is recorded, and the only way to kill it in the middle. Its
+// preferences are its own too, never the user's.
 #include "fakes/wait_for.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -48,6 +50,12 @@ class KestleProcess {
 
     const fs::path& dir() const { return dir_; }
     fs::path data() const { return dir_ / "data"; }
+    fs::path config() const { return dir_ / "config"; }
+    // The preferences file's text for the next start.
+    void preferences(const std::string& text) const {
+        fs::create_directories(config() / "kestle");
+        std::ofstream(config() / "kestle" / "preferences.ini", std::ios::binary) << text;
+    }
     std::string out() const {
         std::ifstream in(dir_ / "out.txt", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -71,6 +79,7 @@ class KestleProcess {
         if (pid_ == 0) {
             std::FILE* f = std::freopen((dir_ / "out.txt").c_str(), "w", stdout);
             (void)f;
+            ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
             if (fileSizeLimit > 0) {
                 std::signal(SIGXFSZ, SIG_IGN); // a full disk, not a crash
                 const rlimit l{fileSizeLimit, fileSizeLimit};

@@ -4,6 +4,8 @@
 // that wrote them.
 #include <QImage>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -112,6 +114,19 @@ inline Avi readAvi(const std::filesystem::path& p) {
     }
     a.valid = a.width > 0;
     return a;
+}
+
+// The test tone's pitch.
+inline constexpr double kToneHz = 440;
+
+// The largest step away from one unbroken 440 Hz sine: a lost or doubled
+// sample shows as a jump far beyond the rounding of 16-bit samples.
+inline double worstSineBreak(const std::vector<std::int16_t>& s) {
+    const double k = 2 * std::cos(2 * M_PI * kToneHz / 44100);
+    double worst = 0;
+    for (std::size_t i = 2; i < s.size(); ++i)
+        worst = std::max(worst, std::abs(s[i] - (k * s[i - 1] - s[i - 2])));
+    return worst;
 }
 
 // Mean of each colour over a picture: red, green, blue.

@@ -1,7 +1,8 @@
 #pragma once
 // Capture controls that record nothing and remember every operation as the
 // headless call log prints it ("CAPTURE Audio.Start"). The video control
-// offers the lists and the Start status a test gives it.
+// offers the lists and the Start status a test gives it; the audio control
+// tells whether the pre-roll is kept.
 #include "capture/call_log.h"
 #include "capture/null_capture.h"
 
@@ -22,9 +23,14 @@ struct SilentVideo : NullVideo {
     Setting compressorSetting(int i) const override { return i == 0 ? compressor : Setting{}; }
 };
 
+struct SilentAudio : NullAudio {
+    bool kept = false; // keepPreRoll's last word
+    void keepPreRoll(bool on) override { kept = on; }
+};
+
 struct RecordedControls {
     std::vector<std::string> calls;
-    NullAudio silentAudio;
+    SilentAudio silentAudio;
     SilentVideo silentVideo;
     CallLogAudio audio{silentAudio, [this](const std::string& l) { calls.push_back(l); }};
     CallLogVideo video{silentVideo, [this](const std::string& l) { calls.push_back(l); }};
