@@ -6,6 +6,7 @@
 #include "ecm/qa_session.h"
 #include "ecm/word_engine.h"
 #include "records/records.h"
+#include "support/quote.h"
 #include "support/textfile.h"
 
 #include <ostream>
@@ -45,11 +46,8 @@ class SessionEvidence::JournalingHost : public forms::UiHost {
         inner_.colorDialog(title, initial,
                            [this, title, done = std::move(done)](std::optional<std::uint32_t> a) {
                                std::optional<std::string> text;
-                               if (a) {
-                                   char rgb[8];
-                                   std::snprintf(rgb, sizeof rgb, "%06X", *a & 0xFFFFFFu);
-                                   text = rgb;
-                               }
+                               if (a)
+                                   text = rgbHex(*a);
                                answered("colour", title, text);
                                done(a);
                            });

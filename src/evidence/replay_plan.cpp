@@ -1,9 +1,9 @@
 #include "evidence/replay_plan.h"
 
+#include "evidence/trace_gz.h"
 #include "support/textfile.h"
 
 #include <cstdlib>
-#include <zlib.h>
 
 namespace kestle::evidence {
 
@@ -121,21 +121,12 @@ Result<ReplayPlan> planReplay(std::string_view journal) {
 }
 
 Result<std::string> readGzip(const std::string& path) {
-    gzFile in = gzopen(path.c_str(), "rb");
-    if (!in)
-        return Error{"Cannot read " + path};
-    std::string text;
-    char buf[1 << 16];
-    int n = 0;
-    while ((n = gzread(in, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<std::size_t>(n));
-    int err = Z_OK;
-    const char* why = gzerror(in, &err);
-    const std::string reason = why ? why : "";
-    gzclose(in);
-    if (n < 0 || err != Z_OK)
-        return Error{"Cannot read " + path + ": " + reason};
-    return text;
+    auto read = readGzipText(path);
+    if (!read)
+        return Error{read.error()};
+    if (!read->whole)
+        return Error{"Cannot read " + path + ": " + read->why};
+    return std::move(read->text);
 }
 
 } // namespace kestle::evidence

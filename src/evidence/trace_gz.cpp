@@ -78,20 +78,31 @@ Status GzTrace::close() {
     return {};
 }
 
-Result<bool> repairGzip(const std::filesystem::path& p) {
+Result<GzText> readGzipText(const std::filesystem::path& p) {
     gzFile in = gzopen(p.c_str(), "rb");
     if (!in)
         return Error{"Cannot read " + p.string() + ": " + std::strerror(errno)};
-    std::string text;
+    GzText r;
     char buf[1 << 16];
     int n = 0;
     while ((n = gzread(in, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<std::size_t>(n));
+        r.text.append(buf, static_cast<std::size_t>(n));
     int err = Z_OK;
-    gzerror(in, &err);
+    const char* why = gzerror(in, &err);
+    r.whole = n == 0 && err == Z_OK;
+    if (!r.whole)
+        r.why = why ? why : "unreadable";
     gzclose(in);
-    if (n == 0 && err == Z_OK)
-        return false; // whole already
+    return r;
+}
+
+Result<bool> repairGzip(const std::filesystem::path& p) {
+    auto read = readGzipText(p);
+    if (!read)
+        return Error{read.error()};
+    if (read->whole)
+        return false;
+    const std::string& text = read->text;
     // Rewritten in full beside it, then renamed over it.
     const std::filesystem::path tmp = p.string() + ".repair";
     gzFile out = gzopen(tmp.c_str(), "wb6");

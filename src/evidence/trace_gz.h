@@ -44,6 +44,15 @@ class GzTrace : public std::streambuf {
     std::filesystem::path path_;
 };
 
+// What can be read of a gzip file; `whole` is false when it ends early
+// (its writer was killed) or is damaged, and `why` then says so.
+struct GzText {
+    std::string text;
+    bool whole = false;
+    std::string why;
+};
+Result<GzText> readGzipText(const std::filesystem::path& p);
+
 // Rewrites a gzip file that ends early (its writer was killed) as a whole
 // one holding everything that can still be read. True when it was rewritten.
 Result<bool> repairGzip(const std::filesystem::path& p);

@@ -7,7 +7,6 @@
 #include "fakes/temp_folder.h"
 
 #include <gmock/gmock.h>
-#include <zlib.h>
 
 #include <fstream>
 
@@ -157,17 +156,10 @@ TEST(Journal, LinesStayWholeAndTheLastWholeLineTellsTheTime) {
 }
 
 std::string gunzip(const fs::path& p, bool* whole) {
-    gzFile in = gzopen(p.c_str(), "rb");
-    std::string text;
-    char buf[4096];
-    int n = 0;
-    while ((n = gzread(in, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<std::size_t>(n));
-    int err = Z_OK;
-    gzerror(in, &err);
-    *whole = n == 0 && err == Z_OK;
-    gzclose(in);
-    return text;
+    auto read = readGzipText(p);
+    EXPECT_TRUE(read) << read.error();
+    *whole = read && read->whole;
+    return read ? read->text : std::string();
 }
 
 // What was flushed can be read from a trace whose writer never closed it

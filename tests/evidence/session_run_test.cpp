@@ -6,9 +6,9 @@
 #include "capture/kestle_process.h"
 #include "evidence/bagit.h"
 #include "evidence/replay_plan.h"
+#include "evidence/trace_gz.h"
 
 #include <gmock/gmock.h>
-#include <zlib.h>
 
 #include <cstdio>
 
@@ -130,16 +130,10 @@ TEST(SessionRun, AKilledSessionIsSealedAtTheNextStartWithEveryRowWrittenBeforeTh
     EXPECT_THAT(read(killed / "bag-info.txt"), HasSubstr("Session-Ended: unexpectedly"));
     EXPECT_EQ(read(killed / "data/logs/CV_data_file.csv"), rows);
     // The trace was made whole again and holds the readings up to the kill.
-    gzFile in = gzopen((killed / "data/trace.gz").c_str(), "rb");
-    char buf[4096];
-    int n = 0, total = 0;
-    while ((n = gzread(in, buf, sizeof buf)) > 0)
-        total += n;
-    int err = Z_OK;
-    gzerror(in, &err);
-    gzclose(in);
-    EXPECT_EQ(err, Z_OK);
-    EXPECT_GT(total, 100);
+    auto trace = readGzipText(killed / "data/trace.gz");
+    ASSERT_TRUE(trace);
+    EXPECT_TRUE(trace->whole) << trace->why;
+    EXPECT_GT(trace->text.size(), 100u);
     EXPECT_EQ(bags(k.data()).size(), 2u);
 }
 
