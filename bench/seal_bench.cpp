@@ -5,10 +5,8 @@
 // finished capture). Prints the time from Exit to the sealed bag.
 //
 //   build/bench/bench/seal_bench [HOURS [SIZE_MB [WAIT]]]
-#include "app/application.h"
-#include "app/headless_host.h"
 #include "evidence/bagit.h"
-#include "support/virtual_scheduler.h"
+#include "virtual_session.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,40 +25,14 @@ int main(int argc, char** argv) {
     const double hours = argc > 1 ? std::atof(argv[1]) : 8.0;
     const long sizeMb = argc > 2 ? std::atol(argv[2]) : 1024;
     const int wait = argc > 3 ? std::atoi(argv[3]) : 0;
-    const fs::path dir = fs::temp_directory_path() / ("kestle-seal-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "Kestle.ini", std::ios::binary) << "[NAG]\r\nNAGSCREEN=3\r\n";
+    const fs::path dir = bench::freshFolder(fs::temp_directory_path() /
+                                            ("kestle-seal-" + std::to_string(::getpid())));
     const auto total = static_cast<Millis>(hours * 3.6e6);
-    const std::vector<std::string> args = {"--headless",
-                                           "--device",
-                                           "sim",
-                                           "--speech",
-                                           "none",
-                                           "--capture",
-                                           "none",
-                                           "--clock",
-                                           "2026-12-07T22:00:00",
-                                           "--app-dir",
-                                           dir.string(),
-                                           "--data-dir",
-                                           (dir / "data").string(),
-                                           "--script",
-                                           "-"};
-    const app::ParseResult parsed = app::parseOptions(args);
-    VirtualScheduler sched(*parsed.options.clock);
-    std::istringstream script("click Option1(7)\nwait " + std::to_string(total) + "\n");
-    std::ofstream out(dir / "out.txt");
-    app::HeadlessHost host(out);
-    auto run = app::AppRun::make(parsed.options, app::resolvePaths(parsed.options, dir), sched,
-                                 host, script, out, &host, false);
-    if (!run) {
-        std::fprintf(stderr, "seal_bench: %s\n", run.error().c_str());
-        return 2;
-    }
     const auto t0 = std::chrono::steady_clock::now();
-    (*run)->start(false);
-    sched.runUntil(total);
+    bench::VirtualSession session(dir, "click Option1(7)\nwait " + std::to_string(total) + "\n");
+    if (!session.run)
+        return 2;
+    session.sched.runUntil(total);
     const double ran = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
     // The capture: written as a recording would be, before the end.
@@ -76,9 +48,9 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::seconds(wait));
     const auto t1 = std::chrono::steady_clock::now();
-    (*run)->window().quit();
-    sched.run();
-    run->reset(); // the bag is sealed when the run ends
+    session.run->window().quit();
+    session.sched.run();
+    session.run.reset(); // the bag is sealed when the run ends
     const double sealed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
 

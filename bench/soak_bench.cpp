@@ -5,9 +5,7 @@
 // keeps both flat.
 //
 //   build/bench/bench/soak_bench [HOURS] [FOLDER]
-#include "app/application.h"
-#include "app/headless_host.h"
-#include "support/virtual_scheduler.h"
+#include "virtual_session.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,40 +55,15 @@ int main(int argc, char** argv) {
     const fs::path dir =
         argc > 2 ? fs::path(argv[2])
                  : fs::temp_directory_path() / ("kestle-soak-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "Kestle.ini", std::ios::binary) << "[NAG]\r\nNAGSCREEN=3\r\n";
+    bench::freshFolder(dir);
     const auto total = static_cast<Millis>(hours * 3.6e6);
-
-    const std::vector<std::string> args = {"--headless",
-                                           "--device",
-                                           "sim",
-                                           "--speech",
-                                           "none",
-                                           "--capture",
-                                           "none",
-                                           "--clock",
-                                           "2026-12-07T22:00:00",
-                                           "--app-dir",
-                                           dir.string(),
-                                           "--data-dir",
-                                           (dir / "data").string(),
-                                           "--script",
-                                           "-"};
-    const app::ParseResult parsed = app::parseOptions(args);
-    const app::Paths paths = app::resolvePaths(parsed.options, dir);
-    VirtualScheduler sched(*parsed.options.clock);
-    std::istringstream script("click Option1(7)\ntype question Is anyone here?\\r\\n\nwait " +
-                              std::to_string(total) + "\n");
-    std::ofstream out(dir / "out.txt");
-    app::HeadlessHost host(out);
-    auto run = app::AppRun::make(parsed.options, paths, sched, host, script, out, &host, false);
-    if (!run) {
-        std::fprintf(stderr, "soak_bench: %s\n", run.error().c_str());
+    bench::VirtualSession session(dir,
+                                  "click Option1(7)\ntype question Is anyone here?\\r\\n\nwait " +
+                                      std::to_string(total) + "\n");
+    if (!session.run)
         return 2;
-    }
+    VirtualScheduler& sched = session.sched;
     const fs::path log = dir / "data" / "CV_data_file.csv";
-    (*run)->start(false);
     sched.runUntil(60'000); // started, one minute of readings
     report("start", sched.nowMs(), log);
     const Millis step = 4 * 3'600'000;
@@ -100,7 +73,7 @@ int main(int argc, char** argv) {
     }
     sched.runUntil(total);
     report("end", sched.nowMs(), log);
-    (*run)->window().quit();
+    session.run->window().quit();
     std::printf("folder %s\n", dir.c_str());
     return 0;
 }

@@ -8,11 +8,20 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace kestle {
 
 using Millis = std::int64_t;
+
+// When a call made at `now` after `delay` is due: a negative delay is none,
+// and a delay past the end of time saturates instead of overflowing.
+inline Millis dueTime(Millis now, Millis delay) {
+    const Millis wait = delay < 0 ? 0 : delay;
+    return wait > std::numeric_limits<Millis>::max() - now ? std::numeric_limits<Millis>::max()
+                                                           : now + wait;
+}
 using TimerId = std::uint64_t;
 
 class Scheduler {

@@ -1,17 +1,10 @@
 #include "support/timer_queue.h"
 
-#include <limits>
-
 namespace kestle {
 
 TimerId TimerQueue::add(Millis real, Millis delay, std::function<void()> fn) {
     const TimerId id = next_++;
-    // A delay past the end of time saturates instead of overflowing.
-    const Millis from = now(real);
-    const Millis wait = delay < 0 ? 0 : delay;
-    const Millis at = wait > std::numeric_limits<Millis>::max() - from
-                          ? std::numeric_limits<Millis>::max()
-                          : from + wait;
+    const Millis at = dueTime(now(real), delay);
     queue_.emplace(std::make_pair(at, id), std::move(fn));
     due_[id] = at;
     return id;

@@ -1,7 +1,5 @@
 #include "support/virtual_scheduler.h"
 
-#include <limits>
-
 namespace kestle {
 
 VirtualScheduler::VirtualScheduler(LocalDateTime start) : start_(start) {}
@@ -12,11 +10,7 @@ LocalDateTime VirtualScheduler::localNow() const {
 
 TimerId VirtualScheduler::callAfter(Millis delayMs, std::function<void()> fn) {
     TimerId id = next_++;
-    // A delay past the end of time saturates instead of overflowing.
-    const Millis delay = delayMs < 0 ? 0 : delayMs;
-    const Millis at = delay > std::numeric_limits<Millis>::max() - now_
-                          ? std::numeric_limits<Millis>::max()
-                          : now_ + delay;
+    const Millis at = dueTime(now_, delayMs);
     queue_.emplace(std::make_pair(at, id), std::move(fn));
     due_[id] = at;
     return id;
