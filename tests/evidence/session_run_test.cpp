@@ -195,6 +195,37 @@ TEST(SessionRun, AReplayOfAHeadlessNightGivesItsLogsAndWordsByteForByte) {
     EXPECT_EQ(words(read(bags(out).at(0) / "data/journal.jsonl")), first);
 }
 
+// A night in real time: its replay chooses the same words in the same
+// order (the cycles' times differ, so a replay may run a cycle more or less
+// at the end of an answer window).
+TEST(SessionRun, AReplayOfARealTimeNightChoosesItsWordsInTheSameOrder) {
+    KestleProcess k;
+    k.start("click ITC2\ntype question Is anyone here?\\r\\n\nwait 5500\nquit\n",
+            {"--capture", "none"});
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    const fs::path bag = bags(k.data()).at(0);
+    Options o;
+    o.replaySession = bag;
+    o.dataDir = k.dir() / "replayed";
+    std::ostringstream said, err;
+    ASSERT_EQ(app::runReplaySession(o, said, err), 0) << err.str();
+
+    auto wordsOnly = [](const fs::path& journal) {
+        std::vector<std::string> r;
+        for (const std::string& line : app::test::lines(read(journal)))
+            if (journalField(line, "event") == "word")
+                r.push_back(*journalField(line, "word"));
+        return r;
+    };
+    const auto night = wordsOnly(bag / "data/journal.jsonl");
+    const auto replayed = wordsOnly(bags(o.dataDir.value()).at(0) / "data/journal.jsonl");
+    ASSERT_GE(night.size(), 3u);
+    const std::size_t common = std::min(night.size(), replayed.size());
+    EXPECT_GE(common + 2, night.size());
+    EXPECT_TRUE(std::equal(night.begin(), night.begin() + static_cast<std::ptrdiff_t>(common),
+                           replayed.begin()));
+}
+
 TEST(SessionRun, AJournalThatCannotBeReplayedIsToldAndNothingRuns) {
     EXPECT_FALSE(planReplay("{\"t\":0,\"event\":\"action\",\"command\":\"quit\"}\n"));
     EXPECT_FALSE(planReplay("not json\n"));
