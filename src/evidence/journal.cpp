@@ -1,5 +1,7 @@
 #include "evidence/journal.h"
 
+#include "support/quote.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,35 +11,20 @@
 namespace kestle::evidence {
 
 std::string jsonString(std::string_view utf8) {
-    std::string r = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-        case '"':
-            r += "\\\"";
-            break;
-        case '\\':
-            r += "\\\\";
-            break;
-        case '\n':
-            r += "\\n";
-            break;
-        case '\r':
-            r += "\\r";
-            break;
-        case '\t':
-            r += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                r += buf;
-            } else {
-                r += static_cast<char>(c);
-            }
+    // The headless output's quoting covers quote, backslash, CR, LF and tab;
+    // JSON also wants every other control character escaped.
+    const std::string quoted = quoteText(utf8);
+    std::string r;
+    for (unsigned char c : quoted) {
+        if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            r += buf;
+        } else {
+            r += static_cast<char>(c);
         }
     }
-    return r + "\"";
+    return r;
 }
 
 std::string isoTime(const LocalDateTime& t) {
