@@ -73,8 +73,8 @@ Result<std::unique_ptr<AppRun>> AppRun::make(const Options& o, const Paths& path
     run->evidence_ = std::make_unique<SessionEvidence>(sched, o, paths);
     SessionEvidence& evidence = *run->evidence_;
     evidence.recordTrace(*backends);
-    run->win_ =
-        std::make_unique<MainWindow>(sched, evidence.host(host), paths, o, std::move(*backends));
+    run->win_ = std::make_unique<MainWindow>(sched, evidence.host(host, answers == nullptr), paths,
+                                             o, std::move(*backends));
     MainWindow& win = *run->win_;
     win.onEnded = [&sched, &evidence] {
         evidence.ended();

@@ -56,6 +56,26 @@ forms::Form* MainWindow::formByName(const std::string& name) {
     return nullptr;
 }
 
+std::string MainWindow::scriptName(const forms::Control& c) const {
+    if (&c.form() == &main_)
+        return c.name();
+    return c.form().name() + "." + c.name();
+}
+
+void MainWindow::operatorAction(const forms::Control& c, std::string_view verb,
+                                std::string_view arg) {
+    if (!onOperatorAction)
+        return;
+    std::string command(verb);
+    command += ' ';
+    command += scriptName(c);
+    if (!arg.empty()) {
+        command += ' ';
+        command += arg;
+    }
+    onOperatorAction(command);
+}
+
 void MainWindow::wireHandlers() {
     splash_.Command1->onClick = [this] { splashAgree(); };
     splash_.Command2->onClick = [this] { endWithoutSaving(); };

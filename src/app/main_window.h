@@ -20,6 +20,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace kestle::ecm {
 class WordEngine;
@@ -71,6 +73,13 @@ class MainWindow {
     forms::MainState& state() { return st_; }
     const forms::Variables& variables() const { return vars_; }
     forms::Form* formByName(const std::string& name);
+    // How a script names a control: NAME on the main form, FORM.NAME elsewhere.
+    std::string scriptName(const forms::Control& c) const;
+    // An operator's own action in the window, as the script command that
+    // repeats it (`verb`, the control's script name, `arg` if any), told to
+    // onOperatorAction before the action runs.
+    void operatorAction(const forms::Control& c, std::string_view verb, std::string_view arg = {});
+    std::function<void(const std::string& command)> onOperatorAction;
     const Paths& paths() const { return paths_; }
     Scheduler& scheduler() { return sched_; }
     UiHost& host() { return host_; }

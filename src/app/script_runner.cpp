@@ -3,6 +3,7 @@
 #include "app/headless_host.h"
 #include "support/convert.h"
 #include "support/quote.h"
+#include "support/text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -110,17 +111,17 @@ std::string ScriptRunner::dumpLine(const std::string& name) const {
 
 namespace {
 
-std::string trimmedLine(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+// A line as it runs: without its line end and leading blanks. Its trailing
+// blanks stay: they may be typed text.
+std::string commandText(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.pop_back();
     const std::size_t first = line.find_first_not_of(" \t");
     return first == std::string::npos ? std::string() : line.substr(first);
 }
 
-bool isOperatorAction(const std::string& raw) {
-    const std::string line = trimmedLine(raw);
-    const std::string verb = line.substr(0, line.find(' '));
-    return !line.empty() && line[0] != '#' && verb != "wait" && verb != "dump";
+std::string verbOf(const std::string& command) {
+    return command.substr(0, command.find(' '));
 }
 
 } // namespace
@@ -139,9 +140,10 @@ void ScriptRunner::runFrom(std::size_t i) {
             win_.scheduler().whenResultsIn([this, i] { runFrom(i); });
             return;
         }
-        if (onCommand && isOperatorAction(lines_[i]))
-            onCommand(trimmedLine(lines_[i]));
-        long long delay = execute(i + 1, lines_[i]);
+        const std::string command = commandText(lines_[i]);
+        if (onCommand && isOperatorAction(command))
+            onCommand(command);
+        long long delay = execute(i + 1, command);
         if (delay >= 0) {
             std::size_t next = i + 1;
             win_.scheduler().callAfter(delay, [this, next] { runFrom(next); });
@@ -152,14 +154,17 @@ void ScriptRunner::runFrom(std::size_t i) {
         onFinished();
 }
 
-long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
-    std::string line = raw;
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#')
+bool ScriptRunner::isOperatorAction(const std::string& command) const {
+    const std::string verb = verbOf(command);
+    // In a window the operator answers the dialogs: answer lines do nothing.
+    const bool answers = verb == "answer" || verb == "answer-cancel";
+    return !command.empty() && command[0] != '#' && verb != "wait" && verb != "dump" &&
+           (answers_ || !answers);
+}
+
+long long ScriptRunner::execute(std::size_t lineNo, const std::string& line) {
+    if (line.empty() || line[0] == '#')
         return -1;
-    line = line.substr(first);
     auto [verb, rest] = splitFirst(line);
 
     if (verb == "click" || verb == "dblclick") {
@@ -183,6 +188,15 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& raw) {
         } else {
             for (const std::string& ch : codePoints(unescapeScriptText(text)))
                 c->appendText(ch);
+        }
+    } else if (verb == "erase") {
+        forms::Control* c = findControl(rest);
+        if (!c || c->kind() != forms::Kind::TextBox) {
+            error(lineNo, "no text box named '" + rest + "'");
+        } else if (!c->reachable()) {
+            out_ << "REFUSED " << rest << '\n' << std::flush;
+        } else if (!c->text().empty()) {
+            c->setText(withoutLastCharacter(c->text()));
         }
     } else if (verb == "set") {
         auto [name, value] = splitFirst(rest);

@@ -30,7 +30,8 @@ class ScriptRunner {
     bool hadErrors() const { return errors_; }
     std::function<void()> onFinished;
     // Told of each line that acts as an operator would (not waits, dumps,
-    // comments), just before it runs.
+    // comments, nor answers in a window, where they do nothing), just before
+    // it runs.
     std::function<void(const std::string& line)> onCommand;
 
     // One dump line for a control or variable; empty when the name is unknown.
@@ -40,6 +41,7 @@ class ScriptRunner {
     void runFrom(std::size_t i);
     // Returns the delay of a wait (>= 0), or -1 to go on at once.
     long long execute(std::size_t lineNo, const std::string& line);
+    bool isOperatorAction(const std::string& command) const;
     forms::Control* findControl(const std::string& name) const;
     void error(std::size_t lineNo, const std::string& reason);
 

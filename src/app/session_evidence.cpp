@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 
 class SessionEvidence::JournalingHost : public forms::UiHost {
   public:
-    JournalingHost(SessionEvidence& ev, forms::UiHost& inner) : ev_(ev), inner_(inner) {}
+    JournalingHost(SessionEvidence& ev, forms::UiHost& inner, bool operatorAnswers)
+        : ev_(ev), inner_(inner), operatorAnswers_(operatorAnswers) {}
 
     void messageBox(const std::string& title, const std::string& text,
                     std::function<void()> done) override {
@@ -79,10 +80,13 @@ class SessionEvidence::JournalingHost : public forms::UiHost {
             f.add("answer", *a);
         else
             f.add("cancelled", std::int64_t{1});
+        if (operatorAnswers_)
+            f.add("operator", std::int64_t{1});
         ev_.journal("dialog", f);
     }
     SessionEvidence& ev_;
     forms::UiHost& inner_;
+    bool operatorAnswers_;
 };
 
 // The recording link writes here from the start; lines reach the bag's
@@ -236,8 +240,8 @@ void SessionEvidence::recordTrace(Backends& b) {
     b.link = std::move(rec);
 }
 
-forms::UiHost& SessionEvidence::host(forms::UiHost& inner) {
-    host_ = std::make_unique<JournalingHost>(*this, inner);
+forms::UiHost& SessionEvidence::host(forms::UiHost& inner, bool operatorAnswers) {
+    host_ = std::make_unique<JournalingHost>(*this, inner, operatorAnswers);
     return *host_;
 }
 
@@ -266,10 +270,12 @@ void SessionEvidence::attach(MainWindow& win, ScriptRunner* runner) {
                     JsonFields().add("text", now.size() > before ? now.substr(before) : now));
         }
     };
+    auto action = [this](const std::string& command) {
+        journal("action", JsonFields().add("command", command));
+    };
+    win.onOperatorAction = action;
     if (runner)
-        runner->onCommand = [this](const std::string& line) {
-            journal("action", JsonFields().add("command", line));
-        };
+        runner->onCommand = action;
 }
 
 void SessionEvidence::ended() {

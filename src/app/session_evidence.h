@@ -33,10 +33,13 @@ class SessionEvidence {
     // The recorder of the device trace goes around the link.
     void recordTrace(Backends& b);
     // The host to give the window: it journals messages, the status line,
-    // capture calls and dialog answers, and passes everything on.
-    forms::UiHost& host(forms::UiHost& inner);
+    // capture calls and dialog answers, and passes everything on. With
+    // `operatorAnswers` a person answers the dialogs (a window): their
+    // answers are marked as the operator's, for a replay to give them.
+    forms::UiHost& host(forms::UiHost& inner, bool operatorAnswers);
     // Journals the words, questions, alarms, plugs and the operator's
-    // script commands of `win`; says what the start could not do.
+    // actions of `win` (in the window and by script); says what the start
+    // could not do.
     void attach(MainWindow& win, ScriptRunner* runner);
     // The window has ended: the time the session ends.
     void ended();

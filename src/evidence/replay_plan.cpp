@@ -1,6 +1,7 @@
 #include "evidence/replay_plan.h"
 
 #include "evidence/trace_gz.h"
+#include "support/quote.h"
 #include "support/textfile.h"
 
 #include <cstdlib>
@@ -82,6 +83,9 @@ std::optional<std::string> journalField(std::string_view line, std::string_view 
 
 Result<ReplayPlan> planReplay(std::string_view journal) {
     ReplayPlan plan;
+    // Where a dialog answered in the window goes: before the last action,
+    // which may have opened it, so that the answer waits for the dialog.
+    std::size_t answerAt = 0;
     bool started = false, quitLast = false;
     long long last = 0, end = -1;
     int n = 0;
@@ -106,8 +110,15 @@ Result<ReplayPlan> planReplay(std::string_view journal) {
             if (at > last)
                 plan.script.push_back("wait " + std::to_string(at - last));
             last = std::max(last, at);
+            answerAt = plan.script.size();
             plan.script.push_back(*command);
             quitLast = *command == "quit";
+        } else if (*event == "dialog" && journalField(line, "operator")) {
+            const auto answer = journalField(line, "answer");
+            const std::string given =
+                answer ? "answer " + escapeScriptText(*answer) : "answer-cancel";
+            plan.script.insert(plan.script.begin() + static_cast<std::ptrdiff_t>(answerAt++),
+                               given);
         } else if (*event == "end") {
             end = at;
         }

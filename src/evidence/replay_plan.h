@@ -1,7 +1,9 @@
 #pragma once
 // What a replay of a session runs: the operator's actions of its journal as
 // script lines, each after the wait that puts it at its recorded time, and
-// the session's start time for the virtual clock.
+// the session's start time for the virtual clock. The answers an operator
+// gave to dialogs in the window are queued before the action that opened
+// them.
 #include "support/datetime.h"
 #include "support/result.h"
 

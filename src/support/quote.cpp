@@ -44,6 +44,23 @@ std::string unescapeScriptText(std::string_view s) {
     return r;
 }
 
+std::string escapeScriptText(std::string_view s) {
+    std::string r;
+    for (char c : s) {
+        if (c == '\r')
+            r += "\\r";
+        else if (c == '\n')
+            r += "\\n";
+        else if (c == '\t')
+            r += "\\t";
+        else if (c == '\\')
+            r += "\\\\";
+        else
+            r += c;
+    }
+    return r;
+}
+
 std::string rgbHex(std::uint32_t rgb) {
     static const char* digits = "0123456789ABCDEF";
     std::string r(6, '0');

@@ -13,6 +13,8 @@ std::string quoteText(std::string_view utf8);
 // Reverses the escapes a script line may use in TEXT: \r \n \t \\.
 // Any other backslash is kept as it stands.
 std::string unescapeScriptText(std::string_view text);
+// The TEXT of a script line that types `text` (unescapeScriptText's inverse).
+std::string escapeScriptText(std::string_view text);
 
 // A colour 0xRRGGBB as six upper-case hex digits, e.g. "FF0000".
 std::string rgbHex(std::uint32_t rgb);

@@ -20,4 +20,12 @@ std::size_t countCrLf(std::string_view s) {
     return n;
 }
 
+std::string withoutLastCharacter(std::string s) {
+    std::size_t n = s.empty() ? 0 : s.size() - 1;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
+        --n;
+    s.resize(n);
+    return s;
+}
+
 } // namespace kestle

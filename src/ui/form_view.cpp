@@ -1,6 +1,7 @@
 #include "ui/form_view.h"
 
 #include "forms/layout_math.h"
+#include "support/quote.h"
 #include "ui/form_widgets.h"
 
 #include <QCheckBox>
@@ -84,11 +85,11 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             // plain line rather than the style's frame, drawn every time.
             auto* line = new LineBoxWidget(c, parent);
             line->setFrame(false);
-            line->typed = [this] { flushSoon(); };
+            line->edited = [this, &c](const TextEdit& e) { edited(c, e); };
             w = line;
         } else {
             auto* box = new TextBoxWidget(c, parent);
-            box->typed = [this] { flushSoon(); };
+            box->edited = [this, &c](const TextEdit& e) { edited(c, e); };
             w = box;
         }
         w->setAutoFillBackground(true); // opaque: its updates leave the frame alone
@@ -100,6 +101,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         l->setUniformItemSizes(true);
         QObject::connect(l, &QListWidget::currentRowChanged, l, [this, &c](int row) {
             if (!updating_) {
+                acted(c, "set", std::to_string(row));
                 c.select(row);
                 flushSoon();
             }
@@ -111,6 +113,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         auto* b = new QComboBox(parent);
         QObject::connect(b, &QComboBox::activated, b, [this, &c](int row) {
             if (!updating_) {
+                acted(c, "set", std::to_string(row));
                 c.choose(row);
                 flushSoon();
             }
@@ -128,8 +131,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
                 create(*child, p, layout);
         }
         QObject::connect(t, &QTabWidget::currentChanged, t, [this, &c](int page) {
-            if (!updating_)
+            if (!updating_) {
+                acted(c, "set", std::to_string(page));
                 c.setValue(page);
+            }
         });
         w = t;
         break;
@@ -138,6 +143,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         auto* s = new QSlider(Qt::Horizontal, parent);
         QObject::connect(s, &QSlider::valueChanged, s, [this, &c](int v) {
             if (!updating_) {
+                acted(c, "set", std::to_string(v));
                 c.setValue(v);
                 flushSoon();
             }
@@ -148,8 +154,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     case forms::Kind::CheckBox: {
         auto* b = new QCheckBox(parent);
         QObject::connect(b, &QCheckBox::clicked, b, [this, &c] {
-            if (!updating_)
+            if (!updating_) {
+                acted(c, "click");
                 c.click();
+            }
             refresh(&c);
             flushSoon();
         });
@@ -160,8 +168,10 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
         auto* b = new QRadioButton(parent);
         b->setAutoExclusive(false);
         QObject::connect(b, &QRadioButton::clicked, b, [this, &c] {
-            if (!updating_)
+            if (!updating_) {
+                acted(c, "click");
                 c.click();
+            }
             refresh(&c);
             flushSoon();
         });
@@ -171,6 +181,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     case forms::Kind::Button: {
         auto* b = new QPushButton(parent);
         QObject::connect(b, &QPushButton::clicked, b, [this, &c] {
+            acted(c, "click");
             c.click();
             flushSoon();
         });
@@ -422,6 +433,19 @@ void FormView::schedule(forms::Control* c) {
         const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kRefreshMs;
         flushTimer_.start(static_cast<int>(std::max<qint64>(0, kRefreshMs - since)));
     }
+}
+
+void FormView::acted(forms::Control& c, std::string_view verb, std::string_view arg) {
+    if (onOperatorAction)
+        onOperatorAction(c, verb, arg);
+}
+
+void FormView::edited(forms::Control& c, const TextEdit& e) {
+    if (e.kind == TextEdit::Erase)
+        acted(c, "erase");
+    else
+        acted(c, "type", escapeScriptText(e.text));
+    flushSoon();
 }
 
 void FormView::flushSoon() {

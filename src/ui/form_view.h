@@ -5,6 +5,7 @@
 // scale (1: 15 twips a pixel, the design), so it keeps its proportions at
 // any window size. Window thread only.
 #include "forms/form.h"
+#include "ui/form_widgets.h"
 #include "ui/theme.h"
 
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestle::ui {
@@ -72,7 +74,14 @@ class FormView : public QWidget {
     // shows at once, not at the next refresh.
     void flushSoon();
 
+    // Told of each action of the operator on a control (a click, a choice,
+    // typing), as a script verb and its argument, before the model sees it.
+    std::function<void(forms::Control& c, std::string_view verb, std::string_view arg)>
+        onOperatorAction;
+
   private:
+    void acted(forms::Control& c, std::string_view verb, std::string_view arg = {});
+    void edited(forms::Control& c, const TextEdit& e);
     struct Placed {
         QWidget* widget = nullptr;
         forms::Control* control = nullptr; // nullptr for a caption or a widget of the view's own

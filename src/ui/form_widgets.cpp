@@ -1,7 +1,10 @@
 #include "ui/form_widgets.h"
 
+#include "support/text.h"
+
 #include <QKeyEvent>
 #include <QPainter>
+#include <optional>
 
 namespace kestle::ui {
 
@@ -12,41 +15,40 @@ void PictureWidget::paintEvent(QPaintEvent*) {
 
 namespace {
 
-// Typing into a text box: the model gets the keys as the form's change
-// event does; false when the key is not typing.
-bool typeInto(forms::Control& c, QKeyEvent* e, bool manyLines) {
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        if (manyLines)
-            c.appendText("\r\n");
+// nullopt when the key is not typing (it goes to the widget's own handling).
+std::optional<TextEdit> editForKey(const QKeyEvent& e, bool manyLines, bool textEmpty) {
+    if (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter)
+        return manyLines ? TextEdit{TextEdit::Type, "\r\n"} : TextEdit{};
+    if (e.key() == Qt::Key_Backspace)
+        return textEmpty ? TextEdit{} : TextEdit{TextEdit::Erase, {}};
+    const QString s = e.text();
+    if (!s.isEmpty() && s.at(0).isPrint())
+        return TextEdit{TextEdit::Type, s.toStdString()};
+    return std::nullopt;
+}
+
+// The key's edit reaches the model; false when the key is not typing.
+bool typeInto(forms::Control& c, const QKeyEvent& e, bool manyLines,
+              const std::function<void(const TextEdit&)>& edited) {
+    const auto edit = editForKey(e, manyLines, c.text().empty());
+    if (!edit)
+        return false;
+    if (edit->kind == TextEdit::Nothing)
         return true;
-    }
-    if (e->key() == Qt::Key_Backspace) {
-        std::string t = c.text();
-        if (!t.empty()) {
-            // Drop one UTF-8 code point.
-            std::size_t n = t.size() - 1;
-            while (n > 0 && (static_cast<unsigned char>(t[n]) & 0xC0) == 0x80)
-                --n;
-            t.resize(n);
-            c.setText(t);
-        }
-        return true;
-    }
-    const QString s = e->text();
-    if (!s.isEmpty() && s.at(0).isPrint()) {
-        c.appendText(s.toStdString());
-        return true;
-    }
-    return false;
+    if (edited)
+        edited(*edit);
+    if (edit->kind == TextEdit::Erase)
+        c.setText(withoutLastCharacter(c.text()));
+    else
+        c.appendText(edit->text);
+    return true;
 }
 
 } // namespace
 
 void TextBoxWidget::keyPressEvent(QKeyEvent* e) {
-    if (isReadOnly() || !typeInto(c_, e, lineWrapMode() != QPlainTextEdit::NoWrap))
+    if (isReadOnly() || !typeInto(c_, *e, lineWrapMode() != QPlainTextEdit::NoWrap, edited))
         QPlainTextEdit::keyPressEvent(e);
-    else if (typed)
-        typed();
 }
 
 void LineBoxWidget::paintEvent(QPaintEvent* e) {
@@ -57,10 +59,8 @@ void LineBoxWidget::paintEvent(QPaintEvent* e) {
 }
 
 void LineBoxWidget::keyPressEvent(QKeyEvent* e) {
-    if (isReadOnly() || !typeInto(c_, e, false))
+    if (isReadOnly() || !typeInto(c_, *e, false, edited))
         QLineEdit::keyPressEvent(e);
-    else if (typed)
-        typed();
 }
 
 void FrameWidget::setTitle(const QString& t) {

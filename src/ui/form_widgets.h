@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 namespace kestle::ui {
 
@@ -22,13 +23,20 @@ class PictureWidget : public QWidget {
     void paintEvent(QPaintEvent*) override;
 };
 
-// A text box that reports each edit as typed text, as the form's change
-// event does (Enter adds CR LF in a box of several lines, nothing in a box
-// of one line).
+// What a key does to a text box: adds text, takes the last character away
+// (Backspace), or nothing (Enter in a box of one line).
+struct TextEdit {
+    enum Kind { Nothing, Type, Erase } kind = Nothing;
+    std::string text; // what Type adds
+};
+
+// A text box that hands each edit to the model as typed text, as the form's
+// change event sees it (Enter adds CR LF in a box of several lines, nothing
+// in a box of one line).
 class TextBoxWidget : public QPlainTextEdit {
   public:
     TextBoxWidget(forms::Control& c, QWidget* parent) : QPlainTextEdit(parent), c_(c) {}
-    std::function<void()> typed; // after each key that typed something
+    std::function<void(const TextEdit&)> edited; // before each edit reaches the model
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -41,7 +49,7 @@ class TextBoxWidget : public QPlainTextEdit {
 class LineBoxWidget : public QLineEdit {
   public:
     LineBoxWidget(forms::Control& c, QWidget* parent) : QLineEdit(parent), c_(c) {}
-    std::function<void()> typed; // after each key that typed something
+    std::function<void(const TextEdit&)> edited; // before each edit reaches the model
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;

@@ -49,6 +49,8 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     ui::DialogView setup(
         win.vid2(), ui::setupLayout(), ui::kSetupWidth, ui::kSetupHeight,
         [&win] { win.vid2().setShown(false); }, &view);
+    for (ui::DialogView* d : {&splash, &about, &setup})
+        ui::reportActionsTo(d->formView(), win);
     (*run)->start(false);
     qapp.exec();
     return (*run)->exitStatus();

@@ -42,9 +42,16 @@ std::vector<forms::Control*> topMenus(forms::Form& f) {
 
 } // namespace
 
+void reportActionsTo(FormView& view, app::MainWindow& win) {
+    view.onOperatorAction = [&win](forms::Control& c, std::string_view verb, std::string_view arg) {
+        win.operatorAction(c, verb, arg);
+    };
+}
+
 MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     : win_(win), titleSuffix_(std::move(titleSuffix)), dayPalette_(QApplication::palette()) {
     view_ = new FormView(win.main(), mainLayout(), kMainWidth, kMainHeight);
+    reportActionsTo(*view_, win);
     host_ = new ScaledHost(view_, this);
     setCentralWidget(host_);
     view_->setTopmost("Frame7");
@@ -139,8 +146,10 @@ void MainView::addItems(QMenu* menu, forms::Control* parent) {
             a->setCheckable(c->checkable());
             actions_[c] = a;
             QObject::connect(a, &QAction::triggered, a, [this, c] {
-                if (c->reachable())
+                if (c->reachable()) {
+                    win_.operatorAction(*c, "click");
                     c->click();
+                }
                 refreshMenu(c); // the handler owns the check mark, not the toolkit
                 view_->flushSoon();
             });

@@ -64,6 +64,9 @@ class MainView : public QMainWindow {
     std::map<forms::Control*, QString> captions_; // with their mnemonics
 };
 
+// The operator's actions on a view's controls reach the window's journal hook.
+void reportActionsTo(FormView& view, app::MainWindow& win);
+
 // A top-level window for a secondary form (disclaimer, About, set-up).
 class DialogView : public QWidget {
   public:

@@ -239,5 +239,32 @@ TEST(SessionRun, AJournalThatCannotBeReplayedIsToldAndNothingRuns) {
               (std::vector<std::string>{"wait 250", "type question a\\r\\n", "wait 650"}));
 }
 
+// In a window the operator answers the dialogs: a replay queues each answer
+// before the action that opened the dialog. A headless night's answers are
+// script lines of their own, so its dialog lines add nothing.
+TEST(SessionRun, AWindowNightsDialogAnswersAreQueuedBeforeTheActionsThatOpenedThem) {
+    auto line = [](int t, const std::string& rest) {
+        return "{\"t\":" + std::to_string(t) + ",\"time\":\"2026-12-07T04:50:20\"," + rest + "}\n";
+    };
+    const std::string start = line(0, "\"event\":\"start\"");
+    const std::string window =
+        start + line(100, "\"event\":\"action\",\"command\":\"click vo2\"") +
+        line(900,
+             "\"event\":\"dialog\",\"kind\":\"input\",\"answer\":\"a\\\\b\\r\",\"operator\":1") +
+        line(1500, "\"event\":\"action\",\"command\":\"click mnuCapture\"") +
+        line(2000, "\"event\":\"dialog\",\"kind\":\"file\",\"cancelled\":1,\"operator\":1") +
+        line(2100, "\"event\":\"dialog\",\"kind\":\"colour\",\"answer\":\"FF0000\",\"operator\":1");
+    auto plan = planReplay(window);
+    ASSERT_TRUE(plan) << plan.error();
+    EXPECT_EQ(plan->script,
+              (std::vector<std::string>{"wait 100", "answer a\\\\b\\r", "click vo2", "wait 1400",
+                                        "answer-cancel", "answer FF0000", "click mnuCapture"}));
+    auto headless =
+        planReplay(start + line(100, "\"event\":\"action\",\"command\":\"answer 2\"") +
+                   line(200, "\"event\":\"dialog\",\"kind\":\"input\",\"answer\":\"2\""));
+    ASSERT_TRUE(headless) << headless.error();
+    EXPECT_EQ(headless->script, (std::vector<std::string>{"wait 100", "answer 2"}));
+}
+
 } // namespace
 } // namespace kestle::evidence

@@ -1,7 +1,10 @@
 // The window shows what the models say, and the operator's input reaches
 // the models (offscreen platform).
+#include "app/script_runner.h"
 #include "device/link_factory.h"
 #include "window_rig.h"
+
+#include <gmock/gmock.h>
 
 #include <QAction>
 #include <QApplication>
@@ -10,6 +13,8 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 #include <filesystem>
 #include <unistd.h>
@@ -96,6 +101,46 @@ TEST_F(MainViewTest, TypingEnterInTheQuestionBoxAsksTheQuestion) {
     settle();
     EXPECT_FALSE(win->main().question->enabled());
     EXPECT_TRUE(win->main().speechtimer->enabled());
+}
+
+// The operator's actions in the window reach the journal as the script
+// commands that repeat them: run on a second window, they leave it the same.
+TEST_F(MainViewTest, TheOperatorsActionsAreTheScriptCommandsThatRepeatThem) {
+    std::vector<std::string> commands;
+    win->onOperatorAction = [&](const std::string& c) { commands.push_back(c); };
+    view->show();
+    auto* question = view->findChild<QPlainTextEdit*>("question");
+    auto* option = qobject_cast<QRadioButton*>(view->formView().widgetFor("Option1(3)"));
+    auto* offset = qobject_cast<QSlider*>(view->formView().widgetFor("ofs"));
+    ASSERT_TRUE(question && option && offset);
+    question->setFocus();
+    QTest::keyClicks(question, "Is \\ay");
+    QTest::keyClick(question, Qt::Key_Backspace);
+    QTest::keyClick(question, Qt::Key_Backspace);
+    QTest::keyClicks(question, "one  ");
+    QTest::keyClick(question, Qt::Key_Backspace); // one word typed, one space taken back
+    option->click();
+    offset->setValue(offset->value() + 3);
+    action("15 to 25 KHz")->trigger();
+    settle();
+    ASSERT_EQ(win->main().question->text(), "Is \\one ");
+    EXPECT_EQ(commands.front(), "type question I");
+    EXPECT_THAT(commands, testing::Contains("erase question"));
+
+    auto again = makeWindow(dir / "again");
+    again->Form_Load();
+    again->main().setShown(true);
+    std::ostringstream said;
+    kestle::app::ScriptRunner runner(*again, said, nullptr), reader(*win, said, nullptr);
+    bool done = false;
+    runner.onFinished = [&] { done = true; };
+    runner.load(commands);
+    runner.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_EQ(said.str(), ""); // every command ran
+    for (const char* name : {"question", "Option1(3)", "Option1(1)", "ofs", "highhz2"})
+        EXPECT_EQ(runner.dumpLine(name), reader.dumpLine(name)) << name;
+    EXPECT_EQ(again->state().rfid, win->state().rfid);
 }
 
 TEST_F(MainViewTest, ThePresenceFrameCoversTheWindowWhileNoUnitIsAttached) {

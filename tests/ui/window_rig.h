@@ -25,18 +25,22 @@ class MainViewTest : public testing::Test {
         dir = fs::temp_directory_path() /
               ("kestle-ui-" + std::to_string(::getpid()) + "-" +
                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        app::Paths p{dir, dir / "data", dir / "list.txt"};
+        win = makeWindow(dir);
+        view = std::make_unique<MainView>(*win, "");
+        win->Form_Load();
+        win->main().setShown(true);
+        settle();
+    }
+    // A window on the simulated Kestle with its files in `folder` (not loaded).
+    std::unique_ptr<app::MainWindow> makeWindow(const fs::path& folder) {
+        fs::create_directories(folder);
+        app::Paths p{folder, folder / "data", folder / "list.txt"};
         app::Options o;
         o.speech = "none";
         o.capture = "none";
         auto backends = app::makeBackends(o, sched);
         backends->link = std::make_unique<device::SimKestle>(sched, 7, 0);
-        win = std::make_unique<app::MainWindow>(sched, host, p, o, std::move(*backends));
-        view = std::make_unique<MainView>(*win, "");
-        win->Form_Load();
-        win->main().setShown(true);
-        settle();
+        return std::make_unique<app::MainWindow>(sched, host, p, o, std::move(*backends));
     }
     void TearDown() override {
         view.reset();
