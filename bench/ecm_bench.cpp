@@ -4,6 +4,7 @@
 // word.
 #include <benchmark/benchmark.h>
 
+#include "app/headless_host.h"
 #include "device/replay_trace.h"
 #include "ecm/default_words.h"
 #include "ecm/speech_espeak.h"
@@ -11,6 +12,7 @@
 #include "ecm/word_list_ops.h"
 #include "support/virtual_scheduler.h"
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,32 +41,17 @@ void BM_Shuffle100000(benchmark::State& state) {
 }
 BENCHMARK(BM_Shuffle100000)->Unit(benchmark::kMillisecond);
 
-class QuietHost : public forms::UiHost {
-  public:
-    void messageBox(const std::string&, const std::string&, std::function<void()> done) override {
-        if (done)
-            done();
-    }
-    void inputBox(const std::string&, const std::string&, const std::string&,
-                  std::function<void(std::optional<std::string>)> done) override {
-        done(std::nullopt);
-    }
-    void status(const std::string&) override {}
-    void event(const std::string&) override {}
-    bool openWithDefaultProgram(const std::filesystem::path&) override { return false; }
-    bool startProgram(const std::filesystem::path&) override { return false; }
-};
-
 void BM_WordStep(benchmark::State& state) {
     VirtualScheduler sched;
     forms::MainForm f(sched);
     forms::MainState st;
-    QuietHost host;
+    std::ostringstream said;
+    app::HeadlessHost host(said);
     device::ReplayLink link(sched, {});
     device::Acquisition acq(sched, host, link, f, st);
     Rnd rnd;
     ecm::NullSpeech speech;
-    ecm::WordEngine engine(f, st, host, acq, rnd, speech, "list.txt");
+    ecm::WordEngine engine(sched, f, st, host, acq, rnd, speech, "list.txt");
     engine.loadlist();
     st.repeat_word = 10;
     int i = 0;
