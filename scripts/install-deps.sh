@@ -14,6 +14,7 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   fonts-liberation2
   xvfb xauth imagemagick xdg-utils
+  desktop-file-utils appstream man-db groff-base dpkg-dev lintian librsvg2-bin
 )
 
 missing=()

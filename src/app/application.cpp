@@ -14,8 +14,10 @@ namespace kestle::app {
 
 Paths resolvePaths(const Options& o, const std::filesystem::path& executableDir) {
     Paths p = defaultPaths(executableDir);
-    if (o.appDir)
+    if (o.appDir) {
         p.appDir = *o.appDir;
+        p.assetDir.clear(); // the given folder holds BOX.BMP and the manual too
+    }
     if (o.dataDir)
         p.dataDir = *o.dataDir;
     if (o.userList)

@@ -1,29 +1,62 @@
 #include "app/paths.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace kestle::app {
 
-std::string folderText(const std::filesystem::path& dir) {
+namespace fs = std::filesystem;
+
+std::string folderText(const fs::path& dir) {
     std::string s = dir.string();
     if (s.empty() || s.back() != '/')
         s += '/';
     return s;
 }
 
-Paths defaultPaths(const std::filesystem::path& executableDir) {
+fs::path installedAssetDir(const fs::path& executableDir) {
+    return executableDir.parent_path() / "share" / "kestle";
+}
+
+Paths choosePaths(const PathFacts& f) {
     Paths p;
-    p.appDir = executableDir;
+    const fs::path home = f.home.empty() ? fs::path(".") : fs::path(f.home);
 #ifdef _WIN32
     p.dataDir = "c:\\Vantic_Data\\";
     p.userList = "c:\\list.txt";
 #else
-    const char* home = std::getenv("HOME");
-    std::filesystem::path h = home && *home ? home : ".";
-    p.dataDir = h / "Vantic_Data";
-    p.userList = h / "list.txt";
+    p.dataDir = home / "Vantic_Data";
+    p.userList = home / "list.txt";
 #endif
+    // Root may write in /usr/bin: the installed files tell an installed copy
+    // from a build folder as well as the folder's permissions do.
+    if (f.executableDirWritable && !f.installedAssets) {
+        p.appDir = f.executableDir;
+        return p;
+    }
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base
+    // directory rules say.
+    const fs::path config = !f.xdgConfigHome.empty() && fs::path(f.xdgConfigHome).is_absolute()
+                                ? fs::path(f.xdgConfigHome)
+                                : home / ".config";
+    p.appDir = config / "kestle";
+    p.assetDir = f.installedAssets ? installedAssetDir(f.executableDir) : f.executableDir;
     return p;
+}
+
+Paths defaultPaths(const fs::path& executableDir) {
+    auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return std::string(v ? v : "");
+    };
+    PathFacts f;
+    f.executableDir = executableDir;
+    f.executableDirWritable = ::access(executableDir.c_str(), W_OK | X_OK) == 0;
+    std::error_code ec;
+    f.installedAssets = fs::is_regular_file(installedAssetDir(executableDir) / "BOX.BMP", ec);
+    f.xdgConfigHome = env("XDG_CONFIG_HOME");
+    f.home = env("HOME");
+    return choosePaths(f);
 }
 
 } // namespace kestle::app

@@ -48,16 +48,6 @@ TEST(Options, ValuesComeAsTheNextArgumentOrAfterAnEqualsSign) {
     EXPECT_EQ(p.settingsFile(), "/a/Kestle.ini");
 }
 
-TEST(Options, PathsDefaultToTheProgramFolderAndHome) {
-    Paths p = resolvePaths(parse({}).options, "/opt/kestle");
-    EXPECT_EQ(p.appDir, "/opt/kestle");
-    EXPECT_EQ(p.overlayPicture(), "/opt/kestle/BOX.BMP");
-    EXPECT_EQ(p.manual(), "/opt/kestle/Vantic_Kestle.pdf");
-    EXPECT_EQ(p.dataDir.filename(), "Vantic_Data");
-    EXPECT_EQ(p.userList.filename(), "list.txt");
-    EXPECT_EQ(p.dataDir.parent_path(), p.userList.parent_path());
-}
-
 TEST(Options, HelpAndVersion) {
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"-h"}).options.help);
