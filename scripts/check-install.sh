@@ -57,8 +57,10 @@ run() {
   "$root/bin/kestle" --headless --device sim --speech none --clock 2026-12-07T04:50:20 --script -
 }
 printf '%s\n' 'click frmSplash.Check2' 'click frmSplash.Command1' 'click vidtext' \
-  'type vid2.txtText Night one' 'quit' | run > "$stage/first.out" ||
+  'type vid2.txtText Night one' 'dump vid2.txtimage' 'quit' | run > "$stage/first.out" ||
   fail "the first start failed: $(cat "$stage/first.out")"
+grep -qF "vid2.txtimage: text=\"$root/share/kestle/BOX.BMP\"" "$stage/first.out" ||
+  fail "the first start's overlay picture is not the installed one: $(cat "$stage/first.out")"
 ini=$XDG_CONFIG_HOME/kestle/Kestle.ini
 grep -q '^V1=Night one' "$ini" || fail "$ini does not keep the setting"
 [ ! -e "$root/bin/Kestle.ini" ] || fail "the settings were written beside the executable"

@@ -97,7 +97,7 @@ TEST_F(MainViewTest, TypingEnterInTheQuestionBoxAsksTheQuestion) {
         [&] {
             return win->main().main_display->text().find("User: Hello\r\n") != std::string::npos;
         },
-        5000));
+        30000)); // a deadline: a loaded machine under ASan can take seconds
     settle();
     EXPECT_FALSE(win->main().question->enabled());
     EXPECT_TRUE(win->main().speechtimer->enabled());
@@ -136,7 +136,7 @@ TEST_F(MainViewTest, TheOperatorsActionsAreTheScriptCommandsThatRepeatThem) {
     runner.onFinished = [&] { done = true; };
     runner.load(commands);
     runner.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 30000));
     EXPECT_EQ(said.str(), ""); // every command ran
     for (const char* name : {"question", "Option1(3)", "Option1(1)", "ofs", "highhz2"})
         EXPECT_EQ(runner.dumpLine(name), reader.dumpLine(name)) << name;
