@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
+#include "review/report.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
 #include "ui/main_view.h"
@@ -76,6 +77,12 @@ int main(int argc, char** argv) {
     }
     if (o.verify)
         return verifyCommand(*o.verify, std::cout);
+    if (o.reportBag) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication gui(argc, argv);
+        return kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout, std::cerr);
+    }
     if (o.replaySession) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
