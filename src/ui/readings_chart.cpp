@@ -1,0 +1,421 @@
+#include "ui/readings_chart.h"
+
+#include "review/decimate.h"
+#include "ui/theme.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsLayout>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace kestle::ui {
+
+using review::Event;
+using review::EventKind;
+using review::Point;
+
+namespace {
+
+constexpr int kLeft = 96;       // plot areas start here, so that they line up
+constexpr int kAxisHeight = 22; // time labels under the last plot
+constexpr std::int64_t kMinSpan = 5000;
+constexpr std::uint32_t kAlarmRed = 0xB00000;
+
+QColor rgb(std::uint32_t c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+// The strip's rows, top to bottom: questions, alarms, captures, plugs.
+int groupOf(EventKind k) {
+    switch (k) {
+    case EventKind::Question:
+        return 0;
+    case EventKind::Alarm:
+        return 1;
+    case EventKind::Screen:
+    case EventKind::Snapshot:
+    case EventKind::Recording:
+        return 2;
+    case EventKind::Plug:
+    case EventKind::Unplug:
+        return 3;
+    default:
+        return -1;
+    }
+}
+const char* kGroupNames[4] = {"Questions", "Alarms", "Captures", "Plugs"};
+
+} // namespace
+
+bool isNightPalette(const QPalette& p) {
+    return p.color(QPalette::Window) == Theme(true).window();
+}
+
+// One plot: wheel zooms about the pointer, a drag pans, marker lines are
+// drawn over the plot.
+class PlotView : public QChartView {
+  public:
+    PlotView(QChart* c, ReadingsChart& owner, bool timeLabels)
+        : QChartView(c), owner_(owner), timeLabels_(timeLabels) {
+        setRenderHint(QPainter::Antialiasing, false);
+        setFocusPolicy(Qt::NoFocus);
+        setMinimumHeight(40);
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QChartView::resizeEvent(e);
+        const int bottom = timeLabels_ ? kAxisHeight : 0;
+        chart()->setPlotArea(QRectF(kLeft, 4, std::max(10, width() - kLeft - 12),
+                                    std::max(10, height() - 8 - bottom)));
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (owner_.followSpan_ > 0)
+            return;
+        const double x = chart()->mapToValue(e->position()).x();
+        owner_.zoom(e->angleDelta().y() > 0 ? 0.8 : 1.25, owner_.fromAxisX(x));
+        e->accept();
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        dragFrom_ = e->position().x();
+        QChartView::mousePressEvent(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if ((e->buttons() & Qt::LeftButton) && owner_.followSpan_ == 0) {
+            const double dx = e->position().x() - dragFrom_;
+            dragFrom_ = e->position().x();
+            const double w = chart()->plotArea().width();
+            if (w > 0)
+                owner_.pan(-dx / w);
+        }
+        QChartView::mouseMoveEvent(e);
+    }
+    void drawForeground(QPainter* p, const QRectF&) override {
+        const QRectF area = chart()->plotArea();
+        p->save();
+        p->setClipRect(area);
+        const Theme t(owner_.night_);
+        for (std::size_t i = 0; i < owner_.markers_.size(); ++i) {
+            const Event& e = owner_.markers_[i];
+            if (e.ms < owner_.from_ || e.ms > owner_.to_)
+                continue;
+            const double x = chart()->mapToPosition(QPointF(owner_.axisX(e.ms), 0)).x();
+            const bool chosen = int(i) == owner_.selected_;
+            QColor c = e.kind == EventKind::Alarm ? t.text(kAlarmRed) : t.caption();
+            c.setAlpha(chosen ? 255 : 110);
+            p->setPen(QPen(c, chosen ? 2 : 1));
+            p->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        }
+        p->restore();
+    }
+
+  private:
+    ReadingsChart& owner_;
+    bool timeLabels_;
+    double dragFrom_ = 0;
+};
+
+ReadingsChart::ReadingsChart(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    night_ = isNightPalette(QApplication::palette());
+    build();
+    applyColours();
+}
+
+ReadingsChart::~ReadingsChart() = default;
+
+void ReadingsChart::build() {
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    auto make = [this, box](Plot& p, bool timeLabels, const QString& title, int stretch) {
+        p.chart = new QChart;
+        p.chart->legend()->hide();
+        p.chart->setMargins(QMargins(0, 0, 0, 0));
+        p.chart->layout()->setContentsMargins(0, 0, 0, 0);
+        p.chart->setBackgroundRoundness(0);
+        p.x = new QDateTimeAxis;
+        p.x->setFormat("HH:mm:ss");
+        p.x->setTickCount(7);
+        p.x->setLabelsVisible(timeLabels);
+        p.y = new QValueAxis;
+        p.y->setTickCount(3);
+        p.y->setLabelFormat("%.4g");
+        p.y->setTitleText(title);
+        QFont small = p.y->titleFont();
+        small.setPointSizeF(7.5);
+        p.y->setTitleFont(small);
+        p.y->setLabelsFont(small);
+        p.x->setLabelsFont(small);
+        p.chart->addAxis(p.x, Qt::AlignBottom);
+        p.chart->addAxis(p.y, Qt::AlignLeft);
+        p.view = new PlotView(p.chart, *this, timeLabels);
+        box->addWidget(p.view, stretch);
+    };
+    make(events_, false, "Events", 2);
+    events_.y->setRange(0.3, 4.7);
+    events_.y->setLabelsVisible(false);
+    events_.y->setGridLineVisible(false);
+    for (int g = 0; g < 4; ++g) {
+        auto* s = new QScatterSeries;
+        s->setName(kGroupNames[g]);
+        s->setMarkerSize(9);
+        s->setMarkerShape(g == 1 ? QScatterSeries::MarkerShapeRectangle
+                                 : QScatterSeries::MarkerShapeCircle);
+        events_.chart->addSeries(s);
+        s->attachAxis(events_.x);
+        s->attachAxis(events_.y);
+        QObject::connect(s, &QScatterSeries::clicked, this,
+                         [this, g](const QPointF& p) { chooseNear(g, p.x()); });
+        groups_[static_cast<std::size_t>(g)] = s;
+    }
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        const review::SeriesStyle& st = review::seriesStyle(i);
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        make(p, i == review::kSeriesCount - 1, QString("%1\n(%2)").arg(st.name, st.unit),
+             i == review::kSeriesCount - 1 ? 4 : 3);
+        p.line = new QLineSeries;
+        p.chart->addSeries(p.line);
+        p.line->attachAxis(p.x);
+        p.line->attachAxis(p.y);
+    }
+}
+
+void ReadingsChart::applyColours() {
+    const Theme t(night_);
+    const QColor ground = night_ ? t.window() : QColor(Qt::white);
+    const QColor label = night_ ? t.caption() : QColor(0x30, 0x30, 0x30);
+    const QColor grid = night_ ? t.border() : QColor(0xE0, 0xE0, 0xE0);
+    auto paint = [&](Plot& p) {
+        p.chart->setBackgroundBrush(ground);
+        p.chart->setPlotAreaBackgroundVisible(false);
+        for (QAbstractAxis* a :
+             {static_cast<QAbstractAxis*>(p.x), static_cast<QAbstractAxis*>(p.y)}) {
+            a->setLabelsColor(label);
+            a->setTitleBrush(label);
+            a->setGridLineColor(grid);
+            a->setLinePenColor(grid);
+        }
+        p.view->setBackgroundBrush(ground);
+    };
+    paint(events_);
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        paint(p);
+        const review::SeriesStyle& st = review::seriesStyle(i);
+        p.line->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
+    }
+    for (int g = 0; g < 4; ++g) {
+        QScatterSeries* s = groups_[static_cast<std::size_t>(g)];
+        const QColor c = g == 1   ? t.text(kAlarmRed)
+                         : night_ ? t.text(0x808080)
+                                  : QColor(0x40, 0x40, 0x80);
+        s->setColor(c);
+        s->setBorderColor(c);
+    }
+    for (Plot* p : {&events_})
+        p->view->update();
+}
+
+void ReadingsChart::setNight(bool night) {
+    if (night == night_)
+        return;
+    night_ = night;
+    applyColours();
+    refresh();
+}
+
+void ReadingsChart::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange)
+        setNight(isNightPalette(QApplication::palette()));
+    QWidget::changeEvent(e);
+}
+
+void ReadingsChart::setSession(std::array<std::vector<Point>, review::kSeriesCount> series,
+                               std::vector<Event> events, std::int64_t from, std::int64_t to) {
+    series_ = std::move(series);
+    markers_.clear();
+    for (Event& e : events)
+        if (groupOf(e.kind) >= 0)
+            markers_.push_back(std::move(e));
+    followSpan_ = 0;
+    first_ = from;
+    last_ = std::max(to, from + kMinSpan);
+    zoneKnown_ = false;
+    from_ = first_;
+    to_ = last_;
+    selected_ = -1;
+    refresh();
+}
+
+void ReadingsChart::follow(std::int64_t spanMs) {
+    followSpan_ = std::max<std::int64_t>(spanMs, kMinSpan);
+}
+
+void ReadingsChart::addReading(const review::Reading& r) {
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        auto& s = series_[static_cast<std::size_t>(i)];
+        s.push_back({r.ms, r.values[static_cast<std::size_t>(i)]});
+        // Dropped in batches, so that the front is not erased at every reading.
+        const std::int64_t keepFrom = r.ms - followSpan_;
+        if (s.front().ms < keepFrom - followSpan_ / 4) {
+            auto cut = std::lower_bound(s.begin(), s.end(), keepFrom,
+                                        [](const Point& p, std::int64_t t) { return p.ms < t; });
+            s.erase(s.begin(), cut);
+        }
+    }
+    last_ = r.ms;
+}
+
+void ReadingsChart::addEvent(Event e) {
+    if (groupOf(e.kind) < 0)
+        return;
+    markers_.push_back(std::move(e));
+    const std::int64_t keepFrom = markers_.back().ms - 2 * followSpan_;
+    if (markers_.front().ms < keepFrom)
+        markers_.erase(markers_.begin(),
+                       std::find_if(markers_.begin(), markers_.end(),
+                                    [keepFrom](const Event& m) { return m.ms >= keepFrom; }));
+}
+
+void ReadingsChart::refresh() {
+    if (followSpan_ > 0) {
+        to_ = last_;
+        from_ = last_ - followSpan_;
+    }
+    if (!zoneKnown_) {
+        // The zone's offset near the night's start.
+        const std::int64_t at = (from_ / 1000) * 1000;
+        const LocalDateTime t = fromEpochSeconds(at / 1000);
+        const QDateTime asLocal(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+        zoneOffset_ = at - asLocal.toMSecsSinceEpoch();
+        zoneKnown_ = true;
+    }
+    const int width = std::max(100, plots_[0].view->width() - kLeft);
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        const auto pts =
+            review::decimate(series_[static_cast<std::size_t>(i)], from_, to_, width / 2);
+        QList<QPointF> line;
+        line.reserve(qsizetype(pts.size()));
+        for (const Point& pt : pts)
+            line.append(QPointF(axisX(pt.ms), pt.value));
+        p.line->replace(line);
+        // The scale of what is in view.
+        std::vector<Point> inView;
+        for (const Point& pt : pts)
+            if (pt.ms >= from_ && pt.ms <= to_)
+                inView.push_back(pt);
+        const auto [lo, hi] = review::valueRange(inView);
+        p.y->setRange(lo, hi);
+    }
+    std::array<QList<QPointF>, 4> groups;
+    for (const Event& e : markers_)
+        groups[static_cast<std::size_t>(groupOf(e.kind))].append(
+            QPointF(axisX(e.ms), 4 - groupOf(e.kind)));
+    for (int g = 0; g < 4; ++g)
+        groups_[static_cast<std::size_t>(g)]->replace(groups[static_cast<std::size_t>(g)]);
+    const QDateTime a = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(from_)));
+    const QDateTime b = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(to_)));
+    events_.x->setRange(a, b);
+    for (Plot& p : plots_) {
+        p.x->setRange(a, b);
+        p.view->viewport()->update();
+    }
+}
+
+void ReadingsChart::setView(std::int64_t from, std::int64_t to) {
+    std::int64_t span =
+        std::clamp<std::int64_t>(to - from, kMinSpan, std::max(kMinSpan, last_ - first_));
+    from = std::clamp(from, first_, std::max(first_, last_ - span));
+    from_ = from;
+    to_ = from + span;
+    refresh();
+}
+
+void ReadingsChart::zoom(double factor, std::int64_t at) {
+    const double span = double(to_ - from_) * factor;
+    const double share = to_ > from_ ? double(at - from_) / double(to_ - from_) : 0.5;
+    const auto from = std::int64_t(double(at) - share * span);
+    setView(from, from + std::int64_t(span));
+}
+
+void ReadingsChart::pan(double share) {
+    const auto by = std::int64_t(share * double(to_ - from_));
+    setView(from_ + by, to_ + by);
+}
+
+void ReadingsChart::showAll() {
+    setView(first_, last_);
+}
+
+void ReadingsChart::select(int marker) {
+    selected_ = marker;
+    if (marker >= 0 && marker < int(markers_.size()) && followSpan_ == 0) {
+        const std::int64_t at = markers_[static_cast<std::size_t>(marker)].ms;
+        if (at < from_ || at > to_) {
+            const std::int64_t half = (to_ - from_) / 2;
+            setView(at - half, at + half);
+            return;
+        }
+    }
+    for (Plot& p : plots_)
+        p.view->viewport()->update();
+}
+
+void ReadingsChart::chooseNear(int group, double x) {
+    const std::int64_t at = fromAxisX(x);
+    int best = -1;
+    std::int64_t bestGap = 0;
+    for (std::size_t i = 0; i < markers_.size(); ++i) {
+        if (groupOf(markers_[i].kind) != group)
+            continue;
+        const std::int64_t gap = std::abs(markers_[i].ms - at);
+        if (best < 0 || gap < bestGap) {
+            best = int(i);
+            bestGap = gap;
+        }
+    }
+    if (best < 0)
+        return;
+    select(best);
+    if (onMarkerChosen)
+        onMarkerChosen(best);
+}
+
+void ReadingsChart::keyPressEvent(QKeyEvent* e) {
+    if (followSpan_ > 0)
+        return QWidget::keyPressEvent(e);
+    const std::int64_t mid = (from_ + to_) / 2;
+    switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoom(0.5, mid);
+        break;
+    case Qt::Key_Minus:
+        zoom(2, mid);
+        break;
+    case Qt::Key_Left:
+        pan(-0.2);
+        break;
+    case Qt::Key_Right:
+        pan(0.2);
+        break;
+    case Qt::Key_Home:
+        showAll();
+        break;
+    default:
+        return QWidget::keyPressEvent(e);
+    }
+    e->accept();
+}
+
+} // namespace kestle::ui

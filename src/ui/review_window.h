@@ -1,0 +1,66 @@
+#pragma once
+// A sealed session looked at: "Session Review - <folder>", the readings and
+// events of the whole night on one time axis (ReadingsChart), the list of
+// markers, what a chosen marker holds (its text, its picture), a warning
+// that says what failed when the bag does not verify, and "Write Report...".
+// The bag is read, pictures are loaded and the report is written on a
+// worker thread; results come back to the window thread. Window thread only.
+#include "review/session_model.h"
+#include "support/result.h"
+#include "support/worker_thread.h"
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+
+namespace kestle::ui {
+
+class ReadingsChart;
+
+class ReviewWindow : public QMainWindow {
+  public:
+    explicit ReviewWindow(std::filesystem::path bag, QWidget* parent = nullptr);
+    ~ReviewWindow() override;
+
+    // Null until the bag has been read (or when it could not be).
+    const review::SessionModel* model() const { return model_.get(); }
+    ReadingsChart& chart() { return *chart_; }
+    // The warning shown over the plots; empty when the bag verifies.
+    QString warning() const;
+    // What the chosen marker shows, and whether its picture is in view.
+    QString details() const;
+    bool showsPicture() const;
+    // Chooses a marker (index into chart().markers()) as a click does.
+    void choose(int marker);
+    // Writes the report to `pdf` on the worker; told in the status line and
+    // to onReportWritten.
+    void writeReport(const std::filesystem::path& pdf);
+    std::function<void(const Status&)> onReportWritten;
+    // Told when the bag has been read (or could not be).
+    std::function<void()> onLoaded;
+
+  private:
+    void loaded(Result<review::SessionModel> r);
+    void askReportFile();
+    void showPicture(const QImage& image);
+
+    std::filesystem::path bag_;
+    std::shared_ptr<const review::SessionModel> model_;
+    ReadingsChart* chart_;
+    QLabel* banner_;
+    QListWidget* list_;
+    QLabel* details_;
+    QLabel* picture_;
+    int chosen_ = -1;
+    WorkerThread worker_; // last: ends first, while the window still stands
+};
+
+// "Review Session...": a folder dialog (not modal) from `startDir`, then a
+// review window of the folder chosen.
+void chooseSessionToReview(QWidget* parent, const std::filesystem::path& startDir);
+
+} // namespace kestle::ui
