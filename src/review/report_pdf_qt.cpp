@@ -196,7 +196,9 @@ void summary(Layout& l, const SessionModel& m) {
     line("Program", m.version);
     line("Bagging date", infoValue(m, "Bagging-Date"));
     line("Payload", infoValue(m, "Payload-Oxum") + " (bytes.files)");
-    if (m.problems.empty()) {
+    if (!m.verified) {
+        line("Verification", "not verified");
+    } else if (m.problems.empty()) {
         line("Verification", "the bag is valid: every file matches its SHA-256 below");
     } else {
         line("Verification", "THE BAG FAILED VERIFICATION:");

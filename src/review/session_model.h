@@ -65,7 +65,8 @@ struct SessionModel {
     std::int64_t startMs = 0, endMs = 0;
     std::string version, unit;
     std::string settingsAtStart, settingsAtExit;
-    std::vector<std::string> problems; // from verifyBag; empty: valid
+    bool verified = false;
+    std::vector<std::string> problems; // from verifyBag; empty: valid (when verified)
     std::vector<FileEntry> files;
     std::array<std::vector<Point>, kSeriesCount> series;
     std::vector<Event> events; // in time order
@@ -88,10 +89,12 @@ class CaptureCalls {
     bool videoToFile_ = false; // else a start is the live picture's
 };
 
-// Reads and verifies the bag at `folder`. An error when it holds no
-// journal with a start (not a session's bag); everything else that is
-// wrong or missing is among `problems`.
-Result<SessionModel> loadSession(const std::filesystem::path& folder);
+// Reads the bag at `folder`, and verifies it when `verify` (hashing every
+// file: the longest part for a long night; a window shows the night first
+// and verifies after). An error when it holds no journal with a start (not
+// a session's bag); everything else that is wrong or missing is among
+// `problems`.
+Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verify = true);
 
 // The events of a journal's text, in time order; `startMs` is the local
 // time of the line with "t" = 0.

@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
     }
     if (o.verify)
         return verifyCommand(*o.verify, std::cout);
+    if (o.reportBag || o.review)
+        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends them
     if (o.reportBag) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -11,7 +11,6 @@
 #include <QGraphicsLayout>
 #include <QKeyEvent>
 #include <QLineSeries>
-#include <QScatterSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -33,25 +32,25 @@ QColor rgb(std::uint32_t c) {
     return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
 }
 
-// The strip's rows, top to bottom: questions, alarms, captures, plugs.
-int groupOf(EventKind k) {
+// The tag of a marker on the top plot; 0: not a marker.
+char tagOf(EventKind k) {
     switch (k) {
     case EventKind::Question:
-        return 0;
+        return 'Q';
     case EventKind::Alarm:
-        return 1;
+        return 'A';
     case EventKind::Screen:
     case EventKind::Snapshot:
     case EventKind::Recording:
-        return 2;
+        return 'C';
     case EventKind::Plug:
+        return 'P';
     case EventKind::Unplug:
-        return 3;
+        return 'U';
     default:
-        return -1;
+        return 0;
     }
 }
-const char* kGroupNames[4] = {"Questions", "Alarms", "Captures", "Plugs"};
 
 } // namespace
 
@@ -63,19 +62,27 @@ bool isNightPalette(const QPalette& p) {
 // drawn over the plot.
 class PlotView : public QChartView {
   public:
-    PlotView(QChart* c, ReadingsChart& owner, bool timeLabels)
-        : QChartView(c), owner_(owner), timeLabels_(timeLabels) {
+    PlotView(QChart* c, ReadingsChart& owner, int series)
+        : QChartView(c), owner_(owner), series_(series),
+          timeLabels_(series == review::kSeriesCount - 1) {
         setRenderHint(QPainter::Antialiasing, false);
         setFocusPolicy(Qt::NoFocus);
         setMinimumHeight(40);
     }
 
+    // The plot areas line up, whatever the width of their scales' labels.
+    void fitPlotArea() {
+        const int bottom = timeLabels_ ? kAxisHeight : 0;
+        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - 12),
+                          std::max(10, height() - 8 - bottom));
+        if (chart()->plotArea() != area)
+            chart()->setPlotArea(area);
+    }
+
   protected:
     void resizeEvent(QResizeEvent* e) override {
         QChartView::resizeEvent(e);
-        const int bottom = timeLabels_ ? kAxisHeight : 0;
-        chart()->setPlotArea(QRectF(kLeft, 4, std::max(10, width() - kLeft - 12),
-                                    std::max(10, height() - 8 - bottom)));
+        fitPlotArea();
     }
     void wheelEvent(QWheelEvent* e) override {
         if (owner_.followSpan_ > 0)
@@ -85,8 +92,18 @@ class PlotView : public QChartView {
         e->accept();
     }
     void mousePressEvent(QMouseEvent* e) override {
-        dragFrom_ = e->position().x();
+        dragFrom_ = pressedAt_ = e->position().x();
         QChartView::mousePressEvent(e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (std::abs(e->position().x() - pressedAt_) < 4) { // a click, not a drag
+            const auto at = [this](double x) {
+                return owner_.fromAxisX(chart()->mapToValue(QPointF(x, 0)).x());
+            };
+            const double x = e->position().x();
+            owner_.chooseNear(at(x), std::abs(at(x + 6) - at(x)));
+        }
+        QChartView::mouseReleaseEvent(e);
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         if ((e->buttons() & Qt::LeftButton) && owner_.followSpan_ == 0) {
@@ -100,9 +117,9 @@ class PlotView : public QChartView {
     }
     void drawForeground(QPainter* p, const QRectF&) override {
         const QRectF area = chart()->plotArea();
+        const Theme t(owner_.night_);
         p->save();
         p->setClipRect(area);
-        const Theme t(owner_.night_);
         for (std::size_t i = 0; i < owner_.markers_.size(); ++i) {
             const Event& e = owner_.markers_[i];
             if (e.ms < owner_.from_ || e.ms > owner_.to_)
@@ -110,17 +127,39 @@ class PlotView : public QChartView {
             const double x = chart()->mapToPosition(QPointF(owner_.axisX(e.ms), 0)).x();
             const bool chosen = int(i) == owner_.selected_;
             QColor c = e.kind == EventKind::Alarm ? t.text(kAlarmRed) : t.caption();
-            c.setAlpha(chosen ? 255 : 110);
+            c.setAlpha(chosen ? 255 : 120);
             p->setPen(QPen(c, chosen ? 2 : 1));
             p->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+            if (series_ == 0) { // the tag says what the line marks
+                c.setAlpha(255);
+                p->setPen(c);
+                p->drawText(QRectF(x + 2, area.top() + 14, 12, 14), Qt::AlignLeft,
+                            QString(QChar(tagOf(e.kind))));
+            }
         }
+        // The series' name inside its plot, in its colour, over the lines.
+        p->setClipping(false);
+        const review::SeriesStyle& st = review::seriesStyle(series_);
+        QFont f = p->font();
+        f.setPointSizeF(8);
+        f.setBold(true);
+        p->setFont(f);
+        const QString name = QString("%1 (%2)").arg(st.name, st.unit);
+        QRectF tag = p->fontMetrics().boundingRect(name);
+        tag.moveTopLeft(area.topLeft() + QPointF(4, 2));
+        QColor ground = owner_.night_ ? t.window() : QColor(Qt::white);
+        ground.setAlpha(200);
+        p->fillRect(tag.adjusted(-2, 0, 2, 0), ground);
+        p->setPen(rgb(owner_.night_ ? st.night : st.day));
+        p->drawText(tag, Qt::AlignLeft | Qt::AlignTop, name);
         p->restore();
     }
 
   private:
     ReadingsChart& owner_;
+    int series_;
     bool timeLabels_;
-    double dragFrom_ = 0;
+    double dragFrom_ = 0, pressedAt_ = 0;
 };
 
 ReadingsChart::ReadingsChart(QWidget* parent) : QWidget(parent) {
@@ -136,7 +175,9 @@ void ReadingsChart::build() {
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->setSpacing(0);
-    auto make = [this, box](Plot& p, bool timeLabels, const QString& title, int stretch) {
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        const bool last = i == review::kSeriesCount - 1;
+        Plot& p = plots_[static_cast<std::size_t>(i)];
         p.chart = new QChart;
         p.chart->legend()->hide();
         p.chart->setMargins(QMargins(0, 0, 0, 0));
@@ -145,47 +186,22 @@ void ReadingsChart::build() {
         p.x = new QDateTimeAxis;
         p.x->setFormat("HH:mm:ss");
         p.x->setTickCount(7);
-        p.x->setLabelsVisible(timeLabels);
+        p.x->setLabelsVisible(last);
         p.y = new QValueAxis;
         p.y->setTickCount(3);
         p.y->setLabelFormat("%.4g");
-        p.y->setTitleText(title);
-        QFont small = p.y->titleFont();
+        QFont small = p.y->labelsFont();
         small.setPointSizeF(7.5);
-        p.y->setTitleFont(small);
         p.y->setLabelsFont(small);
         p.x->setLabelsFont(small);
         p.chart->addAxis(p.x, Qt::AlignBottom);
         p.chart->addAxis(p.y, Qt::AlignLeft);
-        p.view = new PlotView(p.chart, *this, timeLabels);
-        box->addWidget(p.view, stretch);
-    };
-    make(events_, false, "Events", 2);
-    events_.y->setRange(0.3, 4.7);
-    events_.y->setLabelsVisible(false);
-    events_.y->setGridLineVisible(false);
-    for (int g = 0; g < 4; ++g) {
-        auto* s = new QScatterSeries;
-        s->setName(kGroupNames[g]);
-        s->setMarkerSize(9);
-        s->setMarkerShape(g == 1 ? QScatterSeries::MarkerShapeRectangle
-                                 : QScatterSeries::MarkerShapeCircle);
-        events_.chart->addSeries(s);
-        s->attachAxis(events_.x);
-        s->attachAxis(events_.y);
-        QObject::connect(s, &QScatterSeries::clicked, this,
-                         [this, g](const QPointF& p) { chooseNear(g, p.x()); });
-        groups_[static_cast<std::size_t>(g)] = s;
-    }
-    for (int i = 0; i < review::kSeriesCount; ++i) {
-        const review::SeriesStyle& st = review::seriesStyle(i);
-        Plot& p = plots_[static_cast<std::size_t>(i)];
-        make(p, i == review::kSeriesCount - 1, QString("%1\n(%2)").arg(st.name, st.unit),
-             i == review::kSeriesCount - 1 ? 4 : 3);
         p.line = new QLineSeries;
         p.chart->addSeries(p.line);
         p.line->attachAxis(p.x);
         p.line->attachAxis(p.y);
+        p.view = new PlotView(p.chart, *this, i);
+        box->addWidget(p.view, last ? 4 : 3);
     }
 }
 
@@ -206,23 +222,12 @@ void ReadingsChart::applyColours() {
         }
         p.view->setBackgroundBrush(ground);
     };
-    paint(events_);
     for (int i = 0; i < review::kSeriesCount; ++i) {
         Plot& p = plots_[static_cast<std::size_t>(i)];
         paint(p);
         const review::SeriesStyle& st = review::seriesStyle(i);
         p.line->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
     }
-    for (int g = 0; g < 4; ++g) {
-        QScatterSeries* s = groups_[static_cast<std::size_t>(g)];
-        const QColor c = g == 1   ? t.text(kAlarmRed)
-                         : night_ ? t.text(0x808080)
-                                  : QColor(0x40, 0x40, 0x80);
-        s->setColor(c);
-        s->setBorderColor(c);
-    }
-    for (Plot* p : {&events_})
-        p->view->update();
 }
 
 void ReadingsChart::setNight(bool night) {
@@ -244,7 +249,7 @@ void ReadingsChart::setSession(std::array<std::vector<Point>, review::kSeriesCou
     series_ = std::move(series);
     markers_.clear();
     for (Event& e : events)
-        if (groupOf(e.kind) >= 0)
+        if (tagOf(e.kind) != 0)
             markers_.push_back(std::move(e));
     followSpan_ = 0;
     first_ = from;
@@ -276,7 +281,7 @@ void ReadingsChart::addReading(const review::Reading& r) {
 }
 
 void ReadingsChart::addEvent(Event e) {
-    if (groupOf(e.kind) < 0)
+    if (tagOf(e.kind) == 0)
         return;
     markers_.push_back(std::move(e));
     const std::int64_t keepFrom = markers_.back().ms - 2 * followSpan_;
@@ -317,19 +322,14 @@ void ReadingsChart::refresh() {
         const auto [lo, hi] = review::valueRange(inView);
         p.y->setRange(lo, hi);
     }
-    std::array<QList<QPointF>, 4> groups;
-    for (const Event& e : markers_)
-        groups[static_cast<std::size_t>(groupOf(e.kind))].append(
-            QPointF(axisX(e.ms), 4 - groupOf(e.kind)));
-    for (int g = 0; g < 4; ++g)
-        groups_[static_cast<std::size_t>(g)]->replace(groups[static_cast<std::size_t>(g)]);
     const QDateTime a = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(from_)));
     const QDateTime b = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(to_)));
-    events_.x->setRange(a, b);
     for (Plot& p : plots_) {
         p.x->setRange(a, b);
         p.view->viewport()->update();
     }
+    for (Plot& p : plots_)
+        p.view->fitPlotArea();
 }
 
 void ReadingsChart::setView(std::int64_t from, std::int64_t to) {
@@ -371,15 +371,12 @@ void ReadingsChart::select(int marker) {
         p.view->viewport()->update();
 }
 
-void ReadingsChart::chooseNear(int group, double x) {
-    const std::int64_t at = fromAxisX(x);
+void ReadingsChart::chooseNear(std::int64_t at, std::int64_t tolerance) {
     int best = -1;
-    std::int64_t bestGap = 0;
+    std::int64_t bestGap = tolerance + 1;
     for (std::size_t i = 0; i < markers_.size(); ++i) {
-        if (groupOf(markers_[i].kind) != group)
-            continue;
         const std::int64_t gap = std::abs(markers_[i].ms - at);
-        if (best < 0 || gap < bestGap) {
+        if (gap < bestGap) {
             best = int(i);
             bestGap = gap;
         }

@@ -1,9 +1,9 @@
 #pragma once
 // The readings of a night as six plots on one time axis, one above the
-// other, each on its own scale, under a strip of the events as markers (Qt
-// Charts). The one place that draws readings in a window: the live chart
-// and the review window both use it, with the series table's colours and
-// the night view's. Window thread only.
+// other, each on its own scale, with the events as marker lines across them
+// and a tag on the top plot (Qt Charts). The one place that draws readings in a window: the live
+// chart and the review window both use it, with the series table's colours and the night view's.
+// Window thread only.
 #include "review/session_model.h"
 
 #include <QWidget>
@@ -15,7 +15,6 @@ class QChart;
 class QChartView;
 class QDateTimeAxis;
 class QLineSeries;
-class QScatterSeries;
 class QValueAxis;
 
 namespace kestle::ui {
@@ -53,7 +52,8 @@ class ReadingsChart : public QWidget {
     std::size_t readingCount() const { return series_[0].size(); }
     // Marks one marker (index into markers(), -1: none) and centres it.
     void select(int marker);
-    // Told when a marker is clicked, with its index into markers().
+    // Told when a marker is clicked (a click, not a drag, within a few
+    // pixels of its line), with its index into markers().
     std::function<void(int)> onMarkerChosen;
 
   protected:
@@ -75,13 +75,12 @@ class ReadingsChart : public QWidget {
     // local zone, ours are the local calendar's own.
     double axisX(std::int64_t ms) const { return double(ms - zoneOffset_); }
     std::int64_t fromAxisX(double x) const { return std::int64_t(x) + zoneOffset_; }
-    void chooseNear(int group, double x);
+    // The marker nearest `at` within `tolerance` (ms), chosen and told.
+    void chooseNear(std::int64_t at, std::int64_t tolerance);
 
     std::array<std::vector<review::Point>, review::kSeriesCount> series_;
     std::vector<review::Event> markers_;
     std::array<Plot, review::kSeriesCount> plots_;
-    Plot events_;
-    std::array<QScatterSeries*, 4> groups_{};
     std::int64_t first_ = 0, last_ = 1000, from_ = 0, to_ = 1000;
     std::int64_t zoneOffset_ = 0;
     bool zoneKnown_ = false;

@@ -1,15 +1,19 @@
 #include "ui/review_window.h"
 
+#include "evidence/bagit.h"
 #include "review/report.h"
 #include "review/time_text.h"
 #include "ui/readings_chart.h"
+#include "ui/theme.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QSplitter>
@@ -84,6 +88,9 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     split->addWidget(side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setSizes({800, 300});
+    list_->setTextElideMode(Qt::ElideRight);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->addWidget(split, 1);
     setCentralWidget(central);
 
@@ -109,9 +116,15 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     resize(1100, 760);
     statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
     worker_.post([this, bag = bag_] {
-        auto r = review::loadSession(bag);
+        auto r = review::loadSession(bag, false);
         QMetaObject::invokeMethod(
             this, [this, r = std::move(r)]() mutable { loaded(std::move(r)); },
+            Qt::QueuedConnection);
+    });
+    verifier_.post([this, bag = bag_] {
+        *workerProblems_ = evidence::verifyBag(bag);
+        QMetaObject::invokeMethod(
+            this, [this, problems = *workerProblems_] { showProblems(problems); },
             Qt::QueuedConnection);
     });
 }
@@ -129,14 +142,7 @@ void ReviewWindow::loaded(Result<review::SessionModel> r) {
     }
     model_ = std::make_shared<const review::SessionModel>(std::move(*r));
     const review::SessionModel& m = *model_;
-    if (!m.problems.empty()) {
-        QString text = "Warning: this bag failed verification; what it shows may have been "
-                       "changed since it was sealed.";
-        for (const std::string& p : m.problems)
-            text += "\n" + q(p);
-        banner_->setText(text);
-        banner_->show();
-    }
+    showWarning();
     chart_->setSession(m.series, m.events, m.startMs, m.endMs);
     for (const Event& e : chart_->markers()) {
         QString line = q(review::clockText(e.ms)) + "  " + review::eventKindName(e.kind);
@@ -152,6 +158,26 @@ void ReviewWindow::loaded(Result<review::SessionModel> r) {
     chart_->setFocus();
     if (onLoaded)
         onLoaded();
+}
+
+void ReviewWindow::showProblems(const std::vector<std::string>& problems) {
+    verified_ = true;
+    problems_ = problems;
+    showWarning();
+    if (onVerified)
+        onVerified();
+}
+
+// The verification and the reading of the bag end in either order.
+void ReviewWindow::showWarning() {
+    if (!model_ || !verified_ || problems_.empty())
+        return;
+    QString text = "Warning: this bag failed verification; what it shows may have been "
+                   "changed since it was sealed.";
+    for (const std::string& p : problems_)
+        text += "\n" + q(p);
+    banner_->setText(text);
+    banner_->show();
 }
 
 QString ReviewWindow::warning() const {
@@ -194,8 +220,15 @@ void ReviewWindow::choose(int marker) {
 void ReviewWindow::showPicture(const QImage& image) {
     if (image.isNull())
         return;
-    picture_->setPixmap(
-        QPixmap::fromImage(image.scaled(360, 270, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    QImage shown = image.scaled(360, 270, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_RGB32);
+    // Dimmed in the night view, as the live picture is.
+    const Theme theme(isNightPalette(QApplication::palette()));
+    if (theme.pictureBrightness() < 1) {
+        QPainter p(&shown);
+        p.fillRect(shown.rect(), QColor(0, 0, 0, int(255 * (1 - theme.pictureBrightness()))));
+    }
+    picture_->setPixmap(QPixmap::fromImage(shown));
     picture_->show();
 }
 
@@ -217,8 +250,12 @@ void ReviewWindow::writeReport(const fs::path& pdf) {
     if (!model_)
         return;
     statusBar()->showMessage(q("Writing " + pdf.string() + " ..."));
-    worker_.post([this, model = model_, pdf] {
-        Status s = review::writeReport(*model, pdf);
+    // After the verification on the same worker: the report says its result.
+    verifier_.post([this, model = model_, pdf, problems = workerProblems_] {
+        review::SessionModel verified = *model;
+        verified.problems = *problems;
+        verified.verified = true;
+        Status s = review::writeReport(verified, pdf);
         QMetaObject::invokeMethod(
             this,
             [this, s, pdf] {

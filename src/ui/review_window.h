@@ -26,8 +26,10 @@ class ReviewWindow : public QMainWindow {
     explicit ReviewWindow(std::filesystem::path bag, QWidget* parent = nullptr);
     ~ReviewWindow() override;
 
-    // Null until the bag has been read (or when it could not be).
+    // Null until the bag has been read (or when it could not be). The night
+    // is shown first; the bag's verification (hashing every file) follows.
     const review::SessionModel* model() const { return model_.get(); }
+    bool verified() const { return verified_; }
     ReadingsChart& chart() { return *chart_; }
     // The warning shown over the plots; empty when the bag verifies.
     QString warning() const;
@@ -40,11 +42,13 @@ class ReviewWindow : public QMainWindow {
     // to onReportWritten.
     void writeReport(const std::filesystem::path& pdf);
     std::function<void(const Status&)> onReportWritten;
-    // Told when the bag has been read (or could not be).
-    std::function<void()> onLoaded;
+    // Told when the bag has been read (or could not be), and when verified.
+    std::function<void()> onLoaded, onVerified;
 
   private:
     void loaded(Result<review::SessionModel> r);
+    void showProblems(const std::vector<std::string>& problems);
+    void showWarning();
     void askReportFile();
     void showPicture(const QImage& image);
 
@@ -56,7 +60,16 @@ class ReviewWindow : public QMainWindow {
     QLabel* details_;
     QLabel* picture_;
     int chosen_ = -1;
-    WorkerThread worker_; // last: ends first, while the window still stands
+    bool verified_ = false;
+    std::vector<std::string> problems_;
+    // The verification's result for the verifier's later tasks (reports):
+    // written and read on the verifier only.
+    std::shared_ptr<std::vector<std::string>> workerProblems_ =
+        std::make_shared<std::vector<std::string>>();
+    // Last: they end first, while the window still stands. The verifier
+    // hashes the bag, then writes the reports (which say its result); the
+    // worker reads the bag and the pictures.
+    WorkerThread verifier_, worker_;
 };
 
 // "Review Session...": a folder dialog (not modal) from `startDir`, then a

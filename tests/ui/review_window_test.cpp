@@ -37,7 +37,7 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         ReviewWindow w(bag);
         w.show();
         EXPECT_EQ(w.windowTitle().toStdString(), "Session Review - " + bag.filename().string());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.model() != nullptr; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.model() && w.verified(); }, 20000));
         EXPECT_EQ(w.warning(), "");
         ReadingsChart& c = w.chart();
         const auto& m = *w.model();
@@ -87,7 +87,7 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
     // A bag changed since it was sealed opens with a warning naming the file.
     std::ofstream(bag / "data/logs/CV_data_file.csv", std::ios::app) << "x";
     ReviewWindow changed(bag);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.model() != nullptr; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.model() && changed.verified(); }, 20000));
     EXPECT_THAT(changed.warning().toStdString(), HasSubstr("failed verification"));
     EXPECT_THAT(changed.warning().toStdString(), HasSubstr("data/logs/CV_data_file.csv"));
 }
