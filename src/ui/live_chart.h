@@ -2,7 +2,7 @@
 // The live chart: a window of its own with the readings of the last
 // minutes as they come (the rows the log stage makes, logged or not), and
 // markers for questions, alarms and captures. While it is shown it listens
-// and redraws at most twice a second when something came; while it is
+// and redraws at most once a second when something came; while it is
 // closed nothing is listened to or drawn. Window thread only.
 #include "app/main_window.h"
 #include "review/session_model.h"

@@ -292,9 +292,11 @@ void ReadingsChart::addEvent(Event e) {
 }
 
 void ReadingsChart::refresh() {
-    if (followSpan_ > 0) {
-        to_ = last_;
-        from_ = last_ - followSpan_;
+    if (followSpan_ > 0 && (last_ > to_ || to_ - from_ != followSpan_)) {
+        // The view moves on in steps of a tenth of its span: between them
+        // only the lines change, not the time axis and its labels.
+        to_ = last_ + followSpan_ / 10;
+        from_ = to_ - followSpan_;
     }
     if (!zoneKnown_) {
         // The zone's offset near the night's start.
@@ -320,7 +322,13 @@ void ReadingsChart::refresh() {
             if (pt.ms >= from_ && pt.ms <= to_)
                 inView.push_back(pt);
         const auto [lo, hi] = review::valueRange(inView);
-        p.y->setRange(lo, hi);
+        // Live, the scale stays while the values fit it well: a new scale
+        // lays its labels out again, the costliest part of a redraw.
+        const double a = p.y->min(), b = p.y->max();
+        if (followSpan_ > 0 && lo >= a && hi <= b && hi - lo > (b - a) / 2)
+            continue;
+        const double margin = followSpan_ > 0 ? (hi - lo) / 5 : 0;
+        p.y->setRange(lo - margin, hi + margin);
     }
     const QDateTime a = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(from_)));
     const QDateTime b = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(to_)));

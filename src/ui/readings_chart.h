@@ -31,7 +31,8 @@ class ReadingsChart : public QWidget {
                     std::vector<review::Event> events, std::int64_t from, std::int64_t to);
     // Live: readings and events come one by one (times never go back);
     // what is older than `spanMs` before the newest is dropped, and the
-    // view follows the newest. Nothing is drawn until refresh().
+    // view follows the newest, a tenth of the span ahead of it at most.
+    // Nothing is drawn until refresh().
     void follow(std::int64_t spanMs);
     void addReading(const review::Reading& r);
     void addEvent(review::Event e);

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -82,8 +83,36 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     picture_ = new QLabel;
     picture_->setAlignment(Qt::AlignCenter);
     picture_->hide();
+    play_ = new QPushButton("Play Recording");
+    play_->hide();
     detailLayout->addWidget(details_);
+    detailLayout->addWidget(play_, 0, Qt::AlignLeft);
     detailLayout->addWidget(picture_, 1);
+    QObject::connect(play_, &QPushButton::clicked, this, [this] {
+        if (player_.active()) {
+            player_.stop();
+            playing_.stop();
+            play_->setText("Play Recording");
+            statusBar()->showMessage("Stopped");
+        } else {
+            playChosen();
+        }
+    });
+    playing_.setInterval(100);
+    QObject::connect(&playing_, &QTimer::timeout, this, [this] {
+        player_.poll();
+        if (!player_.active()) {
+            playing_.stop();
+            play_->setText("Play Recording");
+            statusBar()->showMessage(player_.error().empty()
+                                         ? QString("The recording has ended")
+                                         : q("The recording cannot be played: " + player_.error()));
+            return;
+        }
+        if (auto at = player_.positionMs())
+            statusBar()->showMessage(
+                QString("Playing %1 at %2 s").arg(playingName_).arg(double(*at) / 1000, 0, 'f', 1));
+    });
     side->addWidget(detailBox);
     split->addWidget(side);
     split->setStretchFactor(0, 3);
@@ -203,6 +232,7 @@ void ReviewWindow::choose(int marker) {
     details_->setText(describe(e));
     picture_->clear();
     picture_->hide();
+    play_->setVisible(e.kind == EventKind::Recording && e.file.ends_with(".wav"));
     if ((e.kind == EventKind::Screen || e.kind == EventKind::Snapshot) && !e.file.empty()) {
         worker_.post([this, path = model_->folder / e.file, marker] {
             QImage image(q(path.string()));
@@ -215,6 +245,23 @@ void ReviewWindow::choose(int marker) {
                 Qt::QueuedConnection);
         });
     }
+}
+
+void ReviewWindow::playChosen() {
+    const auto& markers = chart_->markers();
+    if (chosen_ < 0 || chosen_ >= int(markers.size()) || !model_)
+        return;
+    const Event& e = markers[static_cast<std::size_t>(chosen_)];
+    if (e.kind != EventKind::Recording || e.file.empty())
+        return;
+    if (Status s = player_.start(model_->folder / e.file, 0); !s) {
+        statusBar()->showMessage(q("The recording cannot be played: " + s.error()));
+        return;
+    }
+    playingName_ = q(e.text);
+    play_->setText("Stop");
+    statusBar()->showMessage(q("Playing " + e.text + " from " + review::clockText(e.ms)));
+    playing_.start();
 }
 
 void ReviewWindow::showPicture(const QImage& image) {

@@ -5,17 +5,20 @@
 // that says what failed when the bag does not verify, and "Write Report...".
 // The bag is read, pictures are loaded and the report is written on a
 // worker thread; results come back to the window thread. Window thread only.
+#include "review/recording_player.h"
 #include "review/session_model.h"
 #include "support/result.h"
 #include "support/worker_thread.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
 class QLabel;
 class QListWidget;
+class QPushButton;
 
 namespace kestle::ui {
 
@@ -42,6 +45,10 @@ class ReviewWindow : public QMainWindow {
     // to onReportWritten.
     void writeReport(const std::filesystem::path& pdf);
     std::function<void(const Status&)> onReportWritten;
+    // Plays the chosen recording from its start on the sink of
+    // review::audioSinkName(); the status line tells where it has got to.
+    void playChosen();
+    review::RecordingPlayer& player() { return player_; }
     // Told when the bag has been read (or could not be), and when verified.
     std::function<void()> onLoaded, onVerified;
 
@@ -59,6 +66,10 @@ class ReviewWindow : public QMainWindow {
     QListWidget* list_;
     QLabel* details_;
     QLabel* picture_;
+    QPushButton* play_;
+    review::RecordingPlayer player_;
+    QTimer playing_;
+    QString playingName_;
     int chosen_ = -1;
     bool verified_ = false;
     std::vector<std::string> problems_;
