@@ -10,31 +10,23 @@ namespace kestle::review {
 
 namespace {
 
-// Column indices of a row.
-enum Column {
-    kTime = 0,
-    kThreshold = 3,
-    kVoltsA = 5,
-    kVoltsB = 6,
-    kTemp = 11,
-    kEmfA = 13,
-    kEmfB = 14,
-    kEmfC = 15,
-    kColumns = 19
-};
+// Column indices of a row. The word (column 10) may itself hold commas:
+// the columns after it are counted from the row's end, where the six
+// fields and the closing comma's empty field stand.
+constexpr std::size_t kThreshold = 3, kVoltsA = 5, kVoltsB = 6, kFirstFixed = 10;
+constexpr std::size_t kTemp = 9, kEmfA = 7, kEmfB = 6, kEmfC = 5, kFromEnd = 9; // from the end
 
-// Splits at ',' into at most `max` fields (views into `row`).
-int split(std::string_view row, std::array<std::string_view, kColumns>& out) {
-    int n = 0;
+// Splits at ','; views into `row`.
+std::vector<std::string_view> split(std::string_view row) {
+    std::vector<std::string_view> out;
     std::size_t from = 0;
-    while (n < kColumns) {
+    while (true) {
         const std::size_t comma = row.find(',', from);
-        out[static_cast<std::size_t>(n++)] = row.substr(from, comma - from);
+        out.push_back(row.substr(from, comma - from));
         if (comma == std::string_view::npos)
-            break;
+            return out;
         from = comma + 1;
     }
-    return n;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -52,25 +44,26 @@ std::optional<LocalDateTime> rowTime(std::string_view row, bool dayFirst) {
 } // namespace
 
 std::optional<Values> rowValues(std::string_view row) {
-    std::array<std::string_view, kColumns> f;
-    if (split(row, f) < kEmfC + 4)
+    const std::vector<std::string_view> f = split(row);
+    if (f.size() < kFirstFixed + kFromEnd)
         return std::nullopt;
     const std::string_view threshold = trimmed(f[kThreshold]);
     if (threshold.empty() ||
         std::string_view("0123456789.-").find(threshold.front()) == std::string_view::npos)
         return std::nullopt; // a question line's "NA", a header's title
-    auto num = [&f](int c) { return leadingNumber(f[static_cast<std::size_t>(c)]); };
+    auto num = [&f](std::size_t c) { return leadingNumber(f[c]); };
+    auto last = [&f](std::size_t c) { return leadingNumber(f[f.size() - c]); };
     Values v{};
     v[int(Series::VoltsA)] = num(kVoltsA);
     v[int(Series::VoltsB)] = num(kVoltsB);
     v[int(Series::Threshold)] = num(kThreshold);
-    v[int(Series::Emf)] = scope::combinedField(num(kEmfA), num(kEmfB));
+    v[int(Series::Emf)] = scope::combinedField(last(kEmfA), last(kEmfB));
     double strongest = 0;
-    for (int c = kEmfC; c < kEmfC + 4; ++c)
-        if (std::abs(num(c)) > std::abs(strongest))
-            strongest = num(c);
+    for (std::size_t c = kEmfC; c > kEmfC - 4; --c)
+        if (std::abs(last(c)) > std::abs(strongest))
+            strongest = last(c);
     v[int(Series::NaturalEmf)] = strongest;
-    v[int(Series::Temperature)] = num(kTemp);
+    v[int(Series::Temperature)] = last(kTemp);
     return v;
 }
 

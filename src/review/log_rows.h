@@ -4,7 +4,7 @@
 // Ch B VDC, Ch A Freq, Ch B Freq, RF ID, word, Temp, Humidity, then the
 // fields EMFA (channel A), EMFB (channel B) and EMFC to EMFF (the four
 // natural-EMF sensors). Both logs' rows have this form whatever their
-// header says. Pure functions; any thread.
+// header says; the word may hold commas. Pure functions; any thread.
 #include "review/series.h"
 #include "support/datetime.h"
 

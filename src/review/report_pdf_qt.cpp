@@ -61,11 +61,9 @@ class Layout {
     void text(const QString& t, const QFont& font, int x = 0, QColor colour = Qt::black) {
         p_.setFont(font);
         QFontMetrics fm(font, &w_);
-        const QRect box = fm.boundingRect(QRect(0, 0, width_ - x, 100000),
-                                          Qt::TextWordWrap | Qt::TextWrapAnywhere, t);
+        const QRect box = fm.boundingRect(QRect(0, 0, width_ - x, 100000), Qt::TextWordWrap, t);
         p_.setPen(colour);
-        p_.drawText(QRect(x, take(box.height()), width_ - x, box.height()),
-                    Qt::TextWordWrap | Qt::TextWrapAnywhere, t);
+        p_.drawText(QRect(x, take(box.height()), width_ - x, box.height()), Qt::TextWordWrap, t);
     }
 
     // A row of cells at the given left edges; the row is as high as its
@@ -78,16 +76,15 @@ class Layout {
         std::vector<QRect> boxes;
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const int right = i + 1 < lefts.size() ? lefts[i + 1] - 30 : width_;
-            const QRect b = fm.boundingRect(QRect(0, 0, right - lefts[i], 100000),
-                                            Qt::TextWordWrap | Qt::TextWrapAnywhere, cells[i]);
+            const QRect b =
+                fm.boundingRect(QRect(0, 0, right - lefts[i], 100000), Qt::TextWordWrap, cells[i]);
             boxes.push_back(QRect(lefts[i], 0, right - lefts[i], b.height()));
             h = std::max(h, b.height());
         }
         const int top = take(h + 12);
         p_.setPen(colour);
         for (std::size_t i = 0; i < cells.size(); ++i)
-            p_.drawText(boxes[i].translated(0, top), Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                        cells[i]);
+            p_.drawText(boxes[i].translated(0, top), Qt::TextWordWrap, cells[i]);
         lastTop_ = top;
     }
     int lastTop() const { return lastTop_; }
@@ -145,12 +142,13 @@ void plot(Layout& l, const SessionModel& m, int s) {
         return area.left() + double(ms - from) / double(to - from) * area.width();
     };
     auto y = [&](double v) { return area.bottom() - (v - lo) / (hi - lo) * area.height(); };
-    for (const Event& e : m.events) {
-        if (!isMarker(e.kind))
-            continue;
-        p.setPen(QPen(e.kind == EventKind::Alarm ? rgb(kAlarmRed) : QColor(0xC0, 0xC0, 0xC0), 2));
-        p.drawLine(QPointF(x(e.ms), area.top()), QPointF(x(e.ms), area.bottom()));
-    }
+    for (bool alarms : {false, true}) // the alarms over the rest
+        for (const Event& e : m.events) {
+            if (!isMarker(e.kind) || (e.kind == EventKind::Alarm) != alarms)
+                continue;
+            p.setPen(QPen(alarms ? rgb(kAlarmRed) : QColor(0xC0, 0xC0, 0xC0), 2));
+            p.drawLine(QPointF(x(e.ms), area.top()), QPointF(x(e.ms), area.bottom()));
+        }
     if (pts.empty()) {
         p.setPen(Qt::gray);
         p.drawText(area, Qt::AlignCenter, "no readings");

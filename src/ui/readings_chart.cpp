@@ -120,9 +120,12 @@ class PlotView : public QChartView {
         const Theme t(owner_.night_);
         p->save();
         p->setClipRect(area);
-        for (std::size_t i = 0; i < owner_.markers_.size(); ++i) {
+        for (std::size_t n = 0; n < 2 * owner_.markers_.size(); ++n) {
+            // The alarms over the rest.
+            const std::size_t i = n % owner_.markers_.size();
             const Event& e = owner_.markers_[i];
-            if (e.ms < owner_.from_ || e.ms > owner_.to_)
+            if (e.ms < owner_.from_ || e.ms > owner_.to_ ||
+                (e.kind == EventKind::Alarm) != (n >= owner_.markers_.size()))
                 continue;
             const double x = chart()->mapToPosition(QPointF(owner_.axisX(e.ms), 0)).x();
             const bool chosen = int(i) == owner_.selected_;

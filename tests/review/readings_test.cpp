@@ -10,10 +10,10 @@ namespace {
 
 // Rows as the log stage writes them (threshold 1.31 V, Ch A 2.54 V, Ch B
 // .49 V, 69 F; EMFA 6.38 and EMFB 4.25 mG; sensors 0, -10, ., 7.5 mG).
-std::string row(const std::string& time, const std::string& threshold = " 1.31 VDC") {
-    return time + ", 520, 550," + threshold +
-           ", +, 2.54 VDC, .49 VDC,  266 Hz, 30 Hz,6,venus ,69. F,Hum,6.38 mG,4.25 mG, 0 mG,"
-           "-10. mG,. mG, 7.5 mG,\r\n\r\n";
+std::string row(const std::string& time, const std::string& threshold = " 1.31 VDC",
+                const std::string& word = "venus ") {
+    return time + ", 520, 550," + threshold + ", +, 2.54 VDC, .49 VDC,  266 Hz, 30 Hz,6," + word +
+           ",69. F,Hum,6.38 mG,4.25 mG, 0 mG,-10. mG,. mG, 7.5 mG,\r\n\r\n";
 }
 
 TEST(LogReadings, ValuesOfTheColumnsAndTimesSpreadOverTheirSecond) {
@@ -22,7 +22,8 @@ TEST(LogReadings, ValuesOfTheColumnsAndTimesSpreadOverTheirSecond) {
         ",Data,Temp,Humidity ,EMFA ,EMFB ,EMFC ,EMFD ,EMFE ,EMFFA ,\r\n" +
         row("12/7/2026 11:59:59 PM") + row("12/7/2026 11:59:59 PM") +
         "12/7/2026 11:59:59 PM, NA, NA, NA, NA, NA, NA, NA,NA,User: ,Is, anyone here?\r\n" +
-        row("12/7/2026 11:59:59 PM") + row("12/8/2026 12:00:00 AM", " .6 VDC") + "\r\n";
+        row("12/7/2026 11:59:59 PM", " 1.31 VDC", ", ") + row("12/8/2026 12:00:00 AM", " .6 VDC") +
+        "\r\n";
     const auto r = logReadings(text, false);
     ASSERT_EQ(r.size(), 4u);
     const std::int64_t second = localMs({2026, 12, 7, 23, 59, 59});
@@ -38,6 +39,7 @@ TEST(LogReadings, ValuesOfTheColumnsAndTimesSpreadOverTheirSecond) {
     EXPECT_EQ(v[int(Series::NaturalEmf)], -10);
     EXPECT_EQ(v[int(Series::Temperature)], 69);
     EXPECT_EQ(r[3].values[int(Series::Threshold)], 0.6);
+    EXPECT_EQ(r[2].values, v); // the word "," does not move the columns after it
 }
 
 TEST(LogReadings, TheDateOrderIsTheOneNearestTheSessionsStart) {
