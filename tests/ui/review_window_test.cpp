@@ -61,13 +61,13 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         EXPECT_FALSE(w.showsPicture());
 
         // A recording plays from its start (on the fake sink, as the
-        // environment asks), and the status line says where it has got to.
+        // environment asks) to its end, and the status line says so.
         w.choose(firstOf(c, EventKind::Recording));
         w.playChosen();
         ASSERT_TRUE(w.player().active()) << w.player().error();
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return w.statusBar()->currentMessage().contains(" s"); }, 10000));
         EXPECT_THAT(w.statusBar()->currentMessage().toStdString(), HasSubstr("Playing "));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.player().active(); }, 10000));
+        EXPECT_EQ(w.statusBar()->currentMessage(), "The recording has ended");
 
         // Keys: + halves the span, arrows pan inside the night, Home shows it all.
         c.setFocus();
