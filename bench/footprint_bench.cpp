@@ -2,9 +2,11 @@
 // runs headless, then with its window (offscreen), and the CPU share of
 // each over the same span of its running session (start-up and exit left
 // out, read from /proc), their ratio and the cycle rate (rows of the data
-// log a second) are printed.
+// log a second) are printed. With --live-chart a third run has the window
+// and the live chart open, and what the chart adds is printed.
 //
-//   footprint_bench [SECONDS [PROGRAM]]   (default 30 each, this build's kestle)
+//   footprint_bench [--live-chart] [SECONDS [PROGRAM]]
+//   (default 30 each, this build's kestle)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +54,7 @@ long rowsIn(const fs::path& log) {
     return rows;
 }
 
-Run session(const std::string& program, bool window, int seconds) {
+Run session(const std::string& program, bool window, int seconds, bool liveChart = false) {
     const fs::path dir =
         fs::temp_directory_path() / ("kestle-footprint-" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -75,6 +77,8 @@ Run session(const std::string& program, bool window, int seconds) {
                                      (dir / "run.script").string()};
     if (!window)
         args.insert(args.begin() + 1, "--headless");
+    if (liveChart)
+        args.push_back("--live-chart");
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (window)
@@ -107,14 +111,24 @@ Run session(const std::string& program, bool window, int seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 30;
-    const std::string program = argc > 2 ? argv[2] : KESTLE_BINARY;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool liveChart = !args.empty() && args[0] == "--live-chart";
+    if (liveChart)
+        args.erase(args.begin());
+    const int seconds = !args.empty() ? std::max(5, std::atoi(args[0].c_str())) : 30;
+    const std::string program = args.size() > 1 ? args[1] : KESTLE_BINARY;
     const Run headless = session(program, false, seconds);
     const Run window = session(program, true, seconds);
-    for (const auto& [name, r] : {std::pair{"headless", headless}, std::pair{"window", window}})
+    std::vector<std::pair<const char*, Run>> runs = {{"headless", headless}, {"window", window}};
+    if (liveChart)
+        runs.push_back({"chart", session(program, true, seconds, true)});
+    auto share = [](const Run& r) { return 100 * r.cpuSeconds / r.wallSeconds; };
+    for (const auto& [name, r] : runs)
         std::printf("%-8s %5.2f %% of one core, %.1f data log rows a second (%.1f s)\n", name,
-                    100 * r.cpuSeconds / r.wallSeconds, r.rows / r.wallSeconds, r.wallSeconds);
-    std::printf("window / headless: %.2f\n", (window.cpuSeconds / window.wallSeconds) /
-                                                 (headless.cpuSeconds / headless.wallSeconds));
+                    share(r), r.rows / r.wallSeconds, r.wallSeconds);
+    std::printf("window / headless: %.2f\n", share(window) / share(headless));
+    if (liveChart)
+        std::printf("the live chart adds %.2f %% of one core to the window\n",
+                    share(runs.back().second) - share(window));
     return 0;
 }

@@ -7,13 +7,15 @@ set -euo pipefail
 packages=(
   cmake g++ pkg-config make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libxkbcommon-dev
+  # Qt Charts finds its OpenGL dependency only with the OpenGL headers.
+  qt6-charts-dev libqt6opengl6-dev
   libhidapi-dev libssl-dev zlib1g-dev
   libespeak-ng-dev espeak-ng-data
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-alsa
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   fonts-liberation2
-  xvfb xauth imagemagick xdg-utils
+  xvfb xauth imagemagick xdg-utils poppler-utils
   desktop-file-utils appstream man-db groff-base dpkg-dev lintian librsvg2-bin
 )
 

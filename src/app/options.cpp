@@ -32,6 +32,11 @@ std::string usageText() {
            "  --replay-session DIR          run a session's bag again (headless, virtual\n"
            "                                time): its actions against its trace; the\n"
            "                                logs go to --data-dir, which it needs\n"
+           "  --review DIR                  look at a session's bag: its readings and\n"
+           "                                events on one time axis\n"
+           "  --report DIR FILE.pdf         write the PDF report of a session's bag\n"
+           "                                and exit (0 when written)\n"
+           "  --live-chart                  open the live chart with the main window\n"
            "  --version                     show the version and exit\n";
 }
 
@@ -84,10 +89,18 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--headless") {
             if (!flag(o.headless))
                 return fail("option --headless takes no value");
+        } else if (a == "--live-chart") {
+            if (!flag(o.liveChart))
+                return fail("option --live-chart takes no value");
+        } else if (a == "--report") {
+            if (!need(v) || v.empty() || i + 1 >= args.size() || args[i + 1].empty())
+                return fail("option --report needs a session's folder and a PDF file");
+            o.reportBag = v;
+            o.reportPdf = args[++i];
         } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
                    a == "--speech" || a == "--capture" || a == "--app-dir" || a == "--data-dir" ||
                    a == "--user-list" || a == "--clock" || a == "--verify" ||
-                   a == "--replay-session") {
+                   a == "--replay-session" || a == "--review") {
             if (!need(v) || v.empty())
                 return fail("option " + a + " needs a value");
             if (a == "--script") {
@@ -124,6 +137,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 o.verify = v;
             } else if (a == "--replay-session") {
                 o.replaySession = v;
+            } else if (a == "--review") {
+                o.review = v;
             } else if (a == "--user-list") {
                 o.userList = v;
             } else if (a == "--clock") {
@@ -137,6 +152,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             return fail("unknown option '" + args[i] + "'");
         }
     }
+    if (o.review && o.headless)
+        return fail("option --review needs a window; use --report for a file");
     if (o.replaySession && !o.dataDir)
         return fail("option --replay-session needs --data-dir");
     if (o.clock && !o.headless && !o.help && !o.version)

@@ -26,6 +26,9 @@ struct Options {
     std::optional<std::filesystem::path> appDir, dataDir, userList;
     std::optional<std::filesystem::path> verify;        // a session's bag to check, then exit
     std::optional<std::filesystem::path> replaySession; // a session's bag to run again
+    std::optional<std::filesystem::path> review;        // a session's bag to look at
+    std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
+    bool liveChart = false; // the live chart opens with the main window
 };
 
 struct ParseResult {

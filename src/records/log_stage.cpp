@@ -88,12 +88,15 @@ std::string Records::logRow() {
 }
 
 void Records::logStage() {
-    if (st_.nochange.value_or(0) == 0 && st_.rfhit.value_or(0) == 0) {
-        if (f_.logfileon->checked())
-            writeLog(Log::Data, f_.logfileon, logRow());
-    } else if (f_.logfilerf->checked()) {
-        writeLog(Log::RfThreshold, f_.logfilerf, logRow());
-    }
+    const bool data = st_.nochange.value_or(0) == 0 && st_.rfhit.value_or(0) == 0;
+    forms::Control* item = data ? f_.logfileon : f_.logfilerf;
+    if (!item->checked() && !onReading)
+        return;
+    const std::string row = logRow();
+    if (item->checked())
+        writeLog(data ? Log::Data : Log::RfThreshold, item, row);
+    if (onReading)
+        onReading(row);
 }
 
 void Records::writeQuestionLine(const std::string& q) {

@@ -86,6 +86,10 @@ class Records {
     // `q` is the question box's whole text, line end included.
     void writeQuestionLine(const std::string& q);
 
+    // Told the row of every log stage, logged or not (the live chart): the
+    // row either log would get. Empty: no row is made for it.
+    std::function<void(const std::string& row)> onReading;
+
     // Alarm-tripped flag of the last alarm stage: 0 or 1.
     int alarmTripped() const { return alarmTripped_; }
 

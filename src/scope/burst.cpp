@@ -53,6 +53,10 @@ std::string fieldText(double value) {
     return formatMask(shown, "##.##") + " mG";
 }
 
+double combinedField(double fieldA, double fieldB) {
+    return (fieldA + fieldB) / 2 * kSin240 / kSin120;
+}
+
 void Burst::addAnswer(int m, const std::array<std::uint8_t, 8>& bytes) {
     if (m < 1 || m > kLastAnswerIndex || m % 2 == 0) {
         throw std::out_of_range("scope answer index must be odd, 1 to 119");

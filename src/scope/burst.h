@@ -36,6 +36,11 @@ std::int16_t traceLevel(double scaled);
 // decimal form, formatted with "##.##", then " mG" ("." + " mG" for zero).
 std::string fieldText(double value);
 
+// The combined field (emfValue) from the two channels' fields: the combined
+// mean is half the sum of the channel means, taken at the combined
+// constant. Exact up to the rounding of the fields' texts.
+double combinedField(double fieldA, double fieldB);
+
 // Summary values of one burst.
 struct Summary {
     std::string emfDisplay1; // combined A + B field text, also read by the logs

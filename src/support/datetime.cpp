@@ -187,6 +187,41 @@ std::string generalDate(const LocalDateTime& t, std::string_view localeName) {
     return out;
 }
 
+std::optional<LocalDateTime> parseGeneralDate(std::string_view text, bool dayFirst) {
+    std::size_t pos = 0;
+    auto number = [&](int& out, std::size_t maxDigits) {
+        const std::size_t from = pos;
+        out = 0;
+        while (pos < text.size() && pos - from < maxDigits && text[pos] >= '0' && text[pos] <= '9')
+            out = out * 10 + (text[pos++] - '0');
+        return pos > from;
+    };
+    auto expect = [&](char c) { return pos < text.size() && text[pos++] == c; };
+    int a = 0, b = 0;
+    LocalDateTime t;
+    if (!number(a, 2) || pos >= text.size())
+        return std::nullopt;
+    const char sep = text[pos++];
+    if ((sep != '/' && sep != '.' && sep != '-') || !number(b, 2) || !expect(sep) ||
+        !number(t.year, 4) || !expect(' ') || !number(t.hour, 2) || !expect(':') ||
+        !number(t.minute, 2) || !expect(':') || !number(t.second, 2))
+        return std::nullopt;
+    t.day = dayFirst ? a : b;
+    t.month = dayFirst ? b : a;
+    const std::string_view rest = text.substr(pos);
+    if (rest == " AM" || rest == " PM") {
+        if (t.hour < 1 || t.hour > 12)
+            return std::nullopt;
+        t.hour = t.hour % 12 + (rest == " PM" ? 12 : 0);
+    } else if (!rest.empty()) {
+        return std::nullopt;
+    }
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.year, t.month) ||
+        t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
 std::string swapstring(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -2,6 +2,7 @@
 // Local calendar time and the general date format used in logs, alarm lines
 // and capture file names.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,13 @@ LocalDateTime systemLocalNow();
 // always included, midnight too. Reads the environment: not thread-safe
 // against setenv.
 std::string generalDate(const LocalDateTime& t, std::string_view localeName = {});
+
+// Reads a time written by generalDate: two date numbers and a four-digit
+// year separated by '/', '.' or '-', a blank, H:MM:SS and an optional
+// " AM"/" PM". `dayFirst` says which of the two numbers is the day (the
+// text alone cannot tell "3/4/2026" apart). nullopt for any other text or
+// an invalid date or time.
+std::optional<LocalDateTime> parseGeneralDate(std::string_view text, bool dayFirst);
 
 // Makes a time stamp safe for a file name: every character that is not a
 // blank, an ASCII letter or a digit becomes "_" ("12/7/2026 4:50:20 AM" ->

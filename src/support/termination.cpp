@@ -52,6 +52,11 @@ void blockTerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void unblockTerminationSignals() {
+    sigset_t set = watchedSignals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 TerminationWatch::TerminationWatch(Scheduler& sched, std::function<void()> onSignal,
                                    std::chrono::milliseconds grace,
                                    std::function<void(int)> onStuck) {

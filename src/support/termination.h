@@ -16,6 +16,9 @@ namespace kestle {
 // Blocks the signals in the calling thread; call first in main(), before any
 // thread starts, so that every thread inherits the mask.
 void blockTerminationSignals();
+// Undoes it, for runs that have nothing to finish (a review, a report):
+// the signals end them at once. Call before any thread starts.
+void unblockTerminationSignals();
 
 // Long enough for a normal shutdown, which finishes its files within 2 s.
 inline constexpr std::chrono::milliseconds kTerminationGrace{5000};

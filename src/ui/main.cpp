@@ -4,14 +4,19 @@
 #include "app/main_window.h"
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
+#include "review/report.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
+#include "ui/live_chart.h"
 #include "ui/main_view.h"
+#include "ui/preferences.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
+#include "ui/review_window.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QStatusBar>
 #include <filesystem>
 #include <iostream>
@@ -51,7 +56,20 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         [&win] { win.vid2().setShown(false); }, &view);
     for (ui::DialogView* d : {&splash, &about, &setup})
         ui::reportActionsTo(d->formView(), win);
+    // The live chart stands ready, closed: it listens only while shown.
+    auto* live = new ui::LiveChart(win, &view);
+    QPointer<ui::LiveChart> liveAlive(live);
+    host.onStatus = [liveAlive](const std::string& t) {
+        if (liveAlive)
+            liveAlive->hostStatus(t);
+    };
+    host.onEvent = [liveAlive](const std::string& line) {
+        if (liveAlive)
+            liveAlive->hostEvent(line);
+    };
     (*run)->start(false);
+    if (o.liveChart)
+        live->show();
     qapp.exec();
     return (*run)->exitStatus();
 }
@@ -78,11 +96,34 @@ int main(int argc, char** argv) {
     }
     if (o.verify)
         return verifyCommand(*o.verify, std::cout);
+    if (o.reportBag || o.review)
+        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends them
+    if (o.reportBag) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication gui(argc, argv);
+        return kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout, std::cerr);
+    }
     if (o.replaySession) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication gui(argc, argv);
         return runReplaySession(o, std::cout, std::cerr);
+    }
+    if (o.review) {
+        // Only the bag is looked at: no Kestle, no session of its own.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            std::cerr << "kestle: no display found; use --report DIR FILE.pdf for a report.\n";
+            return 2;
+        }
+        QApplication qapp(argc, argv);
+        if (kestle::ui::nightViewPreferred())
+            QApplication::setPalette(kestle::ui::Theme(true).palette(QApplication::palette()));
+        kestle::ui::ReviewWindow review(*o.review);
+        review.show();
+        return qapp.exec();
     }
     Paths paths = resolvePaths(o, executableDir(argv[0]));
     if (o.headless) {

@@ -3,7 +3,9 @@
 #include "forms/layout_math.h"
 #include "ui/drawings.h"
 #include "ui/layouts.h"
+#include "ui/live_chart.h"
 #include "ui/preferences.h"
+#include "ui/review_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -191,6 +193,10 @@ void MainView::buildViewMenu() {
         setNightView(on);
         preferNightView(on);
     });
+    view->addSeparator();
+    view->addAction("&Live Chart", this, [this] { showLiveChart(this); });
+    view->addAction("&Review Session...", this,
+                    [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }
 
 void MainView::addThemed(FormView* v) {

@@ -28,6 +28,9 @@ class QtHost : public QObject, public forms::UiHost {
     void event(const std::string& line) override;
     bool openWithDefaultProgram(const std::filesystem::path& p) override;
     bool startProgram(const std::filesystem::path& program) override;
+    // Told every status text and event line as well (the live chart's
+    // capture markers); empty: nobody listens.
+    std::function<void(const std::string&)> onStatus, onEvent;
 
   private:
     QWidget* parent_;

@@ -69,6 +69,18 @@ struct BadCase {
 
 class BadOptions : public testing::TestWithParam<BadCase> {};
 
+TEST(Options, ReviewAndReportTakeASessionsFolder) {
+    auto r = parse({"--review", "/d/Sessions/a", "--live-chart"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.review, "/d/Sessions/a");
+    EXPECT_TRUE(r.options.liveChart);
+    r = parse({"--report", "/d/Sessions/a", "out.pdf", "--device", "sim"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.reportBag, "/d/Sessions/a");
+    EXPECT_EQ(r.options.reportPdf, "out.pdf");
+    EXPECT_EQ(r.options.device, "sim");
+}
+
 TEST_P(BadOptions, SayWhatIsWrong) {
     auto r = parseOptions(GetParam().args);
     EXPECT_EQ(r.error, GetParam().error);
@@ -101,7 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--script"}, "option --script needs a value"},
         BadCase{{"--app-dir="}, "option --app-dir needs a value"},
         BadCase{{"--help=yes"}, "option --help takes no value"},
-        BadCase{{"--headless=1"}, "option --headless takes no value"}));
+        BadCase{{"--headless=1"}, "option --headless takes no value"},
+        BadCase{{"--report", "/d/Sessions/a"},
+                "option --report needs a session's folder and a PDF file"},
+        BadCase{{"--headless", "--review", "/d/Sessions/a"},
+                "option --review needs a window; use --report for a file"}));
 
 // The executable itself: status and where the texts go.
 struct Ran {

@@ -110,6 +110,9 @@ TEST(ScopeSummary, WorkedExample) {
     EXPECT_EQ(s.mag, 122);
     EXPECT_EQ(s.ava1, 750);
     EXPECT_EQ(s.avb1, 500);
+    // The logs keep only the channels' fields; the combined one follows
+    // from them (a review of a night reads it that way).
+    EXPECT_NEAR(combinedField(6.3788, 4.2525), s.emfValue, 1e-3);
     EXPECT_EQ(t.scopea[1], 391); // 200 x 1.953125 = 390.625
     EXPECT_EQ(t.scopea[3], 195); // 100 x 1.953125 = 195.3125
 }

@@ -152,6 +152,25 @@ TEST_F(GeneralDate, EmptyNameReadsTheEnvironmentInOrder) {
     EXPECT_EQ(generalDate(t), "07.12.2026 16:50:20");
 }
 
+TEST_F(GeneralDate, ReadsBackWhatEveryLocaleWrites) {
+    const std::pair<const char*, bool> locales[] = {{"C", false},    {"en_GB", true},
+                                                    {"de_DE", true}, {"nl_NL", true},
+                                                    {"es_ES", true}, {"it_IT", true}};
+    for (const LocalDateTime& t : {at(2026, 3, 7, 0, 5, 6), at(2026, 12, 31, 12, 0, 0),
+                                   at(2028, 2, 29, 23, 59, 59), at(2026, 1, 1, 9, 0, 0)})
+        for (const auto& [locale, dayFirst] : locales) {
+            const std::string text = generalDate(t, locale);
+            EXPECT_EQ(parseGeneralDate(text, dayFirst), t) << text;
+        }
+    // The order is the caller's: the same text, two dates.
+    EXPECT_EQ(parseGeneralDate("3/4/2026 1:00:00 PM", false), at(2026, 3, 4, 13, 0, 0));
+    EXPECT_EQ(parseGeneralDate("3/4/2026 1:00:00 PM", true), at(2026, 4, 3, 13, 0, 0));
+    for (const char* bad :
+         {"", "13/1/2026 1:00:00 AM", "2/30/2026 1:00:00", "1/2/2026 0:00:00 AM",
+          "1/2/2026 24:00:00", "1/2-2026 1:00:00", "1/2/2026 1:00:00 XM", "1/2/2026", "NA"})
+        EXPECT_FALSE(parseGeneralDate(bad, false)) << bad;
+}
+
 TEST(Swapstring, OnlyBlanksLettersAndDigitsSurvive) {
     EXPECT_EQ(swapstring("12/7/2026 4:50:20 AM"), "12_7_2026 4_50_20 AM");
     EXPECT_EQ(swapstring(generalDate(at(2026, 12, 7, 16, 50, 20), "de_DE")), "07_12_2026 16_50_20");

@@ -1,0 +1,110 @@
+// The player's GStreamer glue: playbin with the chosen audio sink.
+#include "review/recording_player.h"
+
+#include "support/gst_runtime.h"
+
+#include <cstdlib>
+#include <gst/gst.h>
+
+namespace kestle::review {
+
+namespace {
+
+GstElement* asElement(void* p) {
+    return static_cast<GstElement*>(p);
+}
+
+} // namespace
+
+std::string audioSinkName() {
+    const char* env = std::getenv("KESTLE_AUDIO_SINK");
+    return env && *env ? env : "autoaudiosink";
+}
+
+RecordingPlayer::RecordingPlayer(std::string sink) : sink_(std::move(sink)) {}
+
+RecordingPlayer::~RecordingPlayer() {
+    stop();
+}
+
+Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fromMs) {
+    stop();
+    error_.clear();
+    if (Status s = initGstreamer(); !s)
+        return s;
+    GstElement* play = gst_element_factory_make("playbin", nullptr);
+    GstElement* sink = gst_element_factory_make(sink_.c_str(), nullptr);
+    if (!play || !sink) {
+        if (play)
+            gst_object_unref(play);
+        if (sink)
+            gst_object_unref(sink);
+        return Error{"the sound output " + sink_ + " is not available"};
+    }
+    // A fake sink plays in real time too, so that its position is telling.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync"))
+        g_object_set(sink, "sync", TRUE, nullptr);
+    gchar* uri = gst_filename_to_uri(std::filesystem::absolute(wav).c_str(), nullptr);
+    g_object_set(play, "uri", uri, "audio-sink", sink, nullptr);
+    g_free(uri);
+    pipeline_ = play;
+    fromMs_ = fromMs;
+    phase_ = Phase::Prerolling;
+    if (gst_element_set_state(play, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        stop();
+        return Error{wav.string() + " cannot be played"};
+    }
+    return {};
+}
+
+void RecordingPlayer::stop() {
+    if (!pipeline_)
+        return;
+    // Going to NULL never waits for a stream thread.
+    gst_element_set_state(asElement(pipeline_), GST_STATE_NULL);
+    gst_object_unref(asElement(pipeline_));
+    pipeline_ = nullptr;
+    phase_ = Phase::Idle;
+}
+
+void RecordingPlayer::poll() {
+    if (!pipeline_)
+        return;
+    GstBus* bus = gst_element_get_bus(asElement(pipeline_));
+    while (GstMessage* m = gst_bus_pop_filtered(
+               bus, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+        const GstMessageType type = GST_MESSAGE_TYPE(m);
+        if (type == GST_MESSAGE_ERROR) {
+            GError* e = nullptr;
+            gst_message_parse_error(m, &e, nullptr);
+            error_ = e ? e->message : "playing failed";
+            g_clear_error(&e);
+        }
+        gst_message_unref(m);
+        if (type != GST_MESSAGE_ASYNC_DONE) {
+            gst_object_unref(bus);
+            stop();
+            return;
+        }
+        if (phase_ == Phase::Prerolling && fromMs_ > 0) {
+            phase_ = Phase::Seeking;
+            gst_element_seek_simple(asElement(pipeline_), GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                    fromMs_ * GST_MSECOND);
+        } else if (phase_ != Phase::Playing) {
+            phase_ = Phase::Playing;
+            gst_element_set_state(asElement(pipeline_), GST_STATE_PLAYING);
+        }
+    }
+    gst_object_unref(bus);
+}
+
+std::optional<std::int64_t> RecordingPlayer::positionMs() const {
+    gint64 at = 0;
+    if (phase_ != Phase::Playing ||
+        !gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
+        return std::nullopt;
+    return at / GST_MSECOND;
+}
+
+} // namespace kestle::review

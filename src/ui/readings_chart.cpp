@@ -1,0 +1,429 @@
+#include "ui/readings_chart.h"
+
+#include "review/decimate.h"
+#include "ui/theme.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsLayout>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace kestle::ui {
+
+using review::Event;
+using review::EventKind;
+using review::Point;
+
+namespace {
+
+constexpr int kLeft = 96;       // plot areas start here, so that they line up
+constexpr int kAxisHeight = 22; // time labels under the last plot
+constexpr std::int64_t kMinSpan = 5000;
+constexpr std::uint32_t kAlarmRed = 0xB00000;
+
+QColor rgb(std::uint32_t c) {
+    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+// The tag of a marker on the top plot; 0: not a marker.
+char tagOf(EventKind k) {
+    switch (k) {
+    case EventKind::Question:
+        return 'Q';
+    case EventKind::Alarm:
+        return 'A';
+    case EventKind::Screen:
+    case EventKind::Snapshot:
+    case EventKind::Recording:
+        return 'C';
+    case EventKind::Plug:
+        return 'P';
+    case EventKind::Unplug:
+        return 'U';
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+bool isNightPalette(const QPalette& p) {
+    return p.color(QPalette::Window) == Theme(true).window();
+}
+
+// One plot: wheel zooms about the pointer, a drag pans, marker lines are
+// drawn over the plot.
+class PlotView : public QChartView {
+  public:
+    PlotView(QChart* c, ReadingsChart& owner, int series)
+        : QChartView(c), owner_(owner), series_(series),
+          timeLabels_(series == review::kSeriesCount - 1) {
+        setRenderHint(QPainter::Antialiasing, false);
+        setFocusPolicy(Qt::NoFocus);
+        setMinimumHeight(40);
+    }
+
+    // The plot areas line up, whatever the width of their scales' labels.
+    void fitPlotArea() {
+        const int bottom = timeLabels_ ? kAxisHeight : 0;
+        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - 12),
+                          std::max(10, height() - 8 - bottom));
+        if (chart()->plotArea() != area)
+            chart()->setPlotArea(area);
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QChartView::resizeEvent(e);
+        fitPlotArea();
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (owner_.followSpan_ > 0)
+            return;
+        const double x = chart()->mapToValue(e->position()).x();
+        owner_.zoom(e->angleDelta().y() > 0 ? 0.8 : 1.25, owner_.fromAxisX(x));
+        e->accept();
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        dragFrom_ = pressedAt_ = e->position().x();
+        QChartView::mousePressEvent(e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (std::abs(e->position().x() - pressedAt_) < 4) { // a click, not a drag
+            const auto at = [this](double x) {
+                return owner_.fromAxisX(chart()->mapToValue(QPointF(x, 0)).x());
+            };
+            const double x = e->position().x();
+            owner_.chooseNear(at(x), std::abs(at(x + 6) - at(x)));
+        }
+        QChartView::mouseReleaseEvent(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if ((e->buttons() & Qt::LeftButton) && owner_.followSpan_ == 0) {
+            const double dx = e->position().x() - dragFrom_;
+            dragFrom_ = e->position().x();
+            const double w = chart()->plotArea().width();
+            if (w > 0)
+                owner_.pan(-dx / w);
+        }
+        QChartView::mouseMoveEvent(e);
+    }
+    void drawForeground(QPainter* p, const QRectF&) override {
+        const QRectF area = chart()->plotArea();
+        const Theme t(owner_.night_);
+        p->save();
+        p->setClipRect(area);
+        for (std::size_t n = 0; n < 2 * owner_.markers_.size(); ++n) {
+            // The alarms over the rest.
+            const std::size_t i = n % owner_.markers_.size();
+            const Event& e = owner_.markers_[i];
+            if (e.ms < owner_.from_ || e.ms > owner_.to_ ||
+                (e.kind == EventKind::Alarm) != (n >= owner_.markers_.size()))
+                continue;
+            const double x = chart()->mapToPosition(QPointF(owner_.axisX(e.ms), 0)).x();
+            const bool chosen = int(i) == owner_.selected_;
+            QColor c = e.kind == EventKind::Alarm ? t.text(kAlarmRed) : t.caption();
+            c.setAlpha(chosen ? 255 : 120);
+            p->setPen(QPen(c, chosen ? 2 : 1));
+            p->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+            if (series_ == 0) { // the tag says what the line marks
+                c.setAlpha(255);
+                p->setPen(c);
+                p->drawText(QRectF(x + 2, area.top() + 14, 12, 14), Qt::AlignLeft,
+                            QString(QChar(tagOf(e.kind))));
+            }
+        }
+        // The series' name inside its plot, in its colour, over the lines.
+        p->setClipping(false);
+        const review::SeriesStyle& st = review::seriesStyle(series_);
+        QFont f = p->font();
+        f.setPointSizeF(8);
+        f.setBold(true);
+        p->setFont(f);
+        const QString name = QString("%1 (%2)").arg(st.name, st.unit);
+        QRectF tag = p->fontMetrics().boundingRect(name);
+        tag.moveTopLeft(area.topLeft() + QPointF(4, 2));
+        QColor ground = owner_.night_ ? t.window() : QColor(Qt::white);
+        ground.setAlpha(200);
+        p->fillRect(tag.adjusted(-2, 0, 2, 0), ground);
+        p->setPen(rgb(owner_.night_ ? st.night : st.day));
+        p->drawText(tag, Qt::AlignLeft | Qt::AlignTop, name);
+        p->restore();
+    }
+
+  private:
+    ReadingsChart& owner_;
+    int series_;
+    bool timeLabels_;
+    double dragFrom_ = 0, pressedAt_ = 0;
+};
+
+ReadingsChart::ReadingsChart(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    night_ = isNightPalette(QApplication::palette());
+    build();
+    applyColours();
+}
+
+ReadingsChart::~ReadingsChart() = default;
+
+void ReadingsChart::build() {
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        const bool last = i == review::kSeriesCount - 1;
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        p.chart = new QChart;
+        p.chart->legend()->hide();
+        p.chart->setMargins(QMargins(0, 0, 0, 0));
+        p.chart->layout()->setContentsMargins(0, 0, 0, 0);
+        p.chart->setBackgroundRoundness(0);
+        p.x = new QDateTimeAxis;
+        p.x->setFormat("HH:mm:ss");
+        p.x->setTickCount(7);
+        p.x->setLabelsVisible(last);
+        p.y = new QValueAxis;
+        p.y->setTickCount(3);
+        p.y->setLabelFormat("%.4g");
+        QFont small = p.y->labelsFont();
+        small.setPointSizeF(7.5);
+        p.y->setLabelsFont(small);
+        p.x->setLabelsFont(small);
+        p.chart->addAxis(p.x, Qt::AlignBottom);
+        p.chart->addAxis(p.y, Qt::AlignLeft);
+        p.line = new QLineSeries;
+        p.chart->addSeries(p.line);
+        p.line->attachAxis(p.x);
+        p.line->attachAxis(p.y);
+        p.view = new PlotView(p.chart, *this, i);
+        box->addWidget(p.view, last ? 4 : 3);
+    }
+}
+
+void ReadingsChart::applyColours() {
+    const Theme t(night_);
+    const QColor ground = night_ ? t.window() : QColor(Qt::white);
+    const QColor label = night_ ? t.caption() : QColor(0x30, 0x30, 0x30);
+    const QColor grid = night_ ? t.border() : QColor(0xE0, 0xE0, 0xE0);
+    auto paint = [&](Plot& p) {
+        p.chart->setBackgroundBrush(ground);
+        p.chart->setPlotAreaBackgroundVisible(false);
+        for (QAbstractAxis* a :
+             {static_cast<QAbstractAxis*>(p.x), static_cast<QAbstractAxis*>(p.y)}) {
+            a->setLabelsColor(label);
+            a->setTitleBrush(label);
+            a->setGridLineColor(grid);
+            a->setLinePenColor(grid);
+        }
+        p.view->setBackgroundBrush(ground);
+    };
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        paint(p);
+        const review::SeriesStyle& st = review::seriesStyle(i);
+        p.line->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
+    }
+}
+
+void ReadingsChart::setNight(bool night) {
+    if (night == night_)
+        return;
+    night_ = night;
+    applyColours();
+    refresh();
+}
+
+void ReadingsChart::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange)
+        setNight(isNightPalette(QApplication::palette()));
+    QWidget::changeEvent(e);
+}
+
+void ReadingsChart::setSession(std::array<std::vector<Point>, review::kSeriesCount> series,
+                               std::vector<Event> events, std::int64_t from, std::int64_t to) {
+    series_ = std::move(series);
+    markers_.clear();
+    for (Event& e : events)
+        if (tagOf(e.kind) != 0)
+            markers_.push_back(std::move(e));
+    followSpan_ = 0;
+    first_ = from;
+    last_ = std::max(to, from + kMinSpan);
+    zoneKnown_ = false;
+    from_ = first_;
+    to_ = last_;
+    selected_ = -1;
+    refresh();
+}
+
+void ReadingsChart::follow(std::int64_t spanMs) {
+    followSpan_ = std::max<std::int64_t>(spanMs, kMinSpan);
+}
+
+void ReadingsChart::addReading(const review::Reading& r) {
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        auto& s = series_[static_cast<std::size_t>(i)];
+        s.push_back({r.ms, r.values[static_cast<std::size_t>(i)]});
+        // Dropped in batches, so that the front is not erased at every reading.
+        const std::int64_t keepFrom = r.ms - followSpan_;
+        if (s.front().ms < keepFrom - followSpan_ / 4) {
+            auto cut = std::lower_bound(s.begin(), s.end(), keepFrom,
+                                        [](const Point& p, std::int64_t t) { return p.ms < t; });
+            s.erase(s.begin(), cut);
+        }
+    }
+    last_ = r.ms;
+}
+
+void ReadingsChart::addEvent(Event e) {
+    if (tagOf(e.kind) == 0)
+        return;
+    markers_.push_back(std::move(e));
+    const std::int64_t keepFrom = markers_.back().ms - 2 * followSpan_;
+    if (markers_.front().ms < keepFrom)
+        markers_.erase(markers_.begin(),
+                       std::find_if(markers_.begin(), markers_.end(),
+                                    [keepFrom](const Event& m) { return m.ms >= keepFrom; }));
+}
+
+void ReadingsChart::refresh() {
+    if (followSpan_ > 0 && (last_ > to_ || to_ - from_ != followSpan_)) {
+        // The view moves on in steps of a tenth of its span: between them
+        // only the lines change, not the time axis and its labels.
+        to_ = last_ + followSpan_ / 10;
+        from_ = to_ - followSpan_;
+    }
+    if (!zoneKnown_) {
+        // The zone's offset near the night's start.
+        const std::int64_t at = (from_ / 1000) * 1000;
+        const LocalDateTime t = fromEpochSeconds(at / 1000);
+        const QDateTime asLocal(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+        zoneOffset_ = at - asLocal.toMSecsSinceEpoch();
+        zoneKnown_ = true;
+    }
+    const int width = std::max(100, plots_[0].view->width() - kLeft);
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        Plot& p = plots_[static_cast<std::size_t>(i)];
+        const auto pts =
+            review::decimate(series_[static_cast<std::size_t>(i)], from_, to_, width / 2);
+        QList<QPointF> line;
+        line.reserve(qsizetype(pts.size()));
+        for (const Point& pt : pts)
+            line.append(QPointF(axisX(pt.ms), pt.value));
+        p.line->replace(line);
+        // The scale of what is in view.
+        std::vector<Point> inView;
+        for (const Point& pt : pts)
+            if (pt.ms >= from_ && pt.ms <= to_)
+                inView.push_back(pt);
+        const auto [lo, hi] = review::valueRange(inView);
+        // Live, the scale stays while the values fit it well: a new scale
+        // lays its labels out again, the costliest part of a redraw.
+        const double a = p.y->min(), b = p.y->max();
+        if (followSpan_ > 0 && lo >= a && hi <= b && hi - lo > (b - a) / 2)
+            continue;
+        const double margin = followSpan_ > 0 ? (hi - lo) / 5 : 0;
+        p.y->setRange(lo - margin, hi + margin);
+    }
+    const QDateTime a = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(from_)));
+    const QDateTime b = QDateTime::fromMSecsSinceEpoch(std::int64_t(axisX(to_)));
+    for (Plot& p : plots_) {
+        p.x->setRange(a, b);
+        p.view->viewport()->update();
+    }
+    for (Plot& p : plots_)
+        p.view->fitPlotArea();
+}
+
+void ReadingsChart::setView(std::int64_t from, std::int64_t to) {
+    std::int64_t span =
+        std::clamp<std::int64_t>(to - from, kMinSpan, std::max(kMinSpan, last_ - first_));
+    from = std::clamp(from, first_, std::max(first_, last_ - span));
+    from_ = from;
+    to_ = from + span;
+    refresh();
+}
+
+void ReadingsChart::zoom(double factor, std::int64_t at) {
+    const double span = double(to_ - from_) * factor;
+    const double share = to_ > from_ ? double(at - from_) / double(to_ - from_) : 0.5;
+    const auto from = std::int64_t(double(at) - share * span);
+    setView(from, from + std::int64_t(span));
+}
+
+void ReadingsChart::pan(double share) {
+    const auto by = std::int64_t(share * double(to_ - from_));
+    setView(from_ + by, to_ + by);
+}
+
+void ReadingsChart::showAll() {
+    setView(first_, last_);
+}
+
+void ReadingsChart::select(int marker) {
+    selected_ = marker;
+    if (marker >= 0 && marker < int(markers_.size()) && followSpan_ == 0) {
+        const std::int64_t at = markers_[static_cast<std::size_t>(marker)].ms;
+        if (at < from_ || at > to_) {
+            const std::int64_t half = (to_ - from_) / 2;
+            setView(at - half, at + half);
+            return;
+        }
+    }
+    for (Plot& p : plots_)
+        p.view->viewport()->update();
+}
+
+void ReadingsChart::chooseNear(std::int64_t at, std::int64_t tolerance) {
+    int best = -1;
+    std::int64_t bestGap = tolerance + 1;
+    for (std::size_t i = 0; i < markers_.size(); ++i) {
+        const std::int64_t gap = std::abs(markers_[i].ms - at);
+        if (gap < bestGap) {
+            best = int(i);
+            bestGap = gap;
+        }
+    }
+    if (best < 0)
+        return;
+    select(best);
+    if (onMarkerChosen)
+        onMarkerChosen(best);
+}
+
+void ReadingsChart::keyPressEvent(QKeyEvent* e) {
+    if (followSpan_ > 0)
+        return QWidget::keyPressEvent(e);
+    const std::int64_t mid = (from_ + to_) / 2;
+    switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoom(0.5, mid);
+        break;
+    case Qt::Key_Minus:
+        zoom(2, mid);
+        break;
+    case Qt::Key_Left:
+        pan(-0.2);
+        break;
+    case Qt::Key_Right:
+        pan(0.2);
+        break;
+    case Qt::Key_Home:
+        showAll();
+        break;
+    default:
+        return QWidget::keyPressEvent(e);
+    }
+    e->accept();
+}
+
+} // namespace kestle::ui

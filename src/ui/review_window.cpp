@@ -1,0 +1,331 @@
+#include "ui/review_window.h"
+
+#include "evidence/bagit.h"
+#include "review/report.h"
+#include "review/time_text.h"
+#include "ui/readings_chart.h"
+#include "ui/theme.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QImage>
+#include <QKeySequence>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace kestle::ui {
+
+namespace fs = std::filesystem;
+using review::Event;
+using review::EventKind;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QString describe(const Event& e) {
+    QString t =
+        q(review::dateTimeText(e.ms)) + "  " + review::eventKindName(e.kind) + "\n\n" + q(e.text);
+    if (e.kind == EventKind::Question) {
+        QStringList words;
+        for (const std::string& w : e.words)
+            words << q(w);
+        t += "\n\nAnswer words: " + (words.isEmpty() ? QString("(none)") : words.join(" "));
+    }
+    if (!e.file.empty())
+        t += "\n\nFile: " + q(e.file);
+    else if (e.kind == EventKind::Screen || e.kind == EventKind::Snapshot ||
+             e.kind == EventKind::Recording)
+        t += "\n\n(the file is not in the bag)";
+    return t;
+}
+
+} // namespace
+
+ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), bag_(std::move(bag)) {
+    std::string name = bag_.filename().string();
+    if (name.empty())
+        name = bag_.parent_path().filename().string();
+    setWindowTitle(q("Session Review - " + name));
+    auto* central = new QWidget;
+    auto* box = new QVBoxLayout(central);
+    box->setContentsMargins(4, 4, 4, 4);
+    banner_ = new QLabel;
+    banner_->setWordWrap(true);
+    banner_->setStyleSheet("QLabel { background: #B00000; color: white; padding: 6px; "
+                           "font-weight: bold; }");
+    banner_->hide();
+    box->addWidget(banner_);
+    auto* split = new QSplitter(Qt::Horizontal);
+    chart_ = new ReadingsChart;
+    split->addWidget(chart_);
+    auto* side = new QSplitter(Qt::Vertical);
+    list_ = new QListWidget;
+    side->addWidget(list_);
+    auto* detailBox = new QWidget;
+    auto* detailLayout = new QVBoxLayout(detailBox);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    details_ = new QLabel("Choose a marker to see what it holds.");
+    details_->setWordWrap(true);
+    details_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    details_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    picture_ = new QLabel;
+    picture_->setAlignment(Qt::AlignCenter);
+    picture_->hide();
+    play_ = new QPushButton("Play Recording");
+    play_->hide();
+    detailLayout->addWidget(details_);
+    detailLayout->addWidget(play_, 0, Qt::AlignLeft);
+    detailLayout->addWidget(picture_, 1);
+    QObject::connect(play_, &QPushButton::clicked, this, [this] {
+        if (player_.active()) {
+            player_.stop();
+            playing_.stop();
+            play_->setText("Play Recording");
+            statusBar()->showMessage("Stopped");
+        } else {
+            playChosen();
+        }
+    });
+    playing_.setInterval(100);
+    QObject::connect(&playing_, &QTimer::timeout, this, [this] {
+        player_.poll();
+        if (!player_.active()) {
+            playing_.stop();
+            play_->setText("Play Recording");
+            statusBar()->showMessage(player_.error().empty()
+                                         ? QString("The recording has ended")
+                                         : q("The recording cannot be played: " + player_.error()));
+            return;
+        }
+        if (auto at = player_.positionMs())
+            statusBar()->showMessage(
+                QString("Playing %1 at %2 s").arg(playingName_).arg(double(*at) / 1000, 0, 'f', 1));
+    });
+    side->addWidget(detailBox);
+    split->addWidget(side);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setSizes({800, 300});
+    list_->setTextElideMode(Qt::ElideRight);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->addWidget(split, 1);
+    setCentralWidget(central);
+
+    QMenu* session = menuBar()->addMenu("&Session");
+    QAction* report = session->addAction("&Write Report...");
+    QObject::connect(report, &QAction::triggered, this, [this] { askReportFile(); });
+    session->addSeparator();
+    QAction* close = session->addAction("&Close");
+    close->setShortcut(QKeySequence::Close);
+    QObject::connect(close, &QAction::triggered, this, &QWidget::close);
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction("Zoom &In\t+", this,
+                    [this] { chart_->zoom(0.5, (chart_->viewFrom() + chart_->viewTo()) / 2); });
+    view->addAction("Zoom &Out\t-", this,
+                    [this] { chart_->zoom(2, (chart_->viewFrom() + chart_->viewTo()) / 2); });
+    view->addAction("&Whole Night\tHome", this, [this] { chart_->showAll(); });
+
+    chart_->onMarkerChosen = [this](int i) { choose(i); };
+    QObject::connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row != chosen_)
+            choose(row);
+    });
+    resize(1100, 760);
+    statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
+    worker_.post([this, bag = bag_] {
+        auto r = review::loadSession(bag, false);
+        QMetaObject::invokeMethod(
+            this, [this, r = std::move(r)]() mutable { loaded(std::move(r)); },
+            Qt::QueuedConnection);
+    });
+    verifier_.post([this, bag = bag_] {
+        *workerProblems_ = evidence::verifyBag(bag);
+        QMetaObject::invokeMethod(
+            this, [this, problems = *workerProblems_] { showProblems(problems); },
+            Qt::QueuedConnection);
+    });
+}
+
+ReviewWindow::~ReviewWindow() = default;
+
+void ReviewWindow::loaded(Result<review::SessionModel> r) {
+    if (!r) {
+        banner_->setText(q(r.error()));
+        banner_->show();
+        statusBar()->showMessage("The session could not be read");
+        if (onLoaded)
+            onLoaded();
+        return;
+    }
+    model_ = std::make_shared<const review::SessionModel>(std::move(*r));
+    const review::SessionModel& m = *model_;
+    showWarning();
+    chart_->setSession(m.series, m.events, m.startMs, m.endMs);
+    for (const Event& e : chart_->markers()) {
+        QString line = q(review::clockText(e.ms)) + "  " + review::eventKindName(e.kind);
+        if (!e.text.empty())
+            line += ": " + q(e.text).section('\n', 0, 0);
+        list_->addItem(line);
+    }
+    statusBar()->showMessage(q(review::dateTimeText(m.startMs) + " to " +
+                               review::clockText(m.endMs) + " (" +
+                               review::durationText(m.endMs - m.startMs) + "), " + m.unit + "; " +
+                               std::to_string(m.series[0].size()) + " readings, " +
+                               std::to_string(chart_->markers().size()) + " markers"));
+    chart_->setFocus();
+    if (onLoaded)
+        onLoaded();
+}
+
+void ReviewWindow::showProblems(const std::vector<std::string>& problems) {
+    verified_ = true;
+    problems_ = problems;
+    showWarning();
+    if (onVerified)
+        onVerified();
+}
+
+// The verification and the reading of the bag end in either order.
+void ReviewWindow::showWarning() {
+    if (!model_ || !verified_ || problems_.empty())
+        return;
+    QString text = "Warning: this bag failed verification; what it shows may have been "
+                   "changed since it was sealed.";
+    for (const std::string& p : problems_)
+        text += "\n" + q(p);
+    banner_->setText(text);
+    banner_->show();
+}
+
+QString ReviewWindow::warning() const {
+    return banner_->isVisibleTo(this) ? banner_->text() : QString();
+}
+
+QString ReviewWindow::details() const {
+    return details_->text();
+}
+
+bool ReviewWindow::showsPicture() const {
+    return picture_->isVisibleTo(this) && !picture_->pixmap().isNull();
+}
+
+void ReviewWindow::choose(int marker) {
+    const auto& markers = chart_->markers();
+    if (marker < 0 || marker >= int(markers.size()) || !model_)
+        return;
+    chosen_ = marker;
+    chart_->select(marker);
+    list_->setCurrentRow(marker);
+    const Event& e = markers[static_cast<std::size_t>(marker)];
+    details_->setText(describe(e));
+    picture_->clear();
+    picture_->hide();
+    play_->setVisible(e.kind == EventKind::Recording && e.file.ends_with(".wav"));
+    if ((e.kind == EventKind::Screen || e.kind == EventKind::Snapshot) && !e.file.empty()) {
+        worker_.post([this, path = model_->folder / e.file, marker] {
+            QImage image(q(path.string()));
+            QMetaObject::invokeMethod(
+                this,
+                [this, image, marker] {
+                    if (marker == chosen_)
+                        showPicture(image);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void ReviewWindow::playChosen() {
+    const auto& markers = chart_->markers();
+    if (chosen_ < 0 || chosen_ >= int(markers.size()) || !model_)
+        return;
+    const Event& e = markers[static_cast<std::size_t>(chosen_)];
+    if (e.kind != EventKind::Recording || e.file.empty())
+        return;
+    if (Status s = player_.start(model_->folder / e.file, 0); !s) {
+        statusBar()->showMessage(q("The recording cannot be played: " + s.error()));
+        return;
+    }
+    playingName_ = q(e.text);
+    play_->setText("Stop");
+    statusBar()->showMessage(q("Playing " + e.text + " from " + review::clockText(e.ms)));
+    playing_.start();
+}
+
+void ReviewWindow::showPicture(const QImage& image) {
+    if (image.isNull())
+        return;
+    QImage shown = image.scaled(360, 270, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_RGB32);
+    // Dimmed in the night view, as the live picture is.
+    const Theme theme(isNightPalette(QApplication::palette()));
+    if (theme.pictureBrightness() < 1) {
+        QPainter p(&shown);
+        p.fillRect(shown.rect(), QColor(0, 0, 0, int(255 * (1 - theme.pictureBrightness()))));
+    }
+    picture_->setPixmap(QPixmap::fromImage(shown));
+    picture_->show();
+}
+
+void ReviewWindow::askReportFile() {
+    if (!model_)
+        return;
+    auto* d = new QFileDialog(this, "Write Report",
+                              q((bag_.parent_path() / (model_->name + " report.pdf")).string()),
+                              "PDF files (*.pdf)");
+    d->setAcceptMode(QFileDialog::AcceptSave);
+    d->setDefaultSuffix("pdf");
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(d, &QFileDialog::fileSelected, this,
+                     [this](const QString& f) { writeReport(f.toStdString()); });
+    d->open();
+}
+
+void ReviewWindow::writeReport(const fs::path& pdf) {
+    if (!model_)
+        return;
+    statusBar()->showMessage(q("Writing " + pdf.string() + " ..."));
+    // After the verification on the same worker: the report says its result.
+    verifier_.post([this, model = model_, pdf, problems = workerProblems_] {
+        review::SessionModel verified = *model;
+        verified.problems = *problems;
+        verified.verified = true;
+        Status s = review::writeReport(verified, pdf);
+        QMetaObject::invokeMethod(
+            this,
+            [this, s, pdf] {
+                statusBar()->showMessage(s ? q("Report written: " + pdf.string())
+                                           : q("The report could not be written: " + s.error()));
+                if (onReportWritten)
+                    onReportWritten(s);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void chooseSessionToReview(QWidget* parent, const fs::path& startDir) {
+    auto* d = new QFileDialog(parent, "Review Session", q(startDir.string()));
+    d->setFileMode(QFileDialog::Directory);
+    d->setOption(QFileDialog::ShowDirsOnly);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(d, &QFileDialog::fileSelected, d, [](const QString& dir) {
+        auto* w = new ReviewWindow(dir.toStdString());
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+    });
+    d->open();
+}
+
+} // namespace kestle::ui

@@ -1,0 +1,90 @@
+#pragma once
+// A sealed session looked at: "Session Review - <folder>", the readings and
+// events of the whole night on one time axis (ReadingsChart), the list of
+// markers, what a chosen marker holds (its text, its picture), a warning
+// that says what failed when the bag does not verify, and "Write Report...".
+// The bag is read, pictures are loaded and the report is written on a
+// worker thread; results come back to the window thread. Window thread only.
+#include "review/recording_player.h"
+#include "review/session_model.h"
+#include "support/result.h"
+#include "support/worker_thread.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace kestle::ui {
+
+class ReadingsChart;
+
+class ReviewWindow : public QMainWindow {
+  public:
+    explicit ReviewWindow(std::filesystem::path bag, QWidget* parent = nullptr);
+    ~ReviewWindow() override;
+
+    // Null until the bag has been read (or when it could not be). The night
+    // is shown first; the bag's verification (hashing every file) follows.
+    const review::SessionModel* model() const { return model_.get(); }
+    bool verified() const { return verified_; }
+    ReadingsChart& chart() { return *chart_; }
+    // The warning shown over the plots; empty when the bag verifies.
+    QString warning() const;
+    // What the chosen marker shows, and whether its picture is in view.
+    QString details() const;
+    bool showsPicture() const;
+    // Chooses a marker (index into chart().markers()) as a click does.
+    void choose(int marker);
+    // Writes the report to `pdf` on the worker; told in the status line and
+    // to onReportWritten.
+    void writeReport(const std::filesystem::path& pdf);
+    std::function<void(const Status&)> onReportWritten;
+    // Plays the chosen recording from its start on the sink of
+    // review::audioSinkName(); the status line tells where it has got to.
+    void playChosen();
+    review::RecordingPlayer& player() { return player_; }
+    // Told when the bag has been read (or could not be), and when verified.
+    std::function<void()> onLoaded, onVerified;
+
+  private:
+    void loaded(Result<review::SessionModel> r);
+    void showProblems(const std::vector<std::string>& problems);
+    void showWarning();
+    void askReportFile();
+    void showPicture(const QImage& image);
+
+    std::filesystem::path bag_;
+    std::shared_ptr<const review::SessionModel> model_;
+    ReadingsChart* chart_;
+    QLabel* banner_;
+    QListWidget* list_;
+    QLabel* details_;
+    QLabel* picture_;
+    QPushButton* play_;
+    review::RecordingPlayer player_;
+    QTimer playing_;
+    QString playingName_;
+    int chosen_ = -1;
+    bool verified_ = false;
+    std::vector<std::string> problems_;
+    // The verification's result for the verifier's later tasks (reports):
+    // written and read on the verifier only.
+    std::shared_ptr<std::vector<std::string>> workerProblems_ =
+        std::make_shared<std::vector<std::string>>();
+    // Last: they end first, while the window still stands. The verifier
+    // hashes the bag, then writes the reports (which say its result); the
+    // worker reads the bag and the pictures.
+    WorkerThread verifier_, worker_;
+};
+
+// "Review Session...": a folder dialog (not modal) from `startDir`, then a
+// review window of the folder chosen.
+void chooseSessionToReview(QWidget* parent, const std::filesystem::path& startDir);
+
+} // namespace kestle::ui
