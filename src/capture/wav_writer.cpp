@@ -43,6 +43,22 @@ std::string wavHeader(std::uint32_t rate, std::uint16_t channels, std::uint32_t 
     return h;
 }
 
+std::optional<std::int64_t> wavDurationMs(std::string_view h) {
+    auto get32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            v |= std::uint32_t(static_cast<unsigned char>(h[at + i])) << (8 * i);
+        return v;
+    };
+    if (h.size() < kWavHeaderBytes || !h.starts_with("RIFF") || h.substr(8, 8) != "WAVEfmt " ||
+        h.substr(36, 4) != "data")
+        return std::nullopt;
+    const std::uint32_t byteRate = get32(28);
+    if (byteRate == 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::uint64_t(get32(40)) * 1000 / byteRate);
+}
+
 WavWriter::WavWriter(int fd, std::string path, std::uint32_t rate, std::uint16_t channels)
     : fd_(fd), path_(std::move(path)), rate_(rate), channels_(channels) {}
 

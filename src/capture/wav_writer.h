@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestle::capture {
 
@@ -19,6 +21,9 @@ inline constexpr std::size_t kWavHeaderBytes = 44;
 
 // The 44-byte header of a PCM file with `dataBytes` bytes of samples.
 std::string wavHeader(std::uint32_t sampleRate, std::uint16_t channels, std::uint32_t dataBytes);
+// The length in milliseconds that such a header states; nullopt when
+// `header` is not one (too short, not PCM WAV, no byte rate).
+std::optional<std::int64_t> wavDurationMs(std::string_view header);
 
 class WavWriter {
   public:

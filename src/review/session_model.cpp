@@ -1,10 +1,13 @@
 #include "review/session_model.h"
 
+#include "capture/wav_writer.h"
+
 #include "evidence/replay_plan.h"
 #include "support/textfile.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 
 namespace kestle::review {
@@ -215,6 +218,46 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
     return out;
 }
 
+namespace {
+
+// A sound recording ends at the next stop or the next recording (a new
+// name switches files without a stop); it began its length before that,
+// which holds the seconds kept from before an alarm.
+void placeRecordings(const fs::path& bag, std::vector<Event>& events) {
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        Event& e = events[i];
+        e.heardFromMs = e.ms;
+        if (e.kind != EventKind::Recording || !e.file.ends_with(".wav"))
+            continue;
+        std::string head(capture::kWavHeaderBytes, '\0');
+        std::ifstream in(bag / e.file, std::ios::binary);
+        if (!in.read(head.data(), std::streamsize(head.size())))
+            continue;
+        e.durationMs = capture::wavDurationMs(head).value_or(0);
+        for (std::size_t j = i + 1; j < events.size(); ++j) {
+            const Event& n = events[j];
+            if ((n.name == "capture" && n.text == "Audio.Stop") ||
+                (n.kind == EventKind::Recording && n.file.ends_with(".wav"))) {
+                e.heardFromMs = std::min(e.ms, n.ms - e.durationMs);
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64_t ms) {
+    std::optional<Playback> found;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& e = events[i];
+        if (e.kind == EventKind::Recording && e.heardFromMs <= ms &&
+            ms < e.heardFromMs + e.durationMs)
+            found = Playback{i, ms - e.heardFromMs};
+    }
+    return found;
+}
+
 Result<SessionModel> loadSession(const fs::path& folder, bool verify) {
     SessionModel m;
     m.folder = folder;
@@ -262,6 +305,7 @@ Result<SessionModel> loadSession(const fs::path& folder, bool verify) {
     m.settingsAtExit = readText(folder / "data/settings-at-exit.ini");
 
     m.events = journalEvents(journal, m.startMs, m.files);
+    placeRecordings(folder, m.events);
     m.endMs = m.events.empty() ? m.startMs : m.events.back().ms;
     for (const Event& e : m.events)
         if (e.kind == EventKind::End) {

@@ -47,6 +47,10 @@ struct Event {
     std::string detail;
     std::string file; // the bag's copy, relative to the bag ("data/captures/..."), or empty
     std::vector<std::string> words;
+    std::int64_t durationMs = 0; // a WAV recording's length as its header states; 0: unknown
+    // The session time of a WAV recording's first sample: before `ms` when
+    // it starts with the seconds before an alarm.
+    std::int64_t heardFromMs = 0;
 };
 
 struct FileEntry {
@@ -88,6 +92,15 @@ class CaptureCalls {
     std::string audio_, video_;
     bool videoToFile_ = false; // else a start is the live picture's
 };
+
+// The WAV recording among `events` that was running at `ms` (the latest
+// started, when several were), and how far into it `ms` lies: a question or
+// an alarm is heard from its moment.
+struct Playback {
+    std::size_t event;
+    std::int64_t fromMs;
+};
+std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64_t ms);
 
 // Reads the bag at `folder`, and verifies it when `verify` (hashing every
 // file: the longest part for a long night; a window shows the night first

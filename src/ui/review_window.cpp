@@ -232,7 +232,12 @@ void ReviewWindow::choose(int marker) {
     details_->setText(describe(e));
     picture_->clear();
     picture_->hide();
-    play_->setVisible(e.kind == EventKind::Recording && e.file.ends_with(".wav"));
+    // A recording plays from its start; another moment from where the
+    // recording running then had got to.
+    playback_ = e.kind == EventKind::Recording && e.file.ends_with(".wav")
+                    ? std::optional(review::Playback{std::size_t(marker), 0})
+                    : review::recordingAt(markers, e.ms);
+    play_->setVisible(playback_.has_value());
     if ((e.kind == EventKind::Screen || e.kind == EventKind::Snapshot) && !e.file.empty()) {
         worker_.post([this, path = model_->folder / e.file, marker] {
             QImage image(q(path.string()));
@@ -249,18 +254,17 @@ void ReviewWindow::choose(int marker) {
 
 void ReviewWindow::playChosen() {
     const auto& markers = chart_->markers();
-    if (chosen_ < 0 || chosen_ >= int(markers.size()) || !model_)
+    if (!playback_ || playback_->event >= markers.size() || !model_)
         return;
-    const Event& e = markers[static_cast<std::size_t>(chosen_)];
-    if (e.kind != EventKind::Recording || e.file.empty())
-        return;
-    if (Status s = player_.start(model_->folder / e.file, 0); !s) {
+    const Event& e = markers[playback_->event];
+    if (Status s = player_.start(model_->folder / e.file, playback_->fromMs); !s) {
         statusBar()->showMessage(q("The recording cannot be played: " + s.error()));
         return;
     }
     playingName_ = q(e.text);
     play_->setText("Stop");
-    statusBar()->showMessage(q("Playing " + e.text + " from " + review::clockText(e.ms)));
+    statusBar()->showMessage(
+        q("Playing " + e.text + " from " + review::clockText(e.ms + playback_->fromMs)));
     playing_.start();
 }
 

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QListWidget;
@@ -70,6 +71,7 @@ class ReviewWindow : public QMainWindow {
     review::RecordingPlayer player_;
     QTimer playing_;
     QString playingName_;
+    std::optional<review::Playback> playback_; // what Play Recording plays
     int chosen_ = -1;
     bool verified_ = false;
     std::vector<std::string> problems_;

@@ -43,6 +43,12 @@ TEST_F(WavFile, TheHeaderIsExactAfterEveryStep) {
     EXPECT_TRUE(readWav(path).exact());
     EXPECT_FALSE(w.append(block.data(), 2).ok());
     EXPECT_DOUBLE_EQ(w.seconds(), 2000.0 / 44100);
+    // The length the header states, as a review reads it.
+    std::string head(kWavHeaderBytes, '\0');
+    std::ifstream(path, std::ios::binary).read(head.data(), std::streamsize(head.size()));
+    EXPECT_EQ(wavDurationMs(head), 2000 * 1000 / 44100);
+    EXPECT_FALSE(wavDurationMs(head.substr(0, 40)));
+    EXPECT_FALSE(wavDurationMs(wavHeader(0, 1, 10)));
 }
 
 TEST_F(WavFile, AFullDiskKeepsWholeSamplesStatedAndRefusesMore) {

@@ -100,6 +100,24 @@ TEST(SessionReview, ANightsBagReadsBackWithItsReadingsEventsAndFiles) {
         EXPECT_EQ(f.size, d->size) << f.path;
     }
 
+    // A sound recording lasts as long as its samples, and a moment inside it
+    // (the alarm that started it) is heard from where the file had got to.
+    const Event* sound = nullptr;
+    for (const Event* r : ofKind(*m, EventKind::Recording))
+        if (!sound && r->file.ends_with(".wav"))
+            sound = r;
+    ASSERT_NE(sound, nullptr);
+    const double samples = double(fs::file_size(bag / sound->file) - 44) / 2;
+    EXPECT_NEAR(double(sound->durationMs), samples * 1000 / 44100, 1);
+    EXPECT_LE(sound->heardFromMs, sound->ms);
+    const auto heard = recordingAt(m->events, sound->ms + 100);
+    ASSERT_TRUE(heard);
+    const Event& playing = m->events[heard->event];
+    EXPECT_EQ(heard->fromMs, sound->ms + 100 - playing.heardFromMs);
+    EXPECT_LE(playing.heardFromMs, sound->ms + 100);
+    EXPECT_GT(playing.heardFromMs + playing.durationMs, sound->ms + 100);
+    EXPECT_FALSE(recordingAt(m->events, m->startMs - 1));
+
     // A changed log is named, and the night still reads.
     {
         std::fstream log(bag / "data/logs/CV_data_file.csv",
