@@ -67,6 +67,21 @@ std::optional<Values> rowValues(std::string_view row) {
     return v;
 }
 
+namespace {
+
+// The row that starts at `pos` (without its LF); `pos` moves past it. A log
+// of many megabytes is read in place, row by row.
+std::string_view nextRow(std::string_view text, std::size_t& pos) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos)
+        end = text.size();
+    const std::string_view row = text.substr(pos, end - pos);
+    pos = end + 1;
+    return row;
+}
+
+} // namespace
+
 std::vector<Reading> logReadings(std::string_view text, bool dayFirst) {
     std::vector<Reading> out;
     std::size_t secondStarts = 0; // index of the first reading of the current second
@@ -78,11 +93,7 @@ std::vector<Reading> logReadings(std::string_view text, bool dayFirst) {
     };
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view row = text.substr(pos, end - pos);
-        pos = end + 1;
+        const std::string_view row = nextRow(text, pos);
         const auto values = rowValues(row);
         if (!values)
             continue;
@@ -103,11 +114,7 @@ bool logDayFirst(std::string_view text, const LocalDateTime& start) {
     const std::int64_t at = localMs(start);
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view row = text.substr(pos, end - pos);
-        pos = end + 1;
+        const std::string_view row = nextRow(text, pos);
         if (!rowValues(row))
             continue;
         const auto monthFirst = rowTime(row, false), dayFirst = rowTime(row, true);
