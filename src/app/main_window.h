@@ -17,6 +17,7 @@
 #include "records/log_files.h"
 #include "support/rng.h"
 #include "support/scheduler.h"
+#include "support/session_events.h"
 
 #include <functional>
 #include <memory>
@@ -82,6 +83,8 @@ class MainWindow {
     std::function<void(const std::string& command)> onOperatorAction;
     const Paths& paths() const { return paths_; }
     Scheduler& scheduler() { return sched_; }
+    // What happens in the session, as data (see support/session_events.h).
+    events::SessionEvents& events() { return events_; }
     UiHost& host() { return host_; }
     Rnd& rnd() { return rnd_; }
     capture::AudioControl& audio();
@@ -135,6 +138,8 @@ class MainWindow {
 
     Scheduler& sched_;
     UiHost& host_;
+    // Before everything that publishes into it.
+    events::SessionEvents events_;
     Paths paths_;
     Options options_;
     forms::MainForm main_;

@@ -34,6 +34,9 @@ class CallLogAudio final : public AudioControl {
     void setDevicesChangedHandler(std::function<void()> h) override {
         inner_.setDevicesChangedHandler(std::move(h));
     }
+    void setRecordingHandler(RecordingHandler h) override {
+        inner_.setRecordingHandler(std::move(h));
+    }
     bool deviceAvailable() const override { return inner_.deviceAvailable(); }
     void setQuiet(bool quiet) { quiet_ = quiet; }
 
@@ -103,6 +106,9 @@ class CallLogVideo final : public VideoControl {
     void setErrorHandler(ErrorHandler h) override { inner_.setErrorHandler(std::move(h)); }
     void setDevicesChangedHandler(std::function<void()> h) override {
         inner_.setDevicesChangedHandler(std::move(h));
+    }
+    void setRecordingHandler(RecordingHandler h) override {
+        inner_.setRecordingHandler(std::move(h));
     }
     bool deviceAvailable() const override { return inner_.deviceAvailable(); }
     void setQuiet(bool quiet) { quiet_ = quiet; }

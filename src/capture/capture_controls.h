@@ -42,6 +42,17 @@ struct CaptureError {
 std::string describe(const CaptureError& e);
 using ErrorHandler = std::function<void(const CaptureError&)>;
 
+// A recording's file made (`finished` false) or finished (true; `problem`
+// says why it was cut short, empty when it ended as asked). `file` is the
+// name actually used (" (2)" when the asked one existed).
+struct RecordingNotice {
+    CaptureError::Source source = CaptureError::Source::Audio;
+    bool finished = false;
+    std::string file;
+    std::string problem;
+};
+using RecordingHandler = std::function<void(const RecordingNotice&)>;
+
 // A whole-number setting: a compressor's quality, a camera's brightness.
 struct Setting {
     std::string name;
@@ -82,6 +93,9 @@ class ControlHooks {
     virtual void setDevicesChangedHandler(std::function<void()> handler) = 0;
     // True when the control has a device to record from.
     virtual bool deviceAvailable() const = 0;
+    // Told when a recording's file is made and when it is finished. A
+    // control that never records a file may ignore it.
+    virtual void setRecordingHandler(RecordingHandler /*handler*/) {}
 };
 
 class AudioControl : public ControlHooks {
