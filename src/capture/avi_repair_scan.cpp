@@ -16,9 +16,24 @@ bool MemoryAviSource::read(std::uint64_t at, void* out, std::size_t n) {
 }
 
 bool FileAviSource::read(std::uint64_t at, void* out, std::size_t n) {
+    constexpr std::size_t kPage = 4096;
     if (at > size_ || n > size_ - at)
         return false;
-    auto* p = static_cast<char*>(out);
+    if (n > kPage)
+        return readFile(at, static_cast<char*>(out), n);
+    if (at < pageAt_ || at + n > pageAt_ + page_.size()) {
+        page_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPage, size_ - at)));
+        pageAt_ = at;
+        if (!readFile(at, page_.data(), page_.size())) {
+            page_.clear();
+            return false;
+        }
+    }
+    std::memcpy(out, page_.data() + (at - pageAt_), n);
+    return true;
+}
+
+bool FileAviSource::readFile(std::uint64_t at, char* p, std::size_t n) {
     while (n > 0) {
         const ssize_t got = ::pread(fd_, p, n, static_cast<off_t>(at));
         if (got < 0 && errno == EINTR)

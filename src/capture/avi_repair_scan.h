@@ -45,7 +45,9 @@ class MemoryAviSource : public AviSource {
     std::string_view bytes_;
 };
 
-// Reads an open file descriptor (not owned) of `size` bytes with pread.
+// Reads an open file descriptor (not owned) of `size` bytes with pread,
+// small reads through a one-page cache (a file of tiny chunks costs one
+// read a page, not one a chunk).
 class FileAviSource : public AviSource {
   public:
     FileAviSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
@@ -53,8 +55,11 @@ class FileAviSource : public AviSource {
     bool read(std::uint64_t at, void* out, std::size_t n) override;
 
   private:
+    bool readFile(std::uint64_t at, char* out, std::size_t n);
     int fd_;
     std::uint64_t size_;
+    std::string page_;
+    std::uint64_t pageAt_ = 0;
 };
 
 struct AviStream {

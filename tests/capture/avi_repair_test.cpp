@@ -52,6 +52,8 @@ std::vector<std::pair<std::size_t, std::uint32_t>> chunksOf(const std::string& b
 AviRepair expectRepaired(const fs::path& file, const fs::path& scratch) {
     const std::string recorded = fileBytes(file);
     const Avi before = readAvi(file);
+    EXPECT_EQ(before.headerFrames, 0u);
+    EXPECT_FALSE(before.indexed);
     auto r = repairAvi(file);
     EXPECT_TRUE(r) << r.error();
     if (!r)
@@ -66,14 +68,15 @@ AviRepair expectRepaired(const fs::path& file, const fs::path& scratch) {
     EXPECT_EQ(after.riffSize + std::size_t{8}, repaired.size());
     EXPECT_EQ(repaired.compare(after.moviFourcc + after.moviSize, 4, "idx1"), 0);
     EXPECT_EQ(after.index.size(), r->frames);
+    std::size_t last = 0;
     for (const AviIndexEntry& e : after.index) {
         const std::size_t at = after.moviFourcc + e.offset;
+        EXPECT_GT(at, std::exchange(last, at));
         EXPECT_EQ(repaired.substr(at, 4), e.id) << at;
         EXPECT_EQ(le32(repaired, at + 4), e.size) << at;
         EXPECT_EQ(e.flags & 0x10, 0x10u) << at;
     }
     // Only header fields (before the frames) and the cut-off chunk's header changed.
-    EXPECT_EQ(repaired.size(), r->repairedSize);
     std::vector<bool> rewritten(recorded.size());
     for (const ReplacedBytes& b : r->replaced) {
         EXPECT_TRUE(b.offset < after.moviFourcc + 4 || b.offset == recorded.size() - r->tailBytes)
@@ -121,34 +124,13 @@ const std::string& smallKilledRecording() {
     return bytes;
 }
 
-class KilledRecording : public testing::TestWithParam<AviCodec> {};
-
-TEST_P(KilledRecording, IsIndexedPlaysTheFramesItSaysAndRebuildsAsRecorded) {
+TEST(AviRepair, AKilledUncompressedRecordingIsRepaired) {
     TempFolder t;
     const fs::path f = t.path() / "1Video_Capture.AVI";
-    const bool mjpeg = GetParam() == AviCodec::Mjpeg;
-    // About 90 frames each: 320x240 MJPEG is about 8 KB a frame, I420 115 KB.
-    ASSERT_TRUE(recordAndKill(f, GetParam(), 320, mjpeg ? 700000 : 10000000));
-    const Avi killed = readAvi(f);
-    ASSERT_TRUE(killed.valid);
-    EXPECT_EQ(killed.codec, mjpeg ? "MJPG" : "I420");
-    EXPECT_EQ(killed.headerFrames, 0u);
-    EXPECT_FALSE(killed.indexed);
-    ASSERT_GT(killed.frames, 30);
-
-    const AviRepair r = expectRepaired(f, t.path());
-    EXPECT_EQ(repairDescription(r, "data/captures/1Video_Capture.AVI"),
-              "data/captures/1Video_Capture.AVI: " + std::to_string(r.frames) +
-                  " frames indexed, header sizes rewritten" +
-                  (r.tailBytes ? ", the last " + std::to_string(r.tailBytes) +
-                                     " bytes (not a whole chunk) kept unindexed"
-                               : ""));
+    ASSERT_TRUE(recordAndKill(f, AviCodec::I420, 320, 10000000)); // 115 KB a frame
+    EXPECT_EQ(readAvi(f).codec, "I420");
+    EXPECT_GE(expectRepaired(f, t.path()).frames, 86u);
 }
-
-INSTANTIATE_TEST_SUITE_P(AviRepair, KilledRecording,
-                         testing::Values(AviCodec::Mjpeg, AviCodec::I420), [](const auto& info) {
-                             return info.param == AviCodec::Mjpeg ? "Mjpeg" : "I420";
-                         });
 
 TEST(AviRepair, AVideoOfAKilledSessionIsRepaired) {
     KestleProcess k;
@@ -162,20 +144,16 @@ TEST(AviRepair, AVideoOfAKilledSessionIsRepaired) {
         },
         std::chrono::seconds(30)));
     k.kill9();
-    ASSERT_EQ(readAvi(avi).headerFrames, 0u);
-    const AviRepair r = expectRepaired(avi, k.dir());
-    EXPECT_GT(r.frames, 60u);
+    EXPECT_EQ(readAvi(avi).codec, "MJPG");
+    EXPECT_GE(expectRepaired(avi, k.dir()).frames, 60u);
 }
 
 TEST(AviRepair, AChunkCutOffByAFullDiskStaysButIsNotIndexed) {
     TempFolder t;
     const fs::path f = t.path() / "full.AVI";
-    AviRecorder rec(f, AviCodec::Mjpeg, 320, 0, 500000);
-    ASSERT_TRUE(rec.ended());
-    EXPECT_NE(rec.status(), 0); // "Could not write to resource"
+    EXPECT_EQ(exitStatus(startRecording(f, AviCodec::Mjpeg, 320, 0, 500000)), 1);
     ASSERT_EQ(fs::file_size(f), 500000u);
-    const AviRepair r = expectRepaired(f, t.path());
-    EXPECT_GT(r.tailBytes, 0u);
+    EXPECT_GT(expectRepaired(f, t.path()).tailBytes, 0u);
 }
 
 TEST(AviRepair, EveryWayTheEndCanBeCutOffIsRepairedAndRebuilt) {
@@ -209,6 +187,11 @@ TEST(AviRepair, EveryWayTheEndCanBeCutOffIsRepairedAndRebuilt) {
         const AviRepair r = expectRepaired(f, t.path());
         EXPECT_EQ(r.frames, c.frames);
         EXPECT_EQ(r.tailBytes, c.tail);
+        if (c.tail == 3) {
+            EXPECT_EQ(repairDescription(r, "data/captures/x.AVI"),
+                      "data/captures/x.AVI: 10 frames indexed, header sizes rewritten, the last 3 "
+                      "bytes (not a whole chunk) kept unindexed");
+        }
     }
 }
 
@@ -292,9 +275,7 @@ TEST(AviRepair, OtherLinksKeepTheRecordedBytesUnlessTheCallerOwnsThem) {
 TEST(AviRepair, AFinishedRecordingIsLeftAsItIs) {
     TempFolder t;
     const fs::path f = t.path() / "done.AVI";
-    AviRecorder rec(f, AviCodec::Mjpeg, 160, 30);
-    ASSERT_TRUE(rec.ended());
-    ASSERT_EQ(rec.status(), 0);
+    ASSERT_EQ(exitStatus(startRecording(f, AviCodec::Mjpeg, 160, 30)), 0);
     const std::string bytes = fileBytes(f);
     ASSERT_TRUE(readAvi(f).indexed);
     const auto r = repairAvi(f);
