@@ -83,7 +83,8 @@ Result<AviRepairPlan> indexedPlan(AviSource& src, const AviLayout& a) {
     // avimux writes an 'idx1' before the second RIFF part of a recording
     // over 1 GiB, and the header only when it finishes.
     if (std::uint64_t{a.riffSize} + 8 < *a.idx1At + 8 + a.idx1Size)
-        return Error{"it has an index, but its header was never finished"};
+        return Error{a.moreParts ? "it has more than one RIFF part"
+                                 : "it has an index, but its header was never finished"};
     AviRepair r;
     r.outcome = AviRepair::Outcome::AlreadyIndexed;
     r.recordedSize = r.repairedSize = a.fileSize;

@@ -45,9 +45,10 @@
 // sure that nothing still records into the file.
 //
 // Limits: the file is opened without following a symlink, must be a regular
-// file of at most 4 GiB (one RIFF part), at most kMaxIndexedChunks chunks;
-// anything else, or a damaged header, is an error and the file is left as
-// it is. The scan and a copy are stoppable (std::stop_token); once the
+// file of at most 4 GiB with at most kMaxIndexedChunks chunks in one RIFF
+// part; a recording killed after avimux began its second part (past 1 GiB),
+// frames in 'rec ' lists, a damaged header or anything else is an error and
+// the file is left as it is. The scan and a copy are stoppable (std::stop_token); once the
 // writes begin they are finished (a few kilobytes).
 #include "capture/avi_repair_scan.h"
 #include "support/result.h"

@@ -235,9 +235,10 @@ Status walkFrames(AviSource& src, AviLayout& a, std::stop_token stop) {
         if (h->id == "idx1") {
             a.idx1At = at;
             a.idx1Size = h->size;
-            if (const auto next = readHead(src, h->end); next && next->id == "JUNK" &&
-                                                         next->size <= kMaxAfterIndex &&
-                                                         next->body + next->size <= size)
+            const auto next = readHead(src, h->end);
+            a.moreParts = next && next->id == "RIFF";
+            if (next && next->id == "JUNK" && next->size <= kMaxAfterIndex &&
+                next->body + next->size <= size)
                 a.afterIndex = body(src, *next, next->size);
             break;
         }

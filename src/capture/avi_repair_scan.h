@@ -104,6 +104,8 @@ struct AviLayout {
     // The body of a small JUNK chunk right after 'idx1' (where the repair
     // keeps its record), else empty.
     std::string afterIndex;
+    // A second RIFF part follows 'idx1' (avimux starts one after 1 GiB).
+    bool moreParts = false;
 };
 
 // The structure of the AVI in `src`, or why it is none that can be read:

@@ -52,7 +52,6 @@ std::vector<std::pair<std::size_t, std::uint32_t>> chunksOf(const std::string& b
 AviRepair expectRepaired(const fs::path& file, const fs::path& scratch) {
     const std::string recorded = fileBytes(file);
     const Avi before = readAvi(file);
-    EXPECT_EQ(before.headerFrames, 0u);
     EXPECT_FALSE(before.indexed);
     auto r = repairAvi(file);
     EXPECT_TRUE(r) << r.error();
@@ -110,7 +109,8 @@ AviRepair expectRepaired(const fs::path& file, const fs::path& scratch) {
     return *r;
 }
 
-// One small killed MJPEG recording (about 40 frames of 160x120), made once.
+// One small killed MJPEG recording (about 40 frames of 160x120), made once,
+// up to its last whole chunk (the kill may have cut one).
 const std::string& smallKilledRecording() {
     static const std::string bytes = [] {
         const fs::path dir =
@@ -119,6 +119,9 @@ const std::string& smallKilledRecording() {
         recordAndKill(dir / "small.AVI", AviCodec::Mjpeg, 160, 200000);
         std::string b = fileBytes(dir / "small.AVI");
         fs::remove_all(dir);
+        const auto chunks = chunksOf(b);
+        if (!chunks.empty())
+            b.resize(chunks.back().first + 8 + chunks.back().second + chunks.back().second % 2);
         return b;
     }();
     return bytes;
@@ -129,6 +132,7 @@ TEST(AviRepair, AKilledUncompressedRecordingIsRepaired) {
     const fs::path f = t.path() / "1Video_Capture.AVI";
     ASSERT_TRUE(recordAndKill(f, AviCodec::I420, 320, 10000000)); // 115 KB a frame
     EXPECT_EQ(readAvi(f).codec, "I420");
+    EXPECT_EQ(readAvi(f).headerFrames, 0u);
     EXPECT_GE(expectRepaired(f, t.path()).frames, 86u);
 }
 
@@ -145,9 +149,12 @@ TEST(AviRepair, AVideoOfAKilledSessionIsRepaired) {
         std::chrono::seconds(30)));
     k.kill9();
     EXPECT_EQ(readAvi(avi).codec, "MJPG");
+    EXPECT_EQ(readAvi(avi).headerFrames, 0u);
     EXPECT_GE(expectRepaired(avi, k.dir()).frames, 60u);
 }
 
+// The disk fills up: avimux may still rewrite the header at offset 0 (with
+// the frames it meant to write) but never gets its index out.
 TEST(AviRepair, AChunkCutOffByAFullDiskStaysButIsNotIndexed) {
     TempFolder t;
     const fs::path f = t.path() / "full.AVI";
@@ -165,6 +172,14 @@ TEST(AviRepair, EveryWayTheEndCanBeCutOffIsRepairedAndRebuilt) {
                                   [](const auto& c) { return c.second % 2 == 1; });
     ASSERT_NE(odd, chunks.end() - 1);
     const std::uint32_t n = std::uint32_t(chunks.size());
+    std::string overcounted = s; // where avimux keeps each field with one stream
+    for (const auto& [at, value] : {std::pair{4, s.size() + 9000},
+                                    {44, 0x10},
+                                    {48, n + 20},
+                                    {140, n + 20},
+                                    {776, n + 20},
+                                    {784, s.size() + 8000}})
+        overcounted.replace(std::size_t(at), 4, le32s(std::uint32_t(value)));
     struct Cut {
         const char* what;
         std::string bytes;
@@ -178,6 +193,7 @@ TEST(AviRepair, EveryWayTheEndCanBeCutOffIsRepairedAndRebuilt) {
         {"killed while writing the index", s + "idx1" + le32s(16 * n) + std::string(40, 'x'), n,
          48},
         {"blocks of zeros after a power cut", s + std::string(4096, '\0'), n, 4096},
+        {"a header that counts frames the full disk never got", overcounted, n, 0},
     };
     TempFolder t;
     for (const Cut& c : cuts) {
@@ -305,6 +321,7 @@ TEST(AviRepair, HostileFilesAreRefusedAndLeftUnchanged) {
         {"no whole frame", hugeFrame},
         {"more than 1048576 chunks", tooMany},
         {"more than one RIFF part", s + "RIFF" + le32s(4) + "AVIX"},
+        {"more than one RIFF part", s + "idx1" + le32s(0) + "RIFF" + le32s(4) + "AVIX"},
         {"header was never finished", s + "idx1" + le32s(0)},
     };
     TempFolder t;

@@ -99,12 +99,15 @@ inline Avi readAviBytes(const std::string& b) {
             const std::string id = b.substr(at, 4);
             const std::size_t size = le32(b, at + 4);
             const std::size_t body = at + 8;
+            if (id == "LIST" && body + 4 <= b.size()) {
+                // A list that runs past the end (a writer that died) holds what is there.
+                if (b.compare(body, 4, "movi") == 0)
+                    a.moviFourcc = body, a.moviSize = static_cast<std::uint32_t>(size);
+                spans.push_back({body + 4, std::min(body + size, b.size())});
+            }
             if (body + size > b.size())
                 break;
             if (id == "LIST") {
-                if (b.compare(body, 4, "movi") == 0)
-                    a.moviFourcc = body, a.moviSize = static_cast<std::uint32_t>(size);
-                spans.push_back({body + 4, body + size});
             } else if (id == "avih" && size >= 40) {
                 a.microsPerFrame = le32(b, body);
                 a.headerFrames = le32(b, body + 16);
