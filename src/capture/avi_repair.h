@@ -34,10 +34,12 @@
 //
 // Hard links: a file with other links (a sealed bag's copy, say) is by
 // default not changed in place; a repaired copy is made beside it (hidden
-// name) and renamed over this name, so the other links keep the recorded
-// bytes. That needs room for the whole file; OtherLinks::Repair repairs in
-// place instead, for links the caller knows to be its own (a bag not yet
-// sealed).
+// name ".NAME.repair-copy") and renamed over this name, so the other links
+// keep the recorded bytes. That needs room for the whole file;
+// OtherLinks::Repair repairs in place instead, for links the caller knows to
+// be its own (a bag not yet sealed). The journal and the copy lie beside
+// the file, so repair a capture in the data folder, not inside a bag's
+// payload folder.
 //
 // Threads: any; every call is synchronous and does blocking file I/O, so
 // never on the window thread. Calls share no state; two calls on one file

@@ -157,19 +157,19 @@ int copyBytes(int in, int out, std::uint64_t n, std::stop_token stop) {
     return 0;
 }
 
+fs::path hiddenPath(const fs::path& p, const char* suffix) {
+    return p.parent_path() / ("." + p.filename().string() + suffix);
+}
+
 // A hidden file beside `p`, made anew (a stale one of a killed call first
 // removed; calls on one file exclude each other).
 Result<Fd> hiddenBeside(const fs::path& p, const char* suffix, mode_t mode) {
-    const fs::path tmp = p.parent_path() / ("." + p.filename().string() + suffix);
+    const fs::path tmp = hiddenPath(p, suffix);
     ::unlink(tmp.c_str());
     Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (fd.get() < 0)
         return Error{std::strerror(errno)};
     return fd;
-}
-
-fs::path hiddenPath(const fs::path& p, const char* suffix) {
-    return p.parent_path() / ("." + p.filename().string() + suffix);
 }
 
 // Writes a plan's bytes into `fd`, the appended ones first.
