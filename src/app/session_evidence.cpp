@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/script_runner.h"
+#include "capture/avi_repair.h"
 #include "device/recording_link.h"
 #include "evidence/journal_events.h"
 #include "support/quote.h"
@@ -107,6 +108,24 @@ evidence::GzTrace* SessionEvidence::openTrace() {
     return bag_ && !bag_->sealed() ? &bag_->trace() : nullptr;
 }
 
+evidence::CaptureMender aviMender() {
+    return [](const fs::path& file) -> Result<std::optional<evidence::MendedCapture>> {
+        std::string ext = file.extension().string();
+        for (char& c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext != ".avi")
+            return std::optional<evidence::MendedCapture>();
+        auto r = capture::repairAvi(file);
+        if (!r)
+            return Error{r.error()};
+        if (r->outcome == capture::AviRepair::Outcome::AlreadyIndexed)
+            return std::optional<evidence::MendedCapture>();
+        return std::optional<evidence::MendedCapture>(evidence::MendedCapture{
+            capture::repairDescription(*r, "data/captures/" + file.filename().string()),
+            capture::repairTagText(*r)});
+    };
+}
+
 std::string unitDescription(const Options& o) {
     if (o.device == "sim")
         return "simulated, seed " + std::to_string(o.simSeed);
@@ -139,7 +158,7 @@ SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths
     sched.expectResult();
     sealer_ = std::thread([this, alive = alive_, data = paths.dataDir, now = info_.start,
                            upTo = atStart_] {
-        auto sealed = evidence::sealAbandoned(data, now, upTo);
+        auto sealed = evidence::sealAbandoned(data, now, upTo, aviMender());
         sched_.postResult([this, alive, sealed = std::move(sealed)] {
             if (!*alive)
                 return;
@@ -178,6 +197,7 @@ void SessionEvidence::begin() {
         return;
     }
     bag_ = std::move(*bag);
+    bag_->setMender(aviMender());
     bag_->trace().onPending = [this] {
         if (flushArmed_)
             return;

@@ -94,6 +94,9 @@ class SessionEvidence {
     bool endSeen_ = false, flushArmed_ = false;
 };
 
+// Indexes the session's AVI files that their writer never finished.
+evidence::CaptureMender aviMender();
+
 // A description of the unit for the bag: "simulated, seed N", ...
 std::string unitDescription(const Options& o);
 

@@ -158,6 +158,40 @@ Status gatherPayload(const fs::path& bag, const fs::path& dataDir, const StartSt
     return {};
 }
 
+// Mends the session's captures before they are linked into the bag; the
+// tag files go beside the payload, the lines into bag-info.txt.
+std::vector<std::string> mendCaptures(const fs::path& bag, const fs::path& dataDir,
+                                      const StartState& start, const DataFolderState* upTo,
+                                      const CaptureMender& mender) {
+    std::vector<std::string> lines;
+    if (!mender)
+        return lines;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dataDir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file(ec) || isLog(name) || start.folder.files.contains(name) ||
+            name.starts_with(".") || (upTo && !upTo->files.contains(name)))
+            continue;
+        auto mended = mender(e.path());
+        const std::string inBag = "data/captures/" + name;
+        if (!mended) {
+            lines.push_back(inBag + ": not mended: " + mended.error());
+        } else if (*mended) {
+            // A link an earlier, interrupted seal made holds the file as recorded.
+            fs::remove(bag / inBag, ec);
+            lines.push_back((*mended)->description);
+            (void)writeFileBytesAtomic(bag / ("mended " + name + ".txt"), (*mended)->tagText);
+        }
+    }
+    return lines;
+}
+
+BagInfo withMended(BagInfo info, const std::vector<std::string>& mended) {
+    for (const std::string& m : mended)
+        info.push_back({"Mended", m});
+    return info;
+}
+
 BagInfo describe(const StartState& s, const std::string& end, const std::string& how) {
     return {{"External-Description", "A session of the Kestle companion from " + s.start + " to " +
                                          end + "; " + s.version + "; unit: " + s.unit + "."},
@@ -389,10 +423,11 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
         !s)
         return s;
     const StartState start = {isoTime(info_.start), info_.version, info_.unit, atStart_};
+    const auto mended = mendCaptures(folder_, dataDir_, start, nullptr, mender_);
     if (Status s = gatherPayload(folder_, dataDir_, start, nullptr); !s)
         return s;
-    if (Status s =
-            sealBag(folder_, describe(start, isoTime(end), "normally"), baggingDate(end), &hashes_);
+    if (Status s = sealBag(folder_, withMended(describe(start, isoTime(end), "normally"), mended),
+                           baggingDate(end), &hashes_);
         !s)
         return s;
     removeHidden(folder_);
@@ -451,7 +486,8 @@ StartState startFromJournal(const fs::path& bag) {
 }
 
 AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
-                      const LocalDateTime& now, const DataFolderState& upTo) {
+                      const LocalDateTime& now, const DataFolderState& upTo,
+                      const CaptureMender& mender) {
     AbandonedSeal r{bag.filename().string(), {}};
     removeSealLeftovers(bag);
     const JournalTail tail = journalTail(bag / "data" / "journal.jsonl");
@@ -462,7 +498,9 @@ AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
         (void)repairGzip(bag / "data" / "trace.gz");
     // Without its start state the session's own rows and captures cannot be
     // told from those before it: none are taken.
+    std::vector<std::string> mended;
     if (known) {
+        mended = mendCaptures(bag, dataDir, *known, &upTo, mender);
         if (Status s = gatherPayload(bag, dataDir, *known, &upTo); !s) {
             r.status = s;
             return r;
@@ -486,14 +524,14 @@ AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
                "not in the bag";
     if (!fs::exists(bag / "data" / "settings-at-exit.ini", ec) && !tail.endTime.empty())
         how += "; the settings at exit were not kept";
-    r.status = sealBag(bag, describe(start, end, how), baggingDate(now));
+    r.status = sealBag(bag, withMended(describe(start, end, how), mended), baggingDate(now));
     return r;
 }
 
 } // namespace
 
 std::vector<AbandonedSeal> sealAbandoned(const fs::path& dataDir, const LocalDateTime& now,
-                                         const DataFolderState& upTo) {
+                                         const DataFolderState& upTo, const CaptureMender& mender) {
     std::vector<AbandonedSeal> sealed;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dataDir / "Sessions", ec)) {
@@ -513,7 +551,7 @@ std::vector<AbandonedSeal> sealAbandoned(const fs::path& dataDir, const LocalDat
             ::close(fd);
             continue;
         }
-        AbandonedSeal r = sealOne(bag, fd, dataDir, now, upTo);
+        AbandonedSeal r = sealOne(bag, fd, dataDir, now, upTo, mender);
         if (r.status)
             removeHidden(bag);
         ::close(fd);

@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ namespace kestle::evidence {
 // The logs whose rows of a session go into data/logs/.
 inline const std::vector<std::string> kLogNames = {"CV_data_file.csv", "CV_rf_threshold.csv",
                                                    "CV_Alarm_Log.TXT"};
+
+// A capture mended before it goes into a bag (an AVI that its writer never
+// finished, indexed): the line bag-info.txt gives it and the tag file that
+// lets the file as recorded be rebuilt. Nothing when it needed no mending;
+// an error when it could not be mended (it goes in as recorded).
+struct MendedCapture {
+    std::string description;
+    std::string tagText;
+};
+using CaptureMender =
+    std::function<Result<std::optional<MendedCapture>>(const std::filesystem::path& file)>;
 
 struct SessionInfo {
     LocalDateTime start;
@@ -71,6 +83,9 @@ class SessionBag {
     // Seals the bag at the normal end; `settingsFile` is read as written at
     // exit. Once sealed, nothing more is written.
     Status seal(const LocalDateTime& end, const std::filesystem::path& settingsFile);
+    // Mends the session's unfinished captures (at the seal, and those
+    // noted finished while it runs, see mendFinished()).
+    void setMender(CaptureMender m) { mender_ = std::move(m); }
     // Hashes the session's captures that have not changed since the last
     // call (finished ones), so that the seal need not read them again.
     // Any thread, but one at a time; it only reads.
@@ -101,6 +116,7 @@ class SessionBag {
     int lockFd_ = -1;
     HashCache hashes_;
     DataFolderState atStart_;
+    CaptureMender mender_;
     std::map<std::string, std::pair<std::uintmax_t, long long>> lastSeen_; // size, mtime
     bool sealed_ = false;
 };
@@ -115,7 +131,8 @@ struct AbandonedSeal {
     Status status;
 };
 std::vector<AbandonedSeal> sealAbandoned(const std::filesystem::path& dataDir,
-                                         const LocalDateTime& now, const DataFolderState& upTo);
+                                         const LocalDateTime& now, const DataFolderState& upTo,
+                                         const CaptureMender& mender = {});
 
 // The check of `kestle --verify DIR`: problems, one per line; empty when valid.
 std::vector<std::string> verifySession(const std::filesystem::path& bag);

@@ -4,6 +4,7 @@
 // of the repair; links into a sealed bag; hostile files.
 #include "avi_recording.h"
 #include "capture/avi_repair.h"
+#include "evidence/bagit.h"
 #include "evidence/sha256.h"
 #include "fakes/temp_folder.h"
 #include "kestle_process.h"
@@ -136,7 +137,7 @@ TEST(AviRepair, AKilledUncompressedRecordingIsRepaired) {
     EXPECT_GE(expectRepaired(f, t.path()).frames, 86u);
 }
 
-TEST(AviRepair, AVideoOfAKilledSessionIsRepaired) {
+TEST(AviRepair, AVideoOfAKilledSessionIsIndexedInItsBagAtTheNextStart) {
     KestleProcess k;
     k.start("click av1\nwait 60000\n");
     fs::path avi;
@@ -150,7 +151,35 @@ TEST(AviRepair, AVideoOfAKilledSessionIsRepaired) {
     k.kill9();
     EXPECT_EQ(readAvi(avi).codec, "MJPG");
     EXPECT_EQ(readAvi(avi).headerFrames, 0u);
-    EXPECT_GE(expectRepaired(avi, k.dir()).frames, 60u);
+    const std::string recorded = fileBytes(avi);
+
+    // The next start indexes it before it seals the killed session: the
+    // bag holds the indexed file, says so, and keeps what was rewritten.
+    k.start("quit\n", {"--capture", "none"});
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    std::vector<fs::path> bags;
+    for (const auto& e : fs::directory_iterator(k.data() / "Sessions"))
+        bags.push_back(e.path());
+    std::sort(bags.begin(), bags.end());
+    ASSERT_EQ(bags.size(), 2u);
+    const fs::path copy = bags[0] / "data/captures" / avi.filename();
+    EXPECT_THAT(evidence::verifyBag(bags[0]), ::testing::IsEmpty());
+    const Avi indexed = readAvi(copy);
+    EXPECT_TRUE(indexed.indexed);
+    EXPECT_GE(indexed.headerFrames, 60u);
+    const Decoded d = decodeAvi(copy);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.frames, int(indexed.headerFrames));
+    std::string mended;
+    for (const auto& [label, value] : evidence::parseBagInfo(fileBytes(bags[0] / "bag-info.txt")))
+        if (label == "Mended")
+            mended += value;
+    EXPECT_THAT(mended, HasSubstr("data/captures/" + avi.filename().string() + ": " +
+                                  std::to_string(indexed.headerFrames) + " frames indexed"));
+    auto tag = parseRepairTag(fileBytes(bags[0] / ("mended " + avi.filename().string() + ".txt")));
+    ASSERT_TRUE(tag) << tag.error();
+    ASSERT_TRUE(restoreOriginal(copy, *tag, k.dir() / "as-recorded.AVI"));
+    EXPECT_EQ(fileBytes(k.dir() / "as-recorded.AVI"), recorded);
 }
 
 // The disk fills up: avimux may still rewrite the header at offset 0 (with
