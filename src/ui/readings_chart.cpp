@@ -23,9 +23,11 @@ using review::Point;
 
 namespace {
 
-constexpr int kLeft = 96;       // plot areas start here, so that they line up
+constexpr int kLeft = ReadingsChart::kPlotLeft; // plot areas start here, so that they line up
 constexpr int kAxisHeight = 22; // time labels under the last plot
-constexpr std::int64_t kMinSpan = 5000;
+// At full zoom a second spans some 300 pixels, so that a sound's
+// spectrogram can be read under the plots.
+constexpr std::int64_t kMinSpan = 2000;
 constexpr std::uint32_t kAlarmRed = 0xB00000;
 
 QColor rgb(std::uint32_t c) {
@@ -73,7 +75,7 @@ class PlotView : public QChartView {
     // The plot areas line up, whatever the width of their scales' labels.
     void fitPlotArea() {
         const int bottom = timeLabels_ ? kAxisHeight : 0;
-        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - 12),
+        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - ReadingsChart::kPlotRightMargin),
                           std::max(10, height() - 8 - bottom));
         if (chart()->plotArea() != area)
             chart()->setPlotArea(area);
@@ -341,6 +343,8 @@ void ReadingsChart::refresh() {
     }
     for (Plot& p : plots_)
         p.view->fitPlotArea();
+    if (onViewChanged)
+        onViewChanged();
 }
 
 void ReadingsChart::setView(std::int64_t from, std::int64_t to) {
