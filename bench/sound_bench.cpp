@@ -36,7 +36,8 @@ namespace {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 long peakRssMb() {
@@ -62,7 +63,8 @@ void writeNight(const fs::path& wav, double hours) {
             phrase.push_back(float(s) / 32768.0f);
         }
     std::ofstream out(wav, std::ios::binary);
-    out << capture::wavHeader(kRate, 1, std::uint32_t(std::min<std::uint64_t>(total * 2, 0xFFFFFFFFu - 36)));
+    out << capture::wavHeader(kRate, 1,
+                              std::uint32_t(std::min<std::uint64_t>(total * 2, 0xFFFFFFFFu - 36)));
     std::mt19937 g(1);
     std::normal_distribution<float> d(0, 1);
     double brown = 0;
@@ -73,7 +75,8 @@ void writeNight(const fs::path& wav, double hours) {
         for (std::uint64_t i = 0; i < n; ++i, ++at) {
             const double t = double(at) / kRate;
             brown = 0.998 * brown + 0.02 * d(g);
-            double x = 0.003 * brown + 0.001 * d(g) + 0.002 * std::sin(2 * std::numbers::pi * 50 * t);
+            double x =
+                0.003 * brown + 0.001 * d(g) + 0.002 * std::sin(2 * std::numbers::pi * 50 * t);
             const std::uint64_t inFive = at % (300ull * kRate);
             if (inFive < phrase.size())
                 x += 0.25 * phrase[inFive];
@@ -105,10 +108,14 @@ int main(int argc, char** argv) {
     writeNight(bag / "data/captures/night.wav", hours);
     const auto lengthMs = std::int64_t(hours * 3.6e6);
     std::ofstream(bag / "data/journal.jsonl")
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"start\",\"unit\":\"simulated, seed 1\"}\n"
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio.CaptureFileName = \\\"night.wav\\\"\"}\n"
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio.Start\"}\n"
-        << "{\"t\":" << lengthMs << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"capture\",\"call\":\"Audio.Stop\"}\n"
+        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"start\",\"unit\":\"simulated, "
+           "seed 1\"}\n"
+        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
+           "CaptureFileName = \\\"night.wav\\\"\"}\n"
+        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
+           "Start\"}\n"
+        << "{\"t\":" << lengthMs
+        << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"capture\",\"call\":\"Audio.Stop\"}\n"
         << "{\"t\":" << lengthMs + 10 << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"end\"}\n";
     if (Status s = evidence::sealBag(bag, {}, "2026-12-08"); !s) {
         std::fprintf(stderr, "%s\n", s.error().c_str());
@@ -128,7 +135,8 @@ int main(int argc, char** argv) {
     t0 = std::chrono::steady_clock::now();
     const double cpu0 = cpuSeconds();
     auto moments = review::nightMoments(*model, review::soundCacheFolder());
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = cpuSeconds() - cpu0;
     if (!moments) {
         std::fprintf(stderr, "%s\n", moments.error().c_str());
@@ -137,14 +145,16 @@ int main(int argc, char** argv) {
     std::size_t voices = 0;
     for (const auto& m : *moments)
         voices += m.kind == review::MomentKind::Voice;
-    std::printf("analysis (spectrogram, levels, voice detection) and moments: %.1f s wall, %.1f s CPU "
-                "(%s 60 s), load average %.1f before; %zu moments, %zu voice\n",
-                wall, cpu, wall <= 60 ? "within" : "OVER", load, moments->size(), voices);
-    std::printf("peak memory: %ld MB (%ld MB before the analysis; %s 300 MB)\n", peakRssMb(), rssBefore,
-                peakRssMb() <= 300 ? "within" : "OVER");
+    std::printf(
+        "analysis (spectrogram, levels, voice detection) and moments: %.1f s wall, %.1f s CPU "
+        "(%s 60 s), load average %.1f before; %zu moments, %zu voice\n",
+        wall, cpu, wall <= 60 ? "within" : "OVER", load, moments->size(), voices);
+    std::printf("peak memory: %ld MB (%ld MB before the analysis; %s 300 MB)\n", peakRssMb(),
+                rssBefore, peakRssMb() <= 300 ? "within" : "OVER");
     std::printf("cache: %.1f MB\n",
-                double(fs::file_size(review::soundCacheFile(review::soundCacheFolder(),
-                                                            review::manifestDigest(*model, "data/captures/night.wav")))) /
+                double(fs::file_size(review::soundCacheFile(
+                    review::soundCacheFolder(),
+                    review::manifestDigest(*model, "data/captures/night.wav")))) /
                     1e6);
 
     QElapsedTimer t;
@@ -160,9 +170,10 @@ int main(int argc, char** argv) {
         w.repaint();
         const double opened = t.elapsed() / 1000.0;
         ok = opened <= 2 && wall <= 60 && peakRssMb() <= 300;
-        std::printf("review window with the cached analysis, until its spectrogram and moments are drawn: "
-                    "%.2f s (%s 2 s)\n",
-                    opened, opened <= 2 ? "within" : "OVER");
+        std::printf(
+            "review window with the cached analysis, until its spectrogram and moments are drawn: "
+            "%.2f s (%s 2 s)\n",
+            opened, opened <= 2 ? "within" : "OVER");
     }
     fs::remove_all(dir);
     return ok ? 0 : 1;

@@ -55,7 +55,8 @@ Result<BagFile> openBagFile(const std::filesystem::path& bag, const std::string&
     std::size_t from = 0;
     for (;;) {
         const std::size_t slash = relative.find('/', from);
-        const std::string part = relative.substr(from, slash == std::string::npos ? slash : slash - from);
+        const std::string part =
+            relative.substr(from, slash == std::string::npos ? slash : slash - from);
         if (part.empty() || part == "." || part == "..") {
             ::close(dir);
             return fail("is not a path inside the bag");
@@ -67,8 +68,9 @@ Result<BagFile> openBagFile(const std::filesystem::path& bag, const std::string&
         const int err = errno;
         ::close(dir);
         if (next < 0)
-            return fail(err == ELOOP || err == ENOTDIR ? "is a link or lies below one, not a file"
-                                                       : "cannot be opened: " + std::string(std::strerror(err)));
+            return fail(err == ELOOP || err == ENOTDIR
+                            ? "is a link or lies below one, not a file"
+                            : "cannot be opened: " + std::string(std::strerror(err)));
         if (last) {
             dir = next;
             break;

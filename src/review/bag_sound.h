@@ -23,7 +23,9 @@ class BagFile {
   public:
     BagFile() = default;
     ~BagFile();
-    BagFile(BagFile&& o) noexcept : fd_(o.fd_), size_(o.size_), name_(std::move(o.name_)) { o.fd_ = -1; }
+    BagFile(BagFile&& o) noexcept : fd_(o.fd_), size_(o.size_), name_(std::move(o.name_)) {
+        o.fd_ = -1;
+    }
     BagFile& operator=(BagFile&& o) noexcept;
     BagFile(const BagFile&) = delete;
     BagFile& operator=(const BagFile&) = delete;

@@ -66,7 +66,8 @@ int exportMomentCommand(const fs::path& bag, const std::string& start, const std
     char* end = nullptr;
     const double length = std::strtod(seconds.c_str(), &end);
     if (!from || end == seconds.c_str() || *end || !(length > 0) || length > 86400) {
-        err << "kestle: --export-moment needs START as YYYY-MM-DDTHH:MM:SS.mmm and SECONDS above 0\n";
+        err << "kestle: --export-moment needs START as YYYY-MM-DDTHH:MM:SS.mmm and SECONDS above "
+               "0\n";
         return 1;
     }
     auto m = loadSession(bag, false);

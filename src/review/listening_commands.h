@@ -22,10 +22,10 @@ std::vector<const Event*> soundRecordings(const SessionModel& m);
 
 // Every recording's moments, ranked. `progress` gets (recording index,
 // share of it) now and then.
-Result<std::vector<Moment>> nightMoments(
-    const SessionModel& m, const std::filesystem::path& cacheFolder,
-    const std::string& chosenWord = {}, const std::atomic<bool>* stop = nullptr,
-    const std::function<void(std::size_t, double)>& progress = {});
+Result<std::vector<Moment>>
+nightMoments(const SessionModel& m, const std::filesystem::path& cacheFolder,
+             const std::string& chosenWord = {}, const std::atomic<bool>* stop = nullptr,
+             const std::function<void(std::size_t, double)>& progress = {});
 
 int momentsCommand(const std::filesystem::path& bag, std::ostream& out, std::ostream& err);
 int exportMomentCommand(const std::filesystem::path& bag, const std::string& start,

@@ -4,12 +4,12 @@
 #include "evidence/replay_plan.h"
 #include "evidence/sha256.h"
 #include "review/bag_sound.h"
+#include "review/moments.h"
 #include "review/review_ledger.h"
+#include "review/sound_analysis.h"
 #include "review/sound_cache.h"
 #include "review/spectrogram.h"
 #include "review/spectrogram_image_qt.h"
-#include "review/moments.h"
-#include "review/sound_analysis.h"
 #include "review/time_text.h"
 #include "support/textfile.h"
 
@@ -176,8 +176,8 @@ Status exportMoment(const SessionModel& m, std::int64_t startMs, std::int64_t le
                 return fail("the spectrogram of " + target + " cannot be made");
             const auto floor = noiseFloor(*analysis);
             const double floorDb = floor.empty() ? -90 : floor[0] / 100.0;
-            if (Status s = writeSpectrogramPng(*spec, floorDb,
-                                               out / "data" / ("spectrogram-" + baseName(e.file) + ".png"));
+            if (Status s = writeSpectrogramPng(
+                    *spec, floorDb, out / "data" / ("spectrogram-" + baseName(e.file) + ".png"));
                 !s)
                 return fail(s.error());
             char line[256];
@@ -231,13 +231,16 @@ Status exportMoment(const SessionModel& m, std::int64_t startMs, std::int64_t le
                        momentTimeText(startMs) + " to " + momentTimeText(endMs) + ".\n" +
                        "Taken from the sealed bag \"" + m.name +
                        "\", whose tagmanifest-sha256.txt has the SHA-256 " + *digest + ".\n\n";
-    text += "Sound:\n" + (sound.empty() ? std::string("  (no sound recording covers it)\n") : sound);
-    text += "Video:\n" + (video.empty() ? std::string("  (no video recording covers it)\n") : video);
-    text += "Logs: the header lines and the rows of these seconds of each log (data/logs).\n"
-            "Journal: the journal's lines of this time (data/journal.jsonl).\n"
-            "Pictures: the spectrogram of each cut sound recording (data/spectrogram-*.png).\n\n"
-            "bag-info.txt names the parent file of each cut, its SHA-256 and the byte range it\n"
-            "came from: kestle --verify THIS --parent PARENT checks that each cut is the original's.\n";
+    text +=
+        "Sound:\n" + (sound.empty() ? std::string("  (no sound recording covers it)\n") : sound);
+    text +=
+        "Video:\n" + (video.empty() ? std::string("  (no video recording covers it)\n") : video);
+    text +=
+        "Logs: the header lines and the rows of these seconds of each log (data/logs).\n"
+        "Journal: the journal's lines of this time (data/journal.jsonl).\n"
+        "Pictures: the spectrogram of each cut sound recording (data/spectrogram-*.png).\n\n"
+        "bag-info.txt names the parent file of each cut, its SHA-256 and the byte range it\n"
+        "came from: kestle --verify THIS --parent PARENT checks that each cut is the original's.\n";
     std::ofstream(out / "data" / "moment.txt", std::ios::binary) << text;
 
     evidence::BagInfo info = {{"External-Description", "A moment of the session " + m.name},
@@ -302,11 +305,15 @@ std::vector<std::string> verifyMomentParent(const fs::path& moment, const fs::pa
         if (range != "whole") {
             const auto dash = range.find('-');
             a = std::strtoull(range.substr(0, dash).c_str(), nullptr, 10);
-            b = dash == std::string::npos ? 0 : std::strtoull(range.substr(dash + 1).c_str(), nullptr, 10);
+            b = dash == std::string::npos
+                    ? 0
+                    : std::strtoull(range.substr(dash + 1).c_str(), nullptr, 10);
             auto head = copy->read(0, std::size_t(std::min<std::uint64_t>(copy->size(), 65536)));
-            auto layout = head ? parseWavLayout(*head, copy->size()) : Result<WavLayout>(Error{head.error()});
+            auto layout =
+                head ? parseWavLayout(*head, copy->size()) : Result<WavLayout>(Error{head.error()});
             if (!layout || b < a || b > original->size() || layout->dataBytes != b - a) {
-                problems.push_back(cut + ": its samples are not the byte range " + range + " of " + file);
+                problems.push_back(cut + ": its samples are not the byte range " + range + " of " +
+                                   file);
                 continue;
             }
             c = layout->dataOffset;
@@ -319,7 +326,8 @@ std::vector<std::string> verifyMomentParent(const fs::path& moment, const fs::pa
             auto x = original->read(a + at, n);
             auto y = copy->read(c + at, n);
             if (!x || !y || *x != *y) {
-                problems.push_back(cut + ": its bytes differ from the range " + range + " of " + file);
+                problems.push_back(cut + ": its bytes differ from the range " + range + " of " +
+                                   file);
                 break;
             }
         }

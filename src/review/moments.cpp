@@ -75,7 +75,8 @@ std::vector<std::int16_t> noiseFloor(const SoundAnalysis& a) {
     std::vector<std::int16_t> perSecond(seconds);
     for (std::size_t s = 0; s < seconds; ++s) {
         const auto from = a.level.begin() + std::ptrdiff_t(s * kFramesPerSecond);
-        const auto to = a.level.begin() + std::ptrdiff_t(std::min(a.level.size(), (s + 1) * kFramesPerSecond));
+        const auto to =
+            a.level.begin() + std::ptrdiff_t(std::min(a.level.size(), (s + 1) * kFramesPerSecond));
         perSecond[s] = percentile(std::vector<std::int16_t>(from, to), 0.1);
     }
     std::vector<std::int16_t> floor(seconds);
@@ -181,8 +182,9 @@ std::vector<SensorJump> sensorJumps(const SessionModel& m) {
         const std::vector<Point>& pts = m.series[std::size_t(series)];
         if (pts.empty())
             continue;
-        const auto [lo, hi] = std::minmax_element(pts.begin(), pts.end(),
-                                                  [](const Point& a, const Point& b) { return a.value < b.value; });
+        const auto [lo, hi] =
+            std::minmax_element(pts.begin(), pts.end(),
+                                [](const Point& a, const Point& b) { return a.value < b.value; });
         // A step too small to matter on the night's own scale is no jump.
         const double least = (hi->value - lo->value) * 0.05;
         std::deque<double> recent;
@@ -212,7 +214,8 @@ std::vector<SensorJump> sensorJumps(const SessionModel& m) {
             sum2 += p.value * p.value;
         }
     }
-    std::sort(out.begin(), out.end(), [](const SensorJump& a, const SensorJump& b) { return a.ms < b.ms; });
+    std::sort(out.begin(), out.end(),
+              [](const SensorJump& a, const SensorJump& b) { return a.ms < b.ms; });
     return out;
 }
 

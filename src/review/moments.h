@@ -53,9 +53,9 @@ std::vector<SensorJump> sensorJumps(const SessionModel& m);
 struct Moment {
     std::int64_t ms = 0; // session time of its start (as Event::ms)
     std::int64_t lengthMs = 0;
-    std::string file;        // the recording's path in the bag
+    std::string file;          // the recording's path in the bag
     std::int64_t offsetMs = 0; // where in the recording it starts
-    double score = 0;        // 0..1
+    double score = 0;          // 0..1
     MomentKind kind = MomentKind::Sound;
     double voice = 0, overFloorDb = 0;
     std::vector<std::string> reasons;

@@ -5,8 +5,8 @@
 #include "review/listening_commands.h"
 #include "review/moments.h"
 #include "review/review_ledger.h"
-#include "review/sound_cache.h"
 #include "review/sound_analysis.h"
+#include "review/sound_cache.h"
 #include "review/spectrogram_image_qt.h"
 #include "review/time_text.h"
 
@@ -57,7 +57,8 @@ void drawListeningPages(QPdfWriter& w, QPainter& p, const SessionModel& m) {
     int y = 0;
     auto text = [&](const QString& t, const QFont& f) {
         p.setFont(f);
-        const QRect box = QFontMetrics(f, &w).boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, t);
+        const QRect box =
+            QFontMetrics(f, &w).boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, t);
         if (y + box.height() > w.height()) {
             w.newPage();
             y = 0;
@@ -116,9 +117,11 @@ void drawListeningPages(QPdfWriter& w, QPainter& p, const SessionModel& m) {
             continue;
         const int rate = (*src)->rate();
         // A second either side of the moment.
-        const auto from = std::uint64_t(std::max<std::int64_t>(0, k.fromMs - 1000)) * std::uint64_t(rate) / 1000;
+        const auto from =
+            std::uint64_t(std::max<std::int64_t>(0, k.fromMs - 1000)) * std::uint64_t(rate) / 1000;
         const auto to = std::uint64_t(k.toMs + 1000) * std::uint64_t(rate) / 1000;
-        auto spec = detailSpectrogram(**src, from, std::min(to, (*src)->frames()) - std::min(from, (*src)->frames()));
+        auto spec = detailSpectrogram(
+            **src, from, std::min(to, (*src)->frames()) - std::min(from, (*src)->frames()));
         if (!spec || spec->columns() == 0)
             continue;
         const QImage img = spectrogramImage(*spec, 0, spec->columns(), floorOf(m, k.file), false);

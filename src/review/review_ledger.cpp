@@ -88,7 +88,9 @@ Result<ReviewLedger> ReviewLedger::open(const fs::path& bag, std::string digest)
     if (!text)
         return Error{text.error()};
     for (const std::string& line : splitLines(*text)) {
-        auto field = [&line](const char* k) { return evidence::journalField(line, k).value_or(""); };
+        auto field = [&line](const char* k) {
+            return evidence::journalField(line, k).value_or("");
+        };
         if (field("bag") != l.digest_)
             continue; // another bag's, or a line cut short
         LedgerEntry e;
@@ -124,7 +126,8 @@ Status ReviewLedger::append(const LedgerEntry& e) {
     else
         f.add("verdict", e.verdict).add("note", e.note);
     const std::string line = "{" + f.text().substr(1) + "}\n";
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return Error{path_.string() + " cannot be written: " + std::strerror(errno)};
     const ssize_t n = ::write(fd, line.data(), line.size());

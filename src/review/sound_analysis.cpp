@@ -27,7 +27,8 @@ std::int16_t levelOf(const float* s, int n) {
 // added to the column its first sample falls in.
 class Overview {
   public:
-    Overview(int rate, Spectrogram& out) : rate_(rate), fft_(rate), out_(out), bands_(kSpectrumRows) {
+    Overview(int rate, Spectrogram& out)
+        : rate_(rate), fft_(rate), out_(out), bands_(kSpectrumRows) {
         out_.columnsPerSecond = kOverviewColumnsPerSecond;
     }
     void add(const float* s, std::size_t n) {
@@ -47,8 +48,9 @@ class Overview {
         pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(used));
     }
     void finish(std::uint64_t samples) {
-        const auto columns = std::int64_t((samples * kOverviewColumnsPerSecond + std::uint64_t(rate_) - 1) /
-                                          std::uint64_t(rate_));
+        const auto columns =
+            std::int64_t((samples * kOverviewColumnsPerSecond + std::uint64_t(rate_) - 1) /
+                         std::uint64_t(rate_));
         while (column_ < columns)
             close();
     }
@@ -115,24 +117,25 @@ Result<SoundAnalysis> analyseSound(SoundSource& source, const std::atomic<bool>*
         buf->resize(*got);
         overview.add(buf->data(), buf->size());
         slots.acquire();
-        voices.post([&a, &slots, stop, detector, hp, buf, first = at / std::uint64_t(a.frameSamples)] {
-            const int n = a.frameSamples;
-            const std::size_t count = buf->size() / std::size_t(n);
-            std::vector<float> high(static_cast<std::size_t>(n));
-            for (std::size_t f = 0; f < count && first + f < a.level.size(); ++f) {
-                if (stop && stop->load())
-                    break;
-                const float* s = buf->data() + f * std::size_t(n);
-                for (int i = 0; i < n; ++i) {
-                    hp->y1 = s[i] - hp->x1 + hp->keep * hp->y1;
-                    hp->x1 = s[i];
-                    high[std::size_t(i)] = hp->y1;
+        voices.post(
+            [&a, &slots, stop, detector, hp, buf, first = at / std::uint64_t(a.frameSamples)] {
+                const int n = a.frameSamples;
+                const std::size_t count = buf->size() / std::size_t(n);
+                std::vector<float> high(static_cast<std::size_t>(n));
+                for (std::size_t f = 0; f < count && first + f < a.level.size(); ++f) {
+                    if (stop && stop->load())
+                        break;
+                    const float* s = buf->data() + f * std::size_t(n);
+                    for (int i = 0; i < n; ++i) {
+                        hp->y1 = s[i] - hp->x1 + hp->keep * hp->y1;
+                        hp->x1 = s[i];
+                        high[std::size_t(i)] = hp->y1;
+                    }
+                    a.level[first + f] = levelOf(high.data(), n);
+                    a.voice[first + f] = detector->voiced(s) ? 1 : 0;
                 }
-                a.level[first + f] = levelOf(high.data(), n);
-                a.voice[first + f] = detector->voiced(s) ? 1 : 0;
-            }
-            slots.release();
-        });
+                slots.release();
+            });
         at += *got;
         const int share = int(100 * at / std::max<std::uint64_t>(1, a.samples));
         if (progress && share != told) {

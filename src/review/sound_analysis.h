@@ -20,10 +20,10 @@ inline constexpr std::int16_t kSilentLevel = -12000;
 struct SoundAnalysis {
     int rate = 0;
     std::uint64_t samples = 0;
-    int frameSamples = 0;             // samples per frame: rate / 100
-    std::vector<std::int16_t> level;  // per frame: RMS level in hundredths of a dBFS
-    std::vector<std::uint8_t> voice;  // per frame: 1 when a voice is heard
-    Spectrogram overview;             // kOverviewColumnsPerSecond
+    int frameSamples = 0;            // samples per frame: rate / 100
+    std::vector<std::int16_t> level; // per frame: RMS level in hundredths of a dBFS
+    std::vector<std::uint8_t> voice; // per frame: 1 when a voice is heard
+    Spectrogram overview;            // kOverviewColumnsPerSecond
     double frameMs() const { return rate ? 1000.0 * frameSamples / rate : 10; }
     double durationMs() const { return rate ? 1000.0 * double(samples) / rate : 0; }
 };

@@ -75,12 +75,13 @@ Result<SoundAnalysis> decodeAnalysis(std::string_view s) {
     const std::uint64_t rows = get(s, at, 4);
     a.overview.columnsPerSecond = int(get(s, at, 4));
     const std::uint64_t columns = get(s, at, 8);
-    const bool agree = a.rate >= 1000 && a.rate <= 384000 && a.frameSamples == a.rate / 100 &&
-                       frames == a.samples / std::uint64_t(a.frameSamples) && rows == kSpectrumRows &&
-                       a.overview.columnsPerSecond == kOverviewColumnsPerSecond &&
-                       columns == (a.samples * kOverviewColumnsPerSecond + std::uint64_t(a.rate) - 1) /
-                                      std::uint64_t(a.rate) &&
-                       s.size() == kHeaderBytes + frames * 3 + columns * rows;
+    const bool agree =
+        a.rate >= 1000 && a.rate <= 384000 && a.frameSamples == a.rate / 100 &&
+        frames == a.samples / std::uint64_t(a.frameSamples) && rows == kSpectrumRows &&
+        a.overview.columnsPerSecond == kOverviewColumnsPerSecond &&
+        columns == (a.samples * kOverviewColumnsPerSecond + std::uint64_t(a.rate) - 1) /
+                       std::uint64_t(a.rate) &&
+        s.size() == kHeaderBytes + frames * 3 + columns * rows;
     if (!agree)
         return Error{"a sound analysis whose sizes do not agree"};
     a.level.resize(frames);
@@ -99,7 +100,8 @@ Result<SoundAnalysis> loadCachedAnalysis(const fs::path& folder, const std::stri
     return decodeAnalysis(*bytes);
 }
 
-Status saveCachedAnalysis(const fs::path& folder, const std::string& sha256, const SoundAnalysis& a) {
+Status saveCachedAnalysis(const fs::path& folder, const std::string& sha256,
+                          const SoundAnalysis& a) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     const fs::path target = soundCacheFile(folder, sha256);
@@ -125,9 +127,11 @@ Status saveCachedAnalysis(const fs::path& folder, const std::string& sha256, con
 Result<SoundAnalysis> recordingAnalysis(const fs::path& bag, const std::string& file,
                                         const std::string& sha256, const fs::path& cacheFolder,
                                         const std::atomic<bool>* stop,
-                                        const std::function<void(double)>& progress, bool* fromCache) {
+                                        const std::function<void(double)>& progress,
+                                        bool* fromCache) {
     // A digest that is not one names no cache file.
-    const bool usable = sha256.size() == 64 && sha256.find_first_not_of("0123456789abcdef") == std::string::npos;
+    const bool usable =
+        sha256.size() == 64 && sha256.find_first_not_of("0123456789abcdef") == std::string::npos;
     if (usable)
         if (auto cached = loadCachedAnalysis(cacheFolder, sha256)) {
             if (fromCache)

@@ -24,12 +24,14 @@
 namespace kestle::review {
 
 std::filesystem::path soundCacheFolder();
-std::filesystem::path soundCacheFile(const std::filesystem::path& folder, const std::string& sha256);
+std::filesystem::path soundCacheFile(const std::filesystem::path& folder,
+                                     const std::string& sha256);
 
 std::string encodeAnalysis(const SoundAnalysis& a);
 Result<SoundAnalysis> decodeAnalysis(std::string_view bytes);
 
-Result<SoundAnalysis> loadCachedAnalysis(const std::filesystem::path& folder, const std::string& sha256);
+Result<SoundAnalysis> loadCachedAnalysis(const std::filesystem::path& folder,
+                                         const std::string& sha256);
 Status saveCachedAnalysis(const std::filesystem::path& folder, const std::string& sha256,
                           const SoundAnalysis& a);
 

@@ -16,8 +16,8 @@ namespace kestle::review {
 class SoundSource {
   public:
     virtual ~SoundSource() = default;
-    virtual int rate() const = 0;              // samples per second
-    virtual std::uint64_t frames() const = 0;  // mono samples in all
+    virtual int rate() const = 0;             // samples per second
+    virtual std::uint64_t frames() const = 0; // mono samples in all
     // Up to out.size() samples from `at` (scaled to -1..1, channels mixed);
     // how many were read: fewer only at the end. An error when the medium fails.
     virtual Result<std::size_t> read(std::uint64_t at, std::span<float> out) = 0;
@@ -27,11 +27,13 @@ class SoundSource {
 struct WavLayout {
     int rate = 0;
     int channels = 0;
-    int bits = 0;                  // 8, 16, 24 or 32 (integer PCM)
-    std::uint64_t dataOffset = 0;  // first byte of the samples
-    std::uint64_t dataBytes = 0;   // whole frames only, within the file
+    int bits = 0;                 // 8, 16, 24 or 32 (integer PCM)
+    std::uint64_t dataOffset = 0; // first byte of the samples
+    std::uint64_t dataBytes = 0;  // whole frames only, within the file
     int frameBytes() const { return channels * bits / 8; }
-    std::uint64_t frames() const { return frameBytes() ? dataBytes / std::uint64_t(frameBytes()) : 0; }
+    std::uint64_t frames() const {
+        return frameBytes() ? dataBytes / std::uint64_t(frameBytes()) : 0;
+    }
 };
 
 // The layout of a RIFF WAVE file whose first bytes are `head` (the first

@@ -74,8 +74,8 @@ void appendColumn(const std::vector<float>& bands, int frames, std::vector<std::
     }
 }
 
-Result<Spectrogram> detailSpectrogram(SoundSource& source, std::uint64_t from,
-                                      std::uint64_t frames, const std::atomic<bool>* stop) {
+Result<Spectrogram> detailSpectrogram(SoundSource& source, std::uint64_t from, std::uint64_t frames,
+                                      const std::atomic<bool>* stop) {
     Spectrogram s;
     s.columnsPerSecond = kDetailColumnsPerSecond;
     const double hop = double(source.rate()) / kDetailColumnsPerSecond;

@@ -28,7 +28,7 @@ inline double dbOfCell(std::uint8_t c) {
 
 struct Spectrogram {
     int columnsPerSecond = 0;
-    std::int64_t firstColumn = 0;   // index of cells' first column at that rate
+    std::int64_t firstColumn = 0;    // index of cells' first column at that rate
     std::vector<std::uint8_t> cells; // column after column, each lowest band first
     std::size_t columns() const { return cells.size() / kSpectrumRows; }
     std::uint8_t at(std::size_t column, int row) const {
@@ -69,8 +69,7 @@ void appendColumn(const std::vector<float>& bands, int frames, std::vector<std::
 // The detail of `frames` samples from `from`: one column every
 // 1/kDetailColumnsPerSecond s, each centred on its time. Stops early (an
 // error) when `stop` is set.
-Result<Spectrogram> detailSpectrogram(SoundSource& source, std::uint64_t from,
-                                      std::uint64_t frames,
+Result<Spectrogram> detailSpectrogram(SoundSource& source, std::uint64_t from, std::uint64_t frames,
                                       const std::atomic<bool>* stop = nullptr);
 
 } // namespace kestle::review

@@ -20,7 +20,8 @@ constexpr std::array<Stop, 5> kDay = {{{0, 8, 4, 28},
                                        {0.55, 190, 50, 80},
                                        {0.8, 245, 140, 30},
                                        {1, 252, 250, 170}}};
-constexpr std::array<Stop, 4> kNight = {{{0, 0, 0, 0}, {0.4, 70, 0, 0}, {0.75, 160, 30, 0}, {1, 210, 110, 20}}};
+constexpr std::array<Stop, 4> kNight = {
+    {{0, 0, 0, 0}, {0.4, 70, 0, 0}, {0.75, 160, 30, 0}, {1, 210, 110, 20}}};
 
 template <std::size_t N> std::uint32_t ramp(const std::array<Stop, N>& stops, double x) {
     x = std::clamp(x, 0.0, 1.0);
@@ -53,7 +54,8 @@ QImage spectrogramImage(const Spectrogram& s, std::size_t from, std::size_t to, 
         return {};
     std::array<QRgb, 256> lut;
     for (int c = 0; c < 256; ++c)
-        lut[std::size_t(c)] = 0xFF000000u | spectrumColour(cellShade(std::uint8_t(c), floorDb), night);
+        lut[std::size_t(c)] =
+            0xFF000000u | spectrumColour(cellShade(std::uint8_t(c), floorDb), night);
     QImage img(int(to - from), kSpectrumRows, QImage::Format_RGB32);
     for (int row = 0; row < kSpectrumRows; ++row) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(kSpectrumRows - 1 - row));

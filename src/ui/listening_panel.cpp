@@ -45,7 +45,8 @@ constexpr double kSpeeds[] = {0.5, 1, 1.5, 2};
 
 } // namespace
 
-ListeningPanel::ListeningPanel(ReadingsChart& chart, review::RecordingPlayer& player, QWidget* window)
+ListeningPanel::ListeningPanel(ReadingsChart& chart, review::RecordingPlayer& player,
+                               QWidget* window)
     : chart_(chart), player_(player), window_(window) {
     strips_ = new SpectrogramStrips;
     box_ = new QWidget;
@@ -199,7 +200,8 @@ void ListeningPanel::analyse(std::size_t track) {
             const auto floor = review::noiseFloor(*a);
             if (!floor.empty()) {
                 std::vector<std::int16_t> sorted = floor;
-                std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+                std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                                 sorted.end());
                 floorDb = sorted[sorted.size() / 2] / 100.0;
             }
             done = std::make_shared<const review::SoundAnalysis>(std::move(*a));
@@ -284,22 +286,25 @@ void ListeningPanel::play(std::size_t i) {
         return;
     const Moment& m = moments_[i];
     const std::int64_t from = std::max<std::int64_t>(0, m.offsetMs - 1000);
-    player_.setLoop(loop_->isChecked() ? std::optional(std::pair(from, m.offsetMs + m.lengthMs + 500))
-                                       : std::nullopt);
+    player_.setLoop(loop_->isChecked()
+                        ? std::optional(std::pair(from, m.offsetMs + m.lengthMs + 500))
+                        : std::nullopt);
     if (Status s = player_.start(model_->folder / m.file, from); !s) {
         if (onStatus)
             onStatus(q("The recording cannot be played: " + s.error()));
         return;
     }
     if (onStatus)
-        onStatus(q("Playing " + baseName(m.file) + " from " + review::clockText(m.ms - (m.offsetMs - from)) +
+        onStatus(q("Playing " + baseName(m.file) + " from " +
+                   review::clockText(m.ms - (m.offsetMs - from)) +
                    (loop_->isChecked() ? ", looped" : "")));
 }
 
 void ListeningPanel::setSpeed(double speed) {
     notePlayed(); // the ledger keeps each stretch with the speed it was heard at
     player_.setSpeed(speed);
-    const int i = int(std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) - std::begin(kSpeeds));
+    const int i =
+        int(std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) - std::begin(kSpeeds));
     if (i < 4 && speed_->currentIndex() != i)
         speed_->setCurrentIndex(i);
 }
@@ -317,7 +322,8 @@ void ListeningPanel::watchPlayback() {
     if (!model_)
         return;
     const auto at = player_.active() ? player_.positionMs() : std::nullopt;
-    const std::string file = player_.active() ? player_.file().lexically_relative(model_->folder).generic_string() : "";
+    const std::string file =
+        player_.active() ? player_.file().lexically_relative(model_->folder).generic_string() : "";
     if (!at) {
         if (!player_.active())
             notePlayed();
@@ -344,7 +350,8 @@ void ListeningPanel::watchPlayback() {
 
 void ListeningPanel::notePlayed() {
     if (playedFrom_ >= 0 && playedTo_ > playedFrom_ && ledger_ && !playingFile_.empty()) {
-        if (Status s = ledger_->played(playingFile_, playedFrom_, playedTo_, player_.speed(), systemLocalNow());
+        if (Status s = ledger_->played(playingFile_, playedFrom_, playedTo_, player_.speed(),
+                                       systemLocalNow());
             !s && onStatus)
             onStatus(q(s.error()));
         showHeard();
@@ -382,7 +389,8 @@ void ListeningPanel::mark(std::size_t i, const std::string& verdict, const std::
     if (i >= moments_.size() || !ledger_)
         return;
     const Moment& m = moments_[i];
-    Status s = ledger_->marked(m.file, m.offsetMs, m.offsetMs + m.lengthMs, verdict, note, systemLocalNow());
+    Status s = ledger_->marked(m.file, m.offsetMs, m.offsetMs + m.lengthMs, verdict, note,
+                               systemLocalNow());
     if (onStatus)
         onStatus(s ? q("Marked \"" + verdict + "\": " + review::clockText(m.ms)) : q(s.error()));
     showMoments();
@@ -394,8 +402,9 @@ void ListeningPanel::askKeep(std::size_t i) {
     d->setWindowTitle("Keep");
     d->setLabelText("A note on this moment:");
     d->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(d, &QInputDialog::textValueSelected, this,
-                     [this, i](const QString& note) { mark(i, review::kVerdictKeep, note.toStdString()); });
+    QObject::connect(d, &QInputDialog::textValueSelected, this, [this, i](const QString& note) {
+        mark(i, review::kVerdictKeep, note.toStdString());
+    });
     d->open();
 }
 
@@ -435,7 +444,8 @@ void ListeningPanel::exportStretch(std::int64_t fromMs, std::int64_t toMs, const
                                         evidence::isoTime(systemLocalNow()).substr(0, 10));
         sched_.postResult(lifetime_.guard([this, s, out] {
             if (onStatus)
-                onStatus(s ? q("Moment written: " + out.string()) : q("The moment could not be written: " + s.error()));
+                onStatus(s ? q("Moment written: " + out.string())
+                           : q("The moment could not be written: " + s.error()));
             if (onExported)
                 onExported(s);
         }));
@@ -462,26 +472,28 @@ void ListeningPanel::viewChanged() {
 void ListeningPanel::fetchDetail(std::size_t track, std::int64_t fromMs, std::int64_t toMs) {
     detailWanted_[track] = true;
     sched_.expectResult();
-    helper_.post(lifetime_.guard([this, track, bag = model_->folder, file = recordings_[track]->file, fromMs, toMs] {
-        std::shared_ptr<const review::Spectrogram> detail;
-        if (auto src = review::openBagSound(bag, file)) {
-            const int rate = (*src)->rate();
-            auto d = review::detailSpectrogram(**src, std::uint64_t(fromMs) * std::uint64_t(rate) / 1000,
-                                               std::uint64_t(toMs - fromMs) * std::uint64_t(rate) / 1000, &stop_);
-            if (d)
-                detail = std::make_shared<const review::Spectrogram>(std::move(*d));
-        }
-        sched_.postResult(lifetime_.guard([this, track, detail] {
-            detailWanted_[track] = false;
-            if (detail) {
-                strips_->tracks()[track].detail = detail;
-                strips_->trackChanged(track);
+    helper_.post(lifetime_.guard(
+        [this, track, bag = model_->folder, file = recordings_[track]->file, fromMs, toMs] {
+            std::shared_ptr<const review::Spectrogram> detail;
+            if (auto src = review::openBagSound(bag, file)) {
+                const int rate = (*src)->rate();
+                auto d = review::detailSpectrogram(
+                    **src, std::uint64_t(fromMs) * std::uint64_t(rate) / 1000,
+                    std::uint64_t(toMs - fromMs) * std::uint64_t(rate) / 1000, &stop_);
+                if (d)
+                    detail = std::make_shared<const review::Spectrogram>(std::move(*d));
             }
-            // The view may have moved on meanwhile.
-            if (detail)
-                viewChanged();
+            sched_.postResult(lifetime_.guard([this, track, detail] {
+                detailWanted_[track] = false;
+                if (detail) {
+                    strips_->tracks()[track].detail = detail;
+                    strips_->trackChanged(track);
+                }
+                // The view may have moved on meanwhile.
+                if (detail)
+                    viewChanged();
+            }));
         }));
-    }));
 }
 
 } // namespace kestle::ui

@@ -129,14 +129,16 @@ void SpectrogramStrips::paintEvent(QPaintEvent*) {
                                      ? QString::fromStdString("Cannot be analysed: " + t.failure)
                                      : QString("Analysing... %1 %").arg(int(t.progress * 100));
             if (t.failure.empty())
-                p.fillRect(QRectF(strip.left(), top + kStripHeight - 4, strip.width() * t.progress, 4),
-                           night_ ? theme.caption() : QColor(0x58, 0x14, 0x6E));
+                p.fillRect(
+                    QRectF(strip.left(), top + kStripHeight - 4, strip.width() * t.progress, 4),
+                    night_ ? theme.caption() : QColor(0x58, 0x14, 0x6E));
             p.setPen(night_ ? theme.caption() : QColor(Qt::white));
             p.drawText(strip.adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, what);
         } else if (x1 > x0) {
             p.save();
             p.setClipRect(strip);
-            const std::int64_t a = std::max(from_, t.fromMs), b = std::min(to_, t.fromMs + t.lengthMs);
+            const std::int64_t a = std::max(from_, t.fromMs),
+                               b = std::min(to_, t.fromMs + t.lengthMs);
             const QRectF target(xOf(a), top, xOf(b) - xOf(a), kStripHeight);
             auto draw = [&](const QImage& img, const review::Spectrogram& s, std::int64_t firstMs) {
                 // Columns of [a, b) in that image.
@@ -147,7 +149,8 @@ void SpectrogramStrips::paintEvent(QPaintEvent*) {
             if (showsDetail(i)) {
                 const review::Spectrogram& d = *t.detail;
                 if (details_[i].first != t.detail)
-                    details_[i] = {t.detail, review::spectrogramImage(d, 0, d.columns(), t.floorDb, night_)};
+                    details_[i] = {t.detail,
+                                   review::spectrogramImage(d, 0, d.columns(), t.floorDb, night_)};
                 draw(details_[i].second, d, t.fromMs + d.firstColumn * 1000 / d.columnsPerSecond);
             } else {
                 p.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -168,7 +171,8 @@ void SpectrogramStrips::paintEvent(QPaintEvent*) {
     }
     if (!pointer_.isEmpty()) {
         p.setPen(night_ ? theme.caption() : QColor(Qt::white));
-        p.drawText(QRect(left(), 0, right() - left() - 6, 14), Qt::AlignRight | Qt::AlignTop, pointer_);
+        p.drawText(QRect(left(), 0, right() - left() - 6, 14), Qt::AlignRight | Qt::AlignTop,
+                   pointer_);
     }
 }
 

@@ -26,10 +26,10 @@ class SpectrogramStrips : public QWidget {
         std::int64_t fromMs = 0, lengthMs = 0; // session time of its first sample, its length
         std::shared_ptr<const review::SoundAnalysis> analysis; // null until analysed
         double floorDb = -90;
-        double progress = 0;     // of the analysis, 0..1
-        std::string failure;     // why it could not be analysed
+        double progress = 0; // of the analysis, 0..1
+        std::string failure; // why it could not be analysed
         std::shared_ptr<const review::Spectrogram> detail;
-        review::Spans heard;     // ms within the recording
+        review::Spans heard; // ms within the recording
     };
 
     explicit SpectrogramStrips(QWidget* parent = nullptr);
@@ -79,7 +79,8 @@ class SpectrogramStrips : public QWidget {
 
     std::vector<Track> tracks_;
     std::vector<QImage> overviews_; // per track, built once per colour map
-    std::vector<std::pair<std::shared_ptr<const review::Spectrogram>, QImage>> details_; // per track
+    std::vector<std::pair<std::shared_ptr<const review::Spectrogram>, QImage>>
+        details_; // per track
     std::int64_t from_ = 0, to_ = 1;
     bool night_ = false;
     double dragFrom_ = 0, pressedAt_ = 0;

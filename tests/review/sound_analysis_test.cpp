@@ -14,10 +14,10 @@
 namespace kestle::review {
 namespace {
 
+using test::kRate;
 using test::MemorySource;
 using test::Placed;
 using test::Recording;
-using test::kRate;
 
 SoundAnalysis analysed(const Recording& r) {
     MemorySource src(r.samples());
@@ -53,8 +53,9 @@ TEST(SoundAnalysis, SpeechIsFoundAtItsEdgesAndToneAndClicksAreNotVoice) {
         const Stretch& s = near[0];
         EXPECT_GE(s.voice, kVoiceAt) << "speech at " << p.from << " s";
         const double start = double(s.fromMs) / 1000 - p.from, end = double(s.toMs) / 1000 - p.to;
-        std::printf("speech %.2f-%.2f s found %.2f-%.2f s: edge errors %+.2f s, %+.2f s, voice %.2f\n",
-                    p.from, p.to, double(s.fromMs) / 1000, double(s.toMs) / 1000, start, end, s.voice);
+        std::printf(
+            "speech %.2f-%.2f s found %.2f-%.2f s: edge errors %+.2f s, %+.2f s, voice %.2f\n",
+            p.from, p.to, double(s.fromMs) / 1000, double(s.toMs) / 1000, start, end, s.voice);
         EXPECT_LE(std::abs(start), 0.3);
         EXPECT_LE(std::abs(end), 0.3);
     }
@@ -112,7 +113,8 @@ TEST(SoundAnalysis, TheTeamsOwnSpeechIsToldApart) {
     rankMoments(moments);
     auto at = [&](const Placed& p) -> const Moment* {
         for (const Moment& mo : moments)
-            if (double(mo.offsetMs) / 1000 < p.to && p.from < double(mo.offsetMs + mo.lengthMs) / 1000)
+            if (double(mo.offsetMs) / 1000 < p.to &&
+                p.from < double(mo.offsetMs + mo.lengthMs) / 1000)
                 return &mo;
         return nullptr;
     };
@@ -149,8 +151,8 @@ TEST(Spectrogram, BandsHoldTheSoundWhereItIs) {
     ASSERT_TRUE(detail.ok()) << detail.error();
     EXPECT_EQ(detail->firstColumn, 50);
     ASSERT_EQ(detail->columns(), 200u);
-    EXPECT_LT(detail->at(40, 16), 40);          // 0.9 s: not yet
-    EXPECT_EQ(loudestRow(*detail, 60), 16);      // 1.1 s: the tone
+    EXPECT_LT(detail->at(40, 16), 40);      // 0.9 s: not yet
+    EXPECT_EQ(loudestRow(*detail, 60), 16); // 1.1 s: the tone
     EXPECT_NEAR(dbOfCell(detail->at(60, 16)), -6, 3);
 }
 

@@ -93,7 +93,9 @@ class Recording {
     Recording& silence(double at, double seconds) {
         const auto a = std::size_t(at * kRate);
         std::fill(s_.begin() + std::ptrdiff_t(a),
-                  s_.begin() + std::ptrdiff_t(std::min(s_.size(), a + std::size_t(seconds * kRate))), 0.0f);
+                  s_.begin() +
+                      std::ptrdiff_t(std::min(s_.size(), a + std::size_t(seconds * kRate))),
+                  0.0f);
         return *this;
     }
 
