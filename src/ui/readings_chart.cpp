@@ -25,9 +25,7 @@ namespace {
 
 constexpr int kLeft = ReadingsChart::kPlotLeft; // plot areas start here, so that they line up
 constexpr int kAxisHeight = 22; // time labels under the last plot
-// At full zoom a second spans some 300 pixels, so that a sound's
-// spectrogram can be read under the plots.
-constexpr std::int64_t kMinSpan = 2000;
+constexpr std::int64_t kMinSpan = ReadingsChart::kMinSpanMs;
 constexpr std::uint32_t kAlarmRed = 0xB00000;
 
 QColor rgb(std::uint32_t c) {

@@ -61,6 +61,8 @@ class ReadingsChart : public QWidget {
     // Where the plot areas lie across the widget: strips drawn under the
     // plots line up with them.
     static constexpr int kPlotLeft = 96, kPlotRightMargin = 12;
+    // The narrowest view: at full zoom a second spans some 300 pixels.
+    static constexpr std::int64_t kMinSpanMs = 2000;
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;

@@ -10,6 +10,7 @@
 #include "review/listening_commands.h"
 #include "review/moment_bag.h"
 #include "capture/kestle_process.h"
+#include "review/spoken_night.h"
 #include "review/review_ledger.h"
 #include "review/sound_cache.h"
 #include "review/time_text.h"
@@ -233,6 +234,53 @@ TEST_F(ListeningBag, AMomentBagHoldsTheCutAndItsLinkToTheParentChecksOut) {
     EXPECT_THAT(bad.out, HasSubstr("tagmanifest-sha256.txt"));
     // A moment is always a new folder.
     EXPECT_FALSE(exportMoment(model, start, 1000, out, "2026-12-08"));
+}
+
+} // namespace
+} // namespace kestle::review
+
+namespace kestle::review {
+namespace {
+
+// The speech output's words at the journal's speech events are the team's;
+// a voice no one in the journal made is a voice; knocks and a tone are sounds.
+TEST(SpokenNight, TheTeamsWordsAreTeamAndAStrangersVoiceIsAVoice) {
+    kestle::test::TempFolder scratch;
+    ::setenv("XDG_CACHE_HOME", (scratch.path() / "cache").c_str(), 1);
+    KestleProcess k;
+    const test::SpokenNight n = test::recordSpokenNight(k);
+    ASSERT_FALSE(n.team.empty()) << "the speech output spoke";
+    auto m = loadSession(n.bag);
+    ASSERT_TRUE(m) << m.error();
+    EXPECT_TRUE(m->problems.empty()) << m->problems.front();
+    auto moments = nightMoments(*m, soundCacheFolder());
+    ASSERT_TRUE(moments) << moments.error();
+    auto over = [&](const test::Placed& p) {
+        std::vector<const Moment*> r;
+        for (const Moment& mo : *moments)
+            if (double(mo.offsetMs) / 1000 < p.to && p.from < double(mo.offsetMs + mo.lengthMs) / 1000)
+                r.push_back(&mo);
+        return r;
+    };
+    for (const test::Placed& p : n.team) {
+        EXPECT_FALSE(over(p).empty()) << "a word spoken at " << p.from << " s";
+        for (const Moment* mo : over(p))
+            EXPECT_EQ(mo->kind, MomentKind::Team) << momentLine(*mo);
+    }
+    const auto stranger = over(n.stranger);
+    ASSERT_EQ(stranger.size(), 1u);
+    EXPECT_EQ(stranger[0]->kind, MomentKind::Voice) << momentLine(*stranger[0]);
+    std::printf("stranger %.2f-%.2f s found %.2f-%.2f s\n", n.stranger.from, n.stranger.to,
+                double(stranger[0]->offsetMs) / 1000,
+                double(stranger[0]->offsetMs + stranger[0]->lengthMs) / 1000);
+    EXPECT_NEAR(double(stranger[0]->offsetMs) / 1000, n.stranger.from, 0.3);
+    EXPECT_NEAR(double(stranger[0]->offsetMs + stranger[0]->lengthMs) / 1000, n.stranger.to, 0.3);
+    EXPECT_EQ(&moments->front(), stranger[0]) << "the stranger ranks first";
+    for (const test::Placed& p : {n.knocks, n.tone}) {
+        ASSERT_FALSE(over(p).empty());
+        for (const Moment* mo : over(p))
+            EXPECT_EQ(mo->kind, MomentKind::Sound) << momentLine(*mo);
+    }
 }
 
 } // namespace
