@@ -41,7 +41,8 @@ inline double rowHz(int row) {
     return (row + 0.5) * kTopHz / kSpectrumRows;
 }
 
-// One transform size for a sample rate (about 23 ms: 1024 at 44.1 kHz).
+// One transform size for a sample rate: at least 25 ms (2048 samples,
+// 46 ms, at 44.1 kHz), so that its bins are finer than a band.
 class SpectrumAnalyser {
   public:
     explicit SpectrumAnalyser(int rate);

@@ -20,8 +20,9 @@ constexpr std::array<Stop, 5> kDay = {{{0, 8, 4, 28},
                                        {0.55, 190, 50, 80},
                                        {0.8, 245, 140, 30},
                                        {1, 252, 250, 170}}};
-constexpr std::array<Stop, 4> kNight = {
-    {{0, 0, 0, 0}, {0.4, 70, 0, 0}, {0.75, 160, 30, 0}, {1, 210, 110, 20}}};
+// Dim red to amber on black, as the night view's other colours.
+constexpr std::array<Stop, 5> kNight = {
+    {{0, 0, 0, 0}, {0.25, 60, 8, 0}, {0.5, 150, 40, 0}, {0.75, 205, 100, 10}, {1, 235, 165, 60}}};
 
 template <std::size_t N> std::uint32_t ramp(const std::array<Stop, N>& stops, double x) {
     x = std::clamp(x, 0.0, 1.0);

@@ -83,6 +83,8 @@ class PlotView : public QChartView {
     void resizeEvent(QResizeEvent* e) override {
         QChartView::resizeEvent(e);
         fitPlotArea();
+        // Its labels follow the new plot area only once its layout is redone.
+        chart()->layout()->invalidate();
     }
     void wheelEvent(QWheelEvent* e) override {
         if (owner_.followSpan_ > 0)

@@ -121,7 +121,8 @@ void SpectrogramStrips::paintEvent(QPaintEvent*) {
         const double x1 = std::min<double>(strip.right() + 1, xOf(t.fromMs + t.lengthMs));
         p.setPen(label);
         p.drawText(QRect(0, top, left() - 6, kStripHeight / 2), Qt::AlignRight | Qt::AlignTop,
-                   QString::fromStdString(t.name));
+                   p.fontMetrics().elidedText(QString::fromStdString(t.name), Qt::ElideMiddle,
+                                              left() - 8));
         p.drawText(QRect(0, top, left() - 6, kStripHeight), Qt::AlignRight | Qt::AlignBottom,
                    "0 - 8 kHz");
         if (!t.analysis) {

@@ -70,8 +70,8 @@ class ListeningBag : public ::testing::Test {
   protected:
     void SetUp() override {
         ::setenv("XDG_CACHE_HOME", (scratch.path() / "cache").c_str(), 1);
-        // Three seconds of the test tone recorded, with the data log on.
-        k.start("click logfileon\nclick av3\nwait 3000\nclick av3\nwait 300\nquit\n");
+        // Three seconds of the test tone recorded (the data log is on from the start).
+        k.start("click av3\nwait 3000\nclick av3\nwait 300\nquit\n");
         ASSERT_EQ(k.wait(), 0) << k.out();
         for (const auto& e : fs::directory_iterator(k.data() / "Sessions"))
             bag = e.path();
@@ -281,6 +281,24 @@ TEST(SpokenNight, TheTeamsWordsAreTeamAndAStrangersVoiceIsAVoice) {
         for (const Moment* mo : over(p))
             EXPECT_EQ(mo->kind, MomentKind::Sound) << momentLine(*mo);
     }
+}
+
+} // namespace
+} // namespace kestle::review
+
+namespace kestle::review {
+namespace {
+
+// Not a test: keeps a spoken night in $KESTLE_DEMO_DIR for looking at it
+// (screenshots of the review window). Run with --gtest_also_run_disabled_tests.
+TEST(SpokenNight, DISABLED_KeepOneToLookAt) {
+    const char* to = std::getenv("KESTLE_DEMO_DIR");
+    ASSERT_NE(to, nullptr) << "set KESTLE_DEMO_DIR";
+    KestleProcess k;
+    const test::SpokenNight n = test::recordSpokenNight(k);
+    fs::create_directories(to);
+    fs::copy(n.bag, fs::path(to) / n.bag.filename(), fs::copy_options::recursive);
+    std::printf("%s\n", (fs::path(to) / n.bag.filename()).c_str());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// A night recorded by a headless session (the simulated Kestle, the data
-// log on, sound recorded for about 25 s, a question typed while the speech
+// A night recorded by a headless session (the simulated Kestle, its data
+// log, sound recorded for about 25 s, a question typed while the speech
 // output speaks the words), whose recording is then replaced by a known
 // mix over room-like noise: the speech output's words at the journal's
 // speech events, a stranger's voice later, knocks and a tone; the bag is
@@ -25,7 +25,7 @@ struct SpokenNight {
 inline SpokenNight recordSpokenNight(capture::test::KestleProcess& k) {
     namespace fs = std::filesystem;
     SpokenNight n;
-    k.start("click logfileon\nclick speechON\nclick av3\nwait 1000\n"
+    k.start("click speechON\nclick av3\nwait 1000\n"
             "type question Is anyone here?\\r\\n\nwait 24000\nclick av3\nwait 300\nquit\n");
     EXPECT_EQ(k.wait(), 0) << k.out();
     for (const auto& e : fs::directory_iterator(k.data() / "Sessions"))
