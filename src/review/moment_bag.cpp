@@ -108,7 +108,7 @@ std::int64_t videoEnd(const SessionModel& m, std::size_t i) {
     for (std::size_t j = i + 1; j < m.events.size(); ++j) {
         const Event& n = m.events[j];
         if ((n.name == "capture" && n.text == "Video.Stop") ||
-            (n.kind == EventKind::Recording && n.file.ends_with(".avi")))
+            (n.kind == EventKind::Recording && !n.file.ends_with(".wav")))
             return n.ms;
     }
     return m.endMs;

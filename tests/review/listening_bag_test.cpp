@@ -70,8 +70,9 @@ class ListeningBag : public ::testing::Test {
   protected:
     void SetUp() override {
         ::setenv("XDG_CACHE_HOME", (scratch.path() / "cache").c_str(), 1);
-        // Three seconds of the test tone recorded (the data log is on from the start).
-        k.start("click av3\nwait 3000\nclick av3\nwait 300\nquit\n");
+        // Three seconds of the test tone and the test pattern recorded (the
+        // data log is on from the start).
+        k.start("click av1\nclick av3\nwait 3000\nclick av3\nclick av1\nwait 300\nquit\n");
         ASSERT_EQ(k.wait(), 0) << k.out();
         for (const auto& e : fs::directory_iterator(k.data() / "Sessions"))
             bag = e.path();
@@ -197,20 +198,32 @@ TEST_F(ListeningBag, AMomentBagHoldsTheCutAndItsLinkToTheParentChecksOut) {
     std::map<std::string, std::string> info;
     for (auto& [key, v] : evidence::parseBagInfo(read(out / "bag-info.txt")))
         info[key] = v;
+    // Which cut is the sound's, which the video's.
+    std::string sound, video;
+    for (int i = 1; info.count("Parent-File-" + std::to_string(i)); ++i)
+        (info["Parent-File-" + std::to_string(i)].ends_with(".wav") ? sound : video) =
+            "Parent-File-" + std::to_string(i);
+    ASSERT_FALSE(sound.empty());
+    ASSERT_FALSE(video.empty());
     EXPECT_EQ(info["Parent-Bag"], model.name);
     EXPECT_EQ(info["Parent-Tagmanifest-SHA256"], *bagDigest(bag));
-    EXPECT_EQ(info["Parent-File-1"], rec.file);
-    EXPECT_EQ(info["Parent-File-1-SHA256"], manifestDigest(model, rec.file));
+    EXPECT_EQ(info[sound], rec.file);
+    EXPECT_EQ(info[sound + "-SHA256"], manifestDigest(model, rec.file));
     auto parent = openBagSound(bag, rec.file);
-    auto cut = openBagSound(out, info["Parent-File-1-Cut"]);
+    auto cut = openBagSound(out, info[sound + "-Cut"]);
     ASSERT_TRUE(parent && cut);
     const int rate = (*parent)->rate();
     const auto first = std::uint64_t(std::llround(400.0 * rate / 1000));
-    EXPECT_EQ(info["Parent-File-1-Samples"], std::to_string(first) + "-" + std::to_string(first + std::uint64_t(1.25 * rate)));
+    EXPECT_EQ(info[sound + "-Samples"], std::to_string(first) + "-" + std::to_string(first + std::uint64_t(1.25 * rate)));
     ASSERT_EQ((*cut)->frames(), std::uint64_t(1.25 * rate));
-    const std::string whole = read(bag / rec.file), part = read(out / info["Parent-File-1-Cut"]);
+    const std::string whole = read(bag / rec.file), part = read(out / info[sound + "-Cut"]);
     EXPECT_EQ(part.substr(44), whole.substr(std::size_t((*parent)->layout().dataOffset + first * 2), part.size() - 44));
     EXPECT_THAT(read(out / "data/moment.txt"), HasSubstr("cut at sample precision"));
+    // The video is kept whole, and said to be.
+    EXPECT_THAT(read(out / "data/moment.txt"), HasSubstr("kept whole"));
+    EXPECT_TRUE(info[video].ends_with(".AVI")) << info[video];
+    EXPECT_EQ(info[video + "-Bytes"], "whole");
+    EXPECT_EQ(read(out / info[video + "-Cut"]), read(bag / info[video]));
     EXPECT_TRUE(fs::exists(out / ("data/spectrogram-" + fs::path(rec.file).filename().string() + ".png")));
     for (const std::string& line : split(read(out / "data/journal.jsonl"), '\n')) {
         const std::int64_t t = model.startMs + std::stoll(line.substr(line.find("\"t\":") + 4));
