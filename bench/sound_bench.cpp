@@ -6,7 +6,9 @@
 //  - the review window opened on it with the analysis cached: time until
 //    the spectrogram is drawn.
 //
-//   build/bench/bench/sound_bench [HOURS]
+//   build/bench/bench/sound_bench [HOURS [FOLDER]]
+// FOLDER keeps the bag for later runs (which then skip writing it); the
+// cache is always made anew.
 #include "capture/wav_writer.h"
 #include "ecm/speech_espeak.h"
 #include "evidence/bagit.h"
@@ -100,24 +102,33 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const double hours = argc > 1 ? std::atof(argv[1]) : 8.0;
-    const fs::path dir = fs::temp_directory_path() / ("kestle-sound-" + std::to_string(::getpid()));
+    const bool keep = argc > 2;
+    const fs::path dir =
+        keep ? fs::path(argv[2])
+             : fs::temp_directory_path() / ("kestle-sound-" + std::to_string(::getpid()));
     const fs::path bag = dir / "2026-12-07 22-00-00", cache = dir / "cache";
-    fs::create_directories(bag / "data" / "captures");
+    fs::remove_all(cache);
     setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     auto t0 = std::chrono::steady_clock::now();
-    writeNight(bag / "data/captures/night.wav", hours);
+    const bool made = keep && fs::exists(bag / "tagmanifest-sha256.txt");
+    fs::create_directories(bag / "data" / "captures");
+    if (!made)
+        writeNight(bag / "data/captures/night.wav", hours);
     const auto lengthMs = std::int64_t(hours * 3.6e6);
-    std::ofstream(bag / "data/journal.jsonl")
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"start\",\"unit\":\"simulated, "
-           "seed 1\"}\n"
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
-           "CaptureFileName = \\\"night.wav\\\"\"}\n"
-        << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
-           "Start\"}\n"
-        << "{\"t\":" << lengthMs
-        << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"capture\",\"call\":\"Audio.Stop\"}\n"
-        << "{\"t\":" << lengthMs + 10 << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"end\"}\n";
-    if (Status s = evidence::sealBag(bag, {}, "2026-12-08"); !s) {
+    if (!made)
+        std::ofstream(bag / "data/journal.jsonl")
+            << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"start\",\"unit\":\"simulated,"
+               " "
+               "seed 1\"}\n"
+            << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
+               "CaptureFileName = \\\"night.wav\\\"\"}\n"
+            << "{\"t\":0,\"time\":\"2026-12-07T22:00:00\",\"event\":\"capture\",\"call\":\"Audio."
+               "Start\"}\n"
+            << "{\"t\":" << lengthMs
+            << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"capture\",\"call\":\"Audio.Stop\"}\n"
+            << "{\"t\":" << lengthMs + 10
+            << ",\"time\":\"2026-12-08T06:00:00\",\"event\":\"end\"}\n";
+    if (Status s = made ? Status{} : evidence::sealBag(bag, {}, "2026-12-08"); !s) {
         std::fprintf(stderr, "%s\n", s.error().c_str());
         return 2;
     }
@@ -175,6 +186,7 @@ int main(int argc, char** argv) {
             "%.2f s (%s 2 s)\n",
             opened, opened <= 2 ? "within" : "OVER");
     }
-    fs::remove_all(dir);
+    if (!keep)
+        fs::remove_all(dir);
     return ok ? 0 : 1;
 }

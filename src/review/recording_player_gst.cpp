@@ -128,7 +128,8 @@ void RecordingPlayer::setSpeed(double speed) {
     gint64 at = 0;
     if (!gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
         return;
-    const int flags = GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE | (loop_ ? GST_SEEK_FLAG_SEGMENT : 0);
+    const int flags =
+        GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE | (loop_ ? GST_SEEK_FLAG_SEGMENT : 0);
     gst_element_seek(asElement(pipeline_), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
                      GST_SEEK_TYPE_SET, at, loop_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
                      loop_ ? loop_->second * GST_MSECOND : GST_CLOCK_TIME_NONE);

@@ -132,7 +132,8 @@ void drawListeningPages(QPdfWriter& w, QPainter& p, const SessionModel& m) {
         }
         p.drawImage(QRect(0, y, width, h), img);
         y += h + 10;
-        text(QString("Spectrogram, 0 (bottom) to 8 kHz, from a second before the moment to a second after it."),
+        text(QString("Spectrogram, 0 (bottom) to 8 kHz, from a second before the moment to a "
+                     "second after it."),
              QFont("Liberation Sans", 7));
         y += 30;
     }

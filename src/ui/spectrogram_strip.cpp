@@ -25,6 +25,7 @@ void SpectrogramStrips::setTracks(std::vector<Track> tracks) {
     tracks_ = std::move(tracks);
     overviews_.assign(tracks_.size(), QImage());
     details_.assign(tracks_.size(), {});
+    scaled_.assign(tracks_.size(), {});
     setFixedHeight(int(tracks_.size()) * (kStripHeight + kBarHeight + kGap));
     update();
 }
@@ -45,6 +46,7 @@ void SpectrogramStrips::setNight(bool night) {
     night_ = night;
     overviews_.assign(tracks_.size(), QImage());
     details_.assign(tracks_.size(), {});
+    scaled_.assign(tracks_.size(), {});
     update();
 }
 
@@ -141,22 +143,31 @@ void SpectrogramStrips::paintEvent(QPaintEvent*) {
             const std::int64_t a = std::max(from_, t.fromMs),
                                b = std::min(to_, t.fromMs + t.lengthMs);
             const QRectF target(xOf(a), top, xOf(b) - xOf(a), kStripHeight);
-            auto draw = [&](const QImage& img, const review::Spectrogram& s, std::int64_t firstMs) {
-                // Columns of [a, b) in that image.
-                const double perMs = s.columnsPerSecond / 1000.0;
-                const double c0 = double(a - firstMs) * perMs, c1 = double(b - firstMs) * perMs;
-                p.drawImage(target, img, QRectF(c0, 0, std::max(c1 - c0, 0.01), img.height()));
-            };
-            if (showsDetail(i)) {
-                const review::Spectrogram& d = *t.detail;
-                if (details_[i].first != t.detail)
+            // The view's part of the picture, scaled once per view (a night's
+            // overview is tens of thousands of columns): pointer moves and
+            // playing only redraw it.
+            const bool detail = showsDetail(i);
+            const QSize size(std::max(1, int(std::lround(target.width()))), kStripHeight);
+            const ViewKey key{a, b, size.width(), detail ? t.detail.get() : nullptr, night_};
+            if (!(scaled_[i].first == key)) {
+                const review::Spectrogram& s = detail ? *t.detail : t.analysis->overview;
+                if (detail && details_[i].first != t.detail)
                     details_[i] = {t.detail,
-                                   review::spectrogramImage(d, 0, d.columns(), t.floorDb, night_)};
-                draw(details_[i].second, d, t.fromMs + d.firstColumn * 1000 / d.columnsPerSecond);
-            } else {
-                p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-                draw(overviewImage(i), t.analysis->overview, t.fromMs);
+                                   review::spectrogramImage(s, 0, s.columns(), t.floorDb, night_)};
+                const QImage& img = detail ? details_[i].second : overviewImage(i);
+                const std::int64_t firstMs =
+                    t.fromMs + (detail ? s.firstColumn * 1000 / s.columnsPerSecond : 0);
+                const double perMs = s.columnsPerSecond / 1000.0;
+                const int c0 = std::clamp(int(std::floor(double(a - firstMs) * perMs)), 0,
+                                          std::max(0, img.width() - 1));
+                const int c1 = std::clamp(int(std::ceil(double(b - firstMs) * perMs)), c0 + 1,
+                                          std::max(c0 + 1, img.width()));
+                scaled_[i] = {key, img.copy(c0, 0, c1 - c0, img.height())
+                                       .scaled(size, Qt::IgnoreAspectRatio,
+                                               c1 - c0 > size.width() ? Qt::SmoothTransformation
+                                                                      : Qt::FastTransformation)};
             }
+            p.drawImage(target.topLeft(), scaled_[i].second);
             p.restore();
         }
         // What has been heard, under the strip.

@@ -81,6 +81,14 @@ class SpectrogramStrips : public QWidget {
     std::vector<QImage> overviews_; // per track, built once per colour map
     std::vector<std::pair<std::shared_ptr<const review::Spectrogram>, QImage>>
         details_; // per track
+    struct ViewKey {
+        std::int64_t from = 0, to = 0;
+        int width = 0;
+        const review::Spectrogram* detail = nullptr;
+        bool night = false;
+        bool operator==(const ViewKey&) const = default;
+    };
+    std::vector<std::pair<ViewKey, QImage>> scaled_; // per track: what the view shows
     std::int64_t from_ = 0, to_ = 1;
     bool night_ = false;
     double dragFrom_ = 0, pressedAt_ = 0;

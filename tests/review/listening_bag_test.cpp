@@ -3,16 +3,16 @@
 // print as the command line promises, analyses are cached outside the bag,
 // the review ledger stays beside it, and a moment bag's cuts check out
 // against their parent (and a changed parent is caught).
+#include "capture/kestle_process.h"
 #include "evidence/bagit.h"
 #include "evidence/sha256.h"
 #include "fakes/temp_folder.h"
 #include "review/bag_sound.h"
 #include "review/listening_commands.h"
 #include "review/moment_bag.h"
-#include "capture/kestle_process.h"
-#include "review/spoken_night.h"
 #include "review/review_ledger.h"
 #include "review/sound_cache.h"
+#include "review/spoken_night.h"
 #include "review/time_text.h"
 
 #include <gmock/gmock.h>
@@ -51,7 +51,8 @@ struct Ran {
 Ran kestle(const std::string& args, const fs::path& scratch) {
     const fs::path err = scratch / "stderr.txt";
     Ran r;
-    std::FILE* p = ::popen((std::string(KESTLE_BINARY) + " " + args + " 2>'" + err.string() + "'").c_str(), "r");
+    std::FILE* p = ::popen(
+        (std::string(KESTLE_BINARY) + " " + args + " 2>'" + err.string() + "'").c_str(), "r");
     char buf[4096];
     for (std::size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
         r.out.append(buf, n);
@@ -113,8 +114,8 @@ TEST_F(ListeningBag, TheTestToneIsNotVoiceAndTheMomentsPrintOneALine) {
         EXPECT_LT(s.voice, kVoiceAt) << s.fromMs;
     EXPECT_TRUE(fs::exists(soundCacheFile(soundCacheFolder(), manifestDigest(model, rec.file))));
     bool cached = false;
-    auto again = recordingAnalysis(bag, rec.file, manifestDigest(model, rec.file), soundCacheFolder(),
-                                   nullptr, {}, &cached);
+    auto again = recordingAnalysis(bag, rec.file, manifestDigest(model, rec.file),
+                                   soundCacheFolder(), nullptr, {}, &cached);
     ASSERT_TRUE(again) << again.error();
     EXPECT_TRUE(cached);
     EXPECT_EQ(std::llround(again->durationMs() / 100), std::llround(double(rec.durationMs) / 100));
@@ -140,7 +141,8 @@ TEST_F(ListeningBag, ACachedAnalysisThatDoesNotAgreeIsNotUsed) {
     lying[20] ^= 0x10; // the samples' count no longer fits the frames
     EXPECT_FALSE(decodeAnalysis(lying));
     // A cache file cut short is made again from the recording.
-    std::ofstream(soundCacheFile(soundCacheFolder(), sha), std::ios::binary) << bytes.substr(0, 100);
+    std::ofstream(soundCacheFile(soundCacheFolder(), sha), std::ios::binary)
+        << bytes.substr(0, 100);
     bool cached = true;
     ASSERT_TRUE(recordingAnalysis(bag, rec.file, sha, soundCacheFolder(), nullptr, {}, &cached));
     EXPECT_FALSE(cached);
@@ -186,8 +188,8 @@ TEST_F(ListeningBag, AMomentBagHoldsTheCutAndItsLinkToTheParentChecksOut) {
     ASSERT_GT(rec.durationMs, 1500);
     const std::int64_t start = rec.heardFromMs + 400;
     const fs::path out = scratch.path() / "moment";
-    const Ran made = kestle("--export-moment " + quoted(bag) + " " + momentTimeText(start) + " 1.25 " +
-                                quoted(out),
+    const Ran made = kestle("--export-moment " + quoted(bag) + " " + momentTimeText(start) +
+                                " 1.25 " + quoted(out),
                             scratch.path());
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(evidence::verifyBag(out).empty());
@@ -214,17 +216,20 @@ TEST_F(ListeningBag, AMomentBagHoldsTheCutAndItsLinkToTheParentChecksOut) {
     ASSERT_TRUE(parent && cut);
     const int rate = (*parent)->rate();
     const auto first = std::uint64_t(std::llround(400.0 * rate / 1000));
-    EXPECT_EQ(info[sound + "-Samples"], std::to_string(first) + "-" + std::to_string(first + std::uint64_t(1.25 * rate)));
+    EXPECT_EQ(info[sound + "-Samples"],
+              std::to_string(first) + "-" + std::to_string(first + std::uint64_t(1.25 * rate)));
     ASSERT_EQ((*cut)->frames(), std::uint64_t(1.25 * rate));
     const std::string whole = read(bag / rec.file), part = read(out / info[sound + "-Cut"]);
-    EXPECT_EQ(part.substr(44), whole.substr(std::size_t((*parent)->layout().dataOffset + first * 2), part.size() - 44));
+    EXPECT_EQ(part.substr(44), whole.substr(std::size_t((*parent)->layout().dataOffset + first * 2),
+                                            part.size() - 44));
     EXPECT_THAT(read(out / "data/moment.txt"), HasSubstr("cut at sample precision"));
     // The video is kept whole, and said to be.
     EXPECT_THAT(read(out / "data/moment.txt"), HasSubstr("kept whole"));
     EXPECT_TRUE(info[video].ends_with(".AVI")) << info[video];
     EXPECT_EQ(info[video + "-Bytes"], "whole");
     EXPECT_EQ(read(out / info[video + "-Cut"]), read(bag / info[video]));
-    EXPECT_TRUE(fs::exists(out / ("data/spectrogram-" + fs::path(rec.file).filename().string() + ".png")));
+    EXPECT_TRUE(
+        fs::exists(out / ("data/spectrogram-" + fs::path(rec.file).filename().string() + ".png")));
     for (const std::string& line : split(read(out / "data/journal.jsonl"), '\n')) {
         const std::int64_t t = model.startMs + std::stoll(line.substr(line.find("\"t\":") + 4));
         EXPECT_GE(t, start);
@@ -271,7 +276,8 @@ TEST(SpokenNight, TheTeamsWordsAreTeamAndAStrangersVoiceIsAVoice) {
     auto over = [&](const test::Placed& p) {
         std::vector<const Moment*> r;
         for (const Moment& mo : *moments)
-            if (double(mo.offsetMs) / 1000 < p.to && p.from < double(mo.offsetMs + mo.lengthMs) / 1000)
+            if (double(mo.offsetMs) / 1000 < p.to &&
+                p.from < double(mo.offsetMs + mo.lengthMs) / 1000)
                 r.push_back(&mo);
         return r;
     };

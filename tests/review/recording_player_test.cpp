@@ -93,7 +93,8 @@ TEST(RecordingPlayer, PlaysFasterAndRoundALoop) {
             return later >= *first + 1000 || !p.active();
         },
         10s));
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     // A second of the file in well under a second of the clock (1x would need 1000 ms).
     EXPECT_LT(wall, 900) << later - *first << " ms of the file";
     p.stop();

@@ -36,8 +36,8 @@ TEST(WavLayout, HeadersThatLieOrAreCutShortAreReadSafely) {
     EXPECT_EQ(listed->dataOffset, 56u);
     // What is refused, and why.
     EXPECT_FALSE(parseWavLayout("RIFF", 4));
-    EXPECT_FALSE(parseWavLayout(pcm.substr(0, 30), 30));                       // format cut short
-    EXPECT_FALSE(parseWavLayout(pcm.substr(0, 12) + pcm.substr(36), 1000));    // samples before format
+    EXPECT_FALSE(parseWavLayout(pcm.substr(0, 30), 30));                    // format cut short
+    EXPECT_FALSE(parseWavLayout(pcm.substr(0, 12) + pcm.substr(36), 1000)); // samples before format
     std::string floats = pcm;
     floats[20] = 3; // IEEE float, not integer PCM
     EXPECT_FALSE(parseWavLayout(floats, 1044));
@@ -66,8 +66,9 @@ TEST(BagFile, OnlyRegularFilesInsideTheBagAreOpened) {
     fs::create_symlink(bag.path() / "data/captures/a.wav", bag.path() / "data/captures/link.wav");
     fs::create_directory_symlink(bag.path() / "data/captures", bag.path() / "data/linked");
     ::mkfifo((bag.path() / "data/captures/fifo.wav").c_str(), 0600);
-    for (const char* bad : {"data/captures/link.wav", "data/linked/a.wav", "data/captures/fifo.wav",
-                            "data/../data/captures/a.wav", "/etc/passwd", "data/captures/none.wav"}) {
+    for (const char* bad :
+         {"data/captures/link.wav", "data/linked/a.wav", "data/captures/fifo.wav",
+          "data/../data/captures/a.wav", "/etc/passwd", "data/captures/none.wav"}) {
         auto r = openBagFile(bag.path(), bad);
         EXPECT_FALSE(r) << bad;
         if (!r) {

@@ -17,9 +17,9 @@ namespace kestle::review::test {
 
 struct SpokenNight {
     std::filesystem::path bag;
-    std::string recording;          // its path in the bag
-    std::vector<Placed> team;       // the speech output's words (session-free: s into the recording)
-    Placed stranger, knocks, tone;  // s into the recording
+    std::string recording;         // its path in the bag
+    std::vector<Placed> team;      // the speech output's words (session-free: s into the recording)
+    Placed stranger, knocks, tone; // s into the recording
 };
 
 inline SpokenNight recordSpokenNight(capture::test::KestleProcess& k) {

@@ -64,11 +64,13 @@ TEST(ListeningWindow, DrawsHearsMarksAndExportsTheMomentsOfANight) {
 
         // Full zoom: a second spans at least 200 pixels, and the detail fills in.
         w.chart().setView(first + 13000, first + 13000 + ReadingsChart::kMinSpanMs);
-        const double pxPerSecond = (s.width() - ReadingsChart::kPlotLeft - ReadingsChart::kPlotRightMargin) *
-                                   1000.0 / double(w.chart().viewTo() - w.chart().viewFrom());
+        const double pxPerSecond =
+            (s.width() - ReadingsChart::kPlotLeft - ReadingsChart::kPlotRightMargin) * 1000.0 /
+            double(w.chart().viewTo() - w.chart().viewFrom());
         EXPECT_GE(pxPerSecond, 200);
         EXPECT_TRUE(QTest::qWaitFor([&] { return s.showsDetail(0); }, 20000));
-        QTest::mouseMove(&s, QPoint(ReadingsChart::kPlotLeft + 50, SpectrogramStrips::kStripHeight / 2));
+        QTest::mouseMove(
+            &s, QPoint(ReadingsChart::kPlotLeft + 50, SpectrogramStrips::kStripHeight / 2));
         EXPECT_THAT(s.pointerText().toStdString(), HasSubstr("kHz at"));
 
         // Played at 2x from a second before it, until the player ends: heard.
