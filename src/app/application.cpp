@@ -72,11 +72,11 @@ Result<std::unique_ptr<AppRun>> AppRun::make(const Options& o, const Paths& path
     if (!backends)
         return Error{backends.error()};
     std::unique_ptr<AppRun> run(new AppRun);
-    run->evidence_ = std::make_unique<SessionEvidence>(sched, o, paths);
+    run->evidence_ = std::make_unique<SessionEvidence>(sched, o, paths, run->events_);
     SessionEvidence& evidence = *run->evidence_;
     evidence.recordTrace(*backends);
-    run->win_ = std::make_unique<MainWindow>(sched, evidence.host(host, answers == nullptr), paths,
-                                             o, std::move(*backends));
+    run->win_ = std::make_unique<MainWindow>(sched, evidence.host(host, answers == nullptr),
+                                             run->events_, paths, o, std::move(*backends));
     MainWindow& win = *run->win_;
     win.onEnded = [&sched, &evidence] {
         evidence.ended();

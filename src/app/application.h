@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "device/hid_link.h"
 #include "support/scheduler.h"
+#include "support/session_events.h"
 #include "support/termination.h"
 
 #include <istream>
@@ -55,6 +56,8 @@ class AppRun {
 
   private:
     AppRun() = default;
+    // What happens in the session; before all that publish or listen.
+    events::SessionEvents events_;
     // Made first and sealed last: the window's link writes into its trace.
     std::unique_ptr<SessionEvidence> evidence_;
     std::unique_ptr<MainWindow> win_;

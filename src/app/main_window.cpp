@@ -8,6 +8,7 @@
 #include "ecm/word_engine.h"
 #include "records/records.h"
 #include "support/convert.h"
+#include "support/quote.h"
 #include "support/textfile.h"
 
 #include <cerrno>
@@ -23,9 +24,16 @@ namespace fs = std::filesystem;
 
 MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options,
                        Backends backends)
-    : sched_(sched), host_(host), paths_(std::move(paths)), options_(std::move(options)),
-      main_(sched), backends_(std::move(backends)) {
-    auto sink = [this](const std::string& line) { host_.event(line); };
+    : MainWindow(sched, host, *new events::SessionEvents, std::move(paths), std::move(options),
+                 std::move(backends)) {
+    ownEvents_.reset(&events_);
+}
+
+MainWindow::MainWindow(Scheduler& sched, UiHost& host, events::SessionEvents& events, Paths paths,
+                       Options options, Backends backends)
+    : sched_(sched), host_(host), events_(events), paths_(std::move(paths)),
+      options_(std::move(options)), main_(sched), backends_(std::move(backends)) {
+    auto sink = [this](const std::string& call) { publish(events::CaptureCall{call}); };
     audio_ = std::make_unique<capture::CallLogAudio>(*backends_.audio, sink);
     video_ = std::make_unique<capture::CallLogVideo>(*backends_.video, sink);
     acq_ = std::make_unique<device::Acquisition>(sched_, host_, *backends_.link, main_, st_);
@@ -34,6 +42,7 @@ MainWindow::MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options opti
     wireEcm();
     wireRecords();
     wireCapture();
+    wireEvents();
     registerVariables();
 }
 
@@ -64,8 +73,6 @@ std::string MainWindow::scriptName(const forms::Control& c) const {
 
 void MainWindow::operatorAction(const forms::Control& c, std::string_view verb,
                                 std::string_view arg) {
-    if (!onOperatorAction)
-        return;
     std::string command(verb);
     command += ' ';
     command += scriptName(c);
@@ -73,7 +80,39 @@ void MainWindow::operatorAction(const forms::Control& c, std::string_view verb,
         command += ' ';
         command += arg;
     }
-    onOperatorAction(command);
+    publish(events::Action{command});
+}
+
+void MainWindow::wireEvents() {
+    hostLines_ = events_.subscribe([this](const events::Event& e) {
+        if (auto* c = std::get_if<events::CaptureCall>(&e))
+            host_.event("CAPTURE " + c->call);
+        else if (auto* s = std::get_if<events::Speech>(&e))
+            host_.event("SPEAK " + std::to_string(s->voice) + " " + quoteText(s->text));
+        else if (auto* q = std::get_if<events::Quiet>(&e))
+            host_.event("QUIET " + std::to_string(q->voice));
+    });
+    ecm_->onWordChosen = [this](int mode, std::int32_t level, const std::string& word) {
+        publish(events::Word{word, mode, level});
+    };
+    qa_->onQuestion = [this](const std::string& q) { publish(events::Question{q}); };
+    acq_->onPresence = [this](bool plugged) {
+        publish(plugged ? events::Event(events::Plug{}) : events::Event(events::Unplug{}));
+    };
+    records_->onAlarm = [this](events::Alarm a) { publish(a); };
+    records_->onScreenCapture = [this](const std::string& file) {
+        publish(events::ScreenCapture{file});
+    };
+    auto recorded = [this](const capture::RecordingNotice& n) {
+        const auto media = n.source == capture::CaptureError::Source::Audio ? events::Media::Audio
+                                                                            : events::Media::Video;
+        if (n.finished)
+            publish(events::RecordingFinished{media, n.file, n.problem});
+        else
+            publish(events::RecordingStarted{media, n.file});
+    };
+    audio_->setRecordingHandler(recorded);
+    video_->setRecordingHandler(recorded);
 }
 
 void MainWindow::wireHandlers() {

@@ -49,6 +49,10 @@ class MainWindow {
     // controls are wrapped in the call log, the speech in its announcer, so
     // headless runs print their calls.
     MainWindow(Scheduler& sched, UiHost& host, Paths paths, Options options, Backends backends);
+    // The same, publishing into `events` (which outlives the window) rather
+    // than a stream of its own.
+    MainWindow(Scheduler& sched, UiHost& host, events::SessionEvents& events, Paths paths,
+               Options options, Backends backends);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -77,14 +81,14 @@ class MainWindow {
     // How a script names a control: NAME on the main form, FORM.NAME elsewhere.
     std::string scriptName(const forms::Control& c) const;
     // An operator's own action in the window, as the script command that
-    // repeats it (`verb`, the control's script name, `arg` if any), told to
-    // onOperatorAction before the action runs.
+    // repeats it (`verb`, the control's script name, `arg` if any), told as
+    // an events::Action before the action runs.
     void operatorAction(const forms::Control& c, std::string_view verb, std::string_view arg = {});
-    std::function<void(const std::string& command)> onOperatorAction;
     const Paths& paths() const { return paths_; }
     Scheduler& scheduler() { return sched_; }
     // What happens in the session, as data (see support/session_events.h).
     events::SessionEvents& events() { return events_; }
+    void publish(const events::Event& e) { events_.publish(e); }
     UiHost& host() { return host_; }
     Rnd& rnd() { return rnd_; }
     capture::AudioControl& audio();
@@ -119,6 +123,9 @@ class MainWindow {
 
   private:
     void wireHandlers();
+    // Publishes what the parts of the window tell (words, questions, plugs,
+    // alarms, captures) as session events.
+    void wireEvents();
     // Builds and wires the word engine and speech (wire_ecm.cpp), the
     // records and the capture (wire_records.cpp); called once by the
     // constructor.
@@ -139,7 +146,10 @@ class MainWindow {
     Scheduler& sched_;
     UiHost& host_;
     // Before everything that publishes into it.
-    events::SessionEvents events_;
+    std::unique_ptr<events::SessionEvents> ownEvents_;
+    events::SessionEvents& events_;
+    // Speech and capture calls as the host's event lines (headless output).
+    events::SessionEvents::Subscription hostLines_;
     Paths paths_;
     Options options_;
     forms::MainForm main_;

@@ -3,9 +3,7 @@
 #include "app/main_window.h"
 #include "app/script_runner.h"
 #include "device/recording_link.h"
-#include "ecm/qa_session.h"
-#include "ecm/word_engine.h"
-#include "records/records.h"
+#include "evidence/journal_events.h"
 #include "support/quote.h"
 #include "support/textfile.h"
 
@@ -16,14 +14,16 @@ namespace kestle::app {
 using evidence::JsonFields;
 namespace fs = std::filesystem;
 
+// Passes everything on to the window's host, and tells the messages,
+// status texts and dialog answers as session events.
 class SessionEvidence::JournalingHost : public forms::UiHost {
   public:
-    JournalingHost(SessionEvidence& ev, forms::UiHost& inner, bool operatorAnswers)
-        : ev_(ev), inner_(inner), operatorAnswers_(operatorAnswers) {}
+    JournalingHost(events::SessionEvents& events, forms::UiHost& inner, bool operatorAnswers)
+        : events_(events), inner_(inner), operatorAnswers_(operatorAnswers) {}
 
     void messageBox(const std::string& title, const std::string& text,
                     std::function<void()> done) override {
-        ev_.journal("message", JsonFields().add("title", title).add("text", text));
+        events_.publish(events::Message{title, text});
         inner_.messageBox(title, text, std::move(done));
     }
     void inputBox(const std::string& title, const std::string& prompt, const std::string& proposed,
@@ -54,18 +54,11 @@ class SessionEvidence::JournalingHost : public forms::UiHost {
                            });
     }
     void status(const std::string& text) override {
-        if (!text.empty())
-            ev_.journal("status", JsonFields().add("text", text));
+        if (!text.empty()) // clearing the line tells nothing
+            events_.publish(events::Status{text});
         inner_.status(text);
     }
-    void event(const std::string& line) override {
-        // Capture calls name their files; speech lines say what was spoken.
-        if (line.starts_with("CAPTURE "))
-            ev_.journal("capture", JsonFields().add("call", line.substr(8)));
-        else if (line.starts_with("SPEAK "))
-            ev_.journal("speech", JsonFields().add("line", line.substr(6)));
-        inner_.event(line);
-    }
+    void event(const std::string& line) override { inner_.event(line); }
     bool openWithDefaultProgram(const fs::path& p) override {
         return inner_.openWithDefaultProgram(p);
     }
@@ -74,17 +67,9 @@ class SessionEvidence::JournalingHost : public forms::UiHost {
 
   private:
     void answered(const char* kind, const std::string& title, const std::optional<std::string>& a) {
-        JsonFields f;
-        f.add("kind", kind).add("title", title);
-        if (a)
-            f.add("answer", *a);
-        else
-            f.add("cancelled", std::int64_t{1});
-        if (operatorAnswers_)
-            f.add("operator", std::int64_t{1});
-        ev_.journal("dialog", f);
+        events_.publish(events::Dialog{kind, title, a, operatorAnswers_});
     }
-    SessionEvidence& ev_;
+    events::SessionEvents& events_;
     forms::UiHost& inner_;
     bool operatorAnswers_;
 };
@@ -130,8 +115,14 @@ std::string unitDescription(const Options& o) {
     return "USB HID 04D8:FEF3";
 }
 
-SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths& paths)
-    : sched_(sched), paths_(paths), forward_(std::make_unique<TraceForward>(*this)) {
+SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths& paths,
+                                 events::SessionEvents& events)
+    : sched_(sched), events_(events), paths_(paths),
+      forward_(std::make_unique<TraceForward>(*this)) {
+    journaling_ = events_.subscribe([this](const events::Event& e) {
+        if (auto entry = evidence::journalEntry(e))
+            journal(entry->event, entry->fields);
+    });
     traceStream_.rdbuf(forward_.get());
     info_ = {sched.localNow(), versionText().substr(0, versionText().find('\n')),
              unitDescription(o)};
@@ -241,41 +232,16 @@ void SessionEvidence::recordTrace(Backends& b) {
 }
 
 forms::UiHost& SessionEvidence::host(forms::UiHost& inner, bool operatorAnswers) {
-    host_ = std::make_unique<JournalingHost>(*this, inner, operatorAnswers);
+    host_ = std::make_unique<JournalingHost>(events_, inner, operatorAnswers);
     return *host_;
 }
 
 void SessionEvidence::attach(MainWindow& win, ScriptRunner* runner) {
     win.onLoad = [this] { begin(); };
-    win.words().onWordChosen = [this](int mode, std::int32_t level, const std::string& word) {
-        static const char* modes[] = {"volts", "frequency", "field"};
-        journal("word", JsonFields()
-                            .add("word", word)
-                            .add("mode", modes[mode >= 0 && mode < 3 ? mode : 0])
-                            .add("level", std::int64_t{level}));
-    };
-    win.qa().onQuestion = [this](const std::string& q) {
-        journal("question", JsonFields().add("text", q));
-    };
-    win.acquisition().onPresence = [this](bool plugged) { journal(plugged ? "plug" : "unplug"); };
-    auto& stages = win.acquisition().stages;
-    stages.alarms = [this, &win, alarms = stages.alarms] {
-        forms::Control* shown = win.main().alarmdisplay;
-        const std::size_t before = shown->text().size();
-        if (alarms)
-            alarms();
-        if (win.records().alarmTripped() != 0) {
-            const std::string& now = shown->text();
-            journal("alarm",
-                    JsonFields().add("text", now.size() > before ? now.substr(before) : now));
-        }
-    };
-    auto action = [this](const std::string& command) {
-        journal("action", JsonFields().add("command", command));
-    };
-    win.onOperatorAction = action;
     if (runner)
-        runner->onCommand = action;
+        runner->onCommand = [this](const std::string& command) {
+            events_.publish(events::Action{command});
+        };
 }
 
 void SessionEvidence::ended() {

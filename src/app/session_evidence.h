@@ -12,6 +12,7 @@
 #include "evidence/session_bag.h"
 #include "forms/ui_host.h"
 #include "support/scheduler.h"
+#include "support/session_events.h"
 #include "support/worker_thread.h"
 
 #include <memory>
@@ -27,19 +28,20 @@ class ScriptRunner;
 
 class SessionEvidence {
   public:
-    SessionEvidence(Scheduler& sched, const Options& o, const Paths& paths);
+    // Journals what `events` tells from now on.
+    SessionEvidence(Scheduler& sched, const Options& o, const Paths& paths,
+                    events::SessionEvents& events);
     ~SessionEvidence();
 
     // The recorder of the device trace goes around the link.
     void recordTrace(Backends& b);
-    // The host to give the window: it journals messages, the status line,
-    // capture calls and dialog answers, and passes everything on. With
+    // The host to give the window: it tells messages, status texts and
+    // dialog answers as session events, and passes everything on. With
     // `operatorAnswers` a person answers the dialogs (a window): their
     // answers are marked as the operator's, for a replay to give them.
     forms::UiHost& host(forms::UiHost& inner, bool operatorAnswers);
-    // Journals the words, questions, alarms, plugs and the operator's
-    // actions of `win` (in the window and by script); says what the start
-    // could not do.
+    // Opens the bag when `win`'s main form loads; the script's operator
+    // actions become session events.
     void attach(MainWindow& win, ScriptRunner* runner);
     // The window has ended: the time the session ends.
     void ended();
@@ -63,6 +65,8 @@ class SessionEvidence {
     evidence::GzTrace* openTrace();
 
     Scheduler& sched_;
+    events::SessionEvents& events_;
+    events::SessionEvents::Subscription journaling_;
     Paths paths_;
     evidence::SessionInfo info_;
     std::string settingsAtStart_;

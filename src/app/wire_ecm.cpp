@@ -9,7 +9,7 @@ void MainWindow::wireEcm() {
     for (const std::string& notice : backends_.notices)
         host_.status(notice);
     speech_ = std::make_unique<ecm::AnnouncingSpeech>(
-        std::move(backends_.speech), [this](const std::string& line) { host_.event(line); });
+        std::move(backends_.speech), [this](const events::Event& e) { publish(e); });
     ecm_ = std::make_unique<ecm::WordEngine>(sched_, main_, st_, host_, *acq_, rnd_, *speech_,
                                              paths_.userList);
     acq_->stages.wordSelection = [this] { return ecm_->wordStage(); };

@@ -27,7 +27,7 @@ template <typename... T> std::string args(const T&... a) {
 
 void CallLogAudio::log(const std::string& text) const {
     if (!quiet_)
-        sink_("CAPTURE Audio." + text);
+        sink_("Audio." + text);
 }
 
 void CallLogAudio::setCaptureFileName(const std::string& p) {
@@ -65,7 +65,7 @@ void CallLogAudio::setAudioInput(int i) {
 
 void CallLogVideo::log(const std::string& text) const {
     if (!quiet_)
-        sink_("CAPTURE Video." + text);
+        sink_("Video." + text);
 }
 
 void CallLogVideo::setVisible(bool on) {

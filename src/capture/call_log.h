@@ -10,7 +10,8 @@
 
 namespace kestle::capture {
 
-using CallSink = std::function<void(const std::string& line)>;
+// Told each call as the line's text without its "CAPTURE " head.
+using CallSink = std::function<void(const std::string& call)>;
 
 class CallLogAudio final : public AudioControl {
   public:

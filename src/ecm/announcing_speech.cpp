@@ -1,7 +1,5 @@
 #include "ecm/announcing_speech.h"
 
-#include "support/quote.h"
-
 namespace kestle::ecm {
 
 AnnouncingSpeech::AnnouncingSpeech(std::unique_ptr<Speech> inner, Sink sink)
@@ -11,7 +9,7 @@ void AnnouncingSpeech::speak(int voice, const std::string& utf8Text) {
     if (!isVoice(voice))
         return;
     if (sink_)
-        sink_("SPEAK " + std::to_string(voice) + " " + quoteText(utf8Text));
+        sink_(events::Speech{voice, utf8Text});
     inner_->speak(voice, utf8Text);
 }
 
@@ -19,7 +17,7 @@ void AnnouncingSpeech::quiet(int voice) {
     if (!isVoice(voice))
         return;
     if (sink_)
-        sink_("QUIET " + std::to_string(voice));
+        sink_(events::Quiet{voice});
     inner_->quiet(voice);
 }
 

@@ -1,10 +1,9 @@
 #pragma once
-// Speech that reports every call as one line before passing it on: the
-// headless run prints them, a window ignores them. Lines:
-//   SPEAK N "text"   (the text quoted as headless output quotes it)
-//   QUIET N          (member 36)
-// Window thread only (the sink is called from speak and quiet).
+// Speech that tells every call as a session event (events::Speech, and
+// events::Quiet for member 36) before passing it on. Window thread only
+// (the sink is called from speak and quiet).
 #include "ecm/speech.h"
+#include "support/session_events.h"
 
 #include <functional>
 #include <memory>
@@ -14,7 +13,7 @@ namespace kestle::ecm {
 
 class AnnouncingSpeech final : public Speech {
   public:
-    using Sink = std::function<void(const std::string& line)>;
+    using Sink = std::function<void(const events::Event&)>;
 
     // Owns `inner` (not null). Calls for voices outside 1..4 are ignored.
     AnnouncingSpeech(std::unique_ptr<Speech> inner, Sink sink);

@@ -57,6 +57,12 @@ Journal::~Journal() {
         ::close(fd_);
 }
 
+void Journal::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
 Status Journal::open(const std::filesystem::path& p) {
     path_ = p;
     fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);

@@ -39,6 +39,8 @@ class Journal {
     Journal& operator=(const Journal&) = delete;
 
     Status open(const std::filesystem::path& p);
+    // No line is written after it.
+    void close();
     // The first failure is kept in status(); later lines are still tried.
     void write(std::int64_t t, const LocalDateTime& time, std::string_view event,
                const JsonFields& fields = {});

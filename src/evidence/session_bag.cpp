@@ -1,5 +1,6 @@
 #include "evidence/session_bag.h"
 
+#include "evidence/replay_plan.h"
 #include "support/textfile.h"
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestle::evidence {
@@ -22,6 +25,23 @@ namespace {
 
 constexpr std::uint64_t kMaxSettingsBytes = 1 << 20;
 constexpr std::uint64_t kMaxStateBytes = 64ull << 20;
+// Locked by the running program; it holds the start state.
+constexpr const char* kLockFile = ".lock";
+// Where versions before 2.1 kept the start state.
+constexpr const char* kLegacyStartFile = ".session-start";
+
+Status writeAll(int fd, std::string_view bytes, const fs::path& p) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Error{"Cannot write " + p.string() + ": " +
+                         (n < 0 ? std::strerror(errno) : "No space left on device")};
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
 
 // What the data folder held when the session started.
 struct StartState {
@@ -122,10 +142,18 @@ Status gatherPayload(const fs::path& bag, const fs::path& dataDir, const StartSt
         if (fs::exists(dst))
             continue;
         // A link costs nothing, even for an hour of video; a copy where the
-        // file system has none.
+        // file system has none, made under a hidden name and then renamed,
+        // so that a copy cut short is never taken for the capture.
         fs::create_hard_link(e.path(), dst, ec);
-        if (ec && !fs::copy_file(e.path(), dst, ec))
-            return Error{"Cannot copy " + e.path().string() + " into the session: " + ec.message()};
+        if (ec) {
+            const fs::path part = dst.parent_path() / ("." + name + ".part");
+            fs::remove(part, ec);
+            if (!fs::copy_file(e.path(), part, ec) || (fs::rename(part, dst, ec), ec)) {
+                const std::string why = ec.message();
+                fs::remove(part, ec);
+                return Error{"Cannot copy " + e.path().string() + " into the session: " + why};
+            }
+        }
     }
     return {};
 }
@@ -144,10 +172,54 @@ std::string baggingDate(const LocalDateTime& t) {
     return isoTime(t).substr(0, 10);
 }
 
+// The lock goes last, in one step: until then the next start finds the
+// session unsealed and seals it again.
 void removeHidden(const fs::path& bag) {
     std::error_code ec;
-    fs::remove(bag / ".session-start", ec);
-    fs::remove(bag / ".lock", ec);
+    fs::remove(bag / kLegacyStartFile, ec);
+    fs::remove(bag / kLockFile, ec);
+}
+
+// What writeFileBytesAtomic leaves of a seal cut short by a kill.
+void removeSealLeftovers(const fs::path& bag) {
+    for (const char* f : {"data/settings-at-exit.ini", "manifest-sha256.txt", "bagit.txt",
+                          "bag-info.txt", "tagmanifest-sha256.txt"})
+        removeStaleTemporaries(bag / f);
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(bag / "data" / "captures", ec)) {
+        const std::string n = e.path().filename().string();
+        if (n.starts_with(".") && n.ends_with(".part"))
+            fs::remove(e.path(), ec);
+    }
+}
+
+// The journal's last lines: the time of the last whole one, and whether
+// the session ended there (its program wrote "end" before it was killed).
+struct JournalTail {
+    std::string lastTime, endTime;
+};
+JournalTail journalTail(const fs::path& journal) {
+    constexpr std::uint64_t kTail = 64 << 10;
+    JournalTail t;
+    const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return t;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+        const std::uint64_t from = size > kTail ? size - kTail : 0;
+        std::string text(size - from, '\0');
+        const ssize_t n = ::pread(fd, text.data(), text.size(), static_cast<off_t>(from));
+        text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (from > 0) // the first line may be cut: start after it
+            text.erase(0, text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1);
+        t.lastTime = lastJournalTime(text);
+        for (const std::string& line : splitLines(text))
+            if (journalField(line, "event") == "end")
+                t.endTime = journalField(line, "time").value_or(t.lastTime);
+    }
+    ::close(fd);
+    return t;
 }
 
 } // namespace
@@ -196,26 +268,43 @@ Result<std::unique_ptr<SessionBag>> SessionBag::open(const fs::path& dataDir,
         if (ec)
             return Error{"Cannot make " + f.string() + ": " + ec.message()};
     }
-    const fs::path lock = bag->folder_ / ".lock";
-    bag->lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (bag->lockFd_ < 0 || ::flock(bag->lockFd_, LOCK_EX | LOCK_NB) != 0)
-        return Error{"Cannot lock " + lock.string() + ": " + std::strerror(errno)};
-    fs::create_directories(bag->folder_ / "data", ec);
-    if (Status s = writeFileBytesAtomic(
-            bag->folder_ / ".session-start",
-            stateText({isoTime(info.start), info.version, info.unit, atStart}));
-        !s)
-        return Error{s.error()};
-    if (Status s =
-            writeFileBytesAtomic(bag->folder_ / "data" / "settings-at-start.ini", settingsAtStart);
-        !s)
-        return Error{s.error()};
-    if (Status s = bag->journal_.open(bag->folder_ / "data" / "journal.jsonl"); !s)
-        return Error{s.error()};
-    bag->trace_ = std::make_unique<GzTrace>(std::move(nowMs));
-    if (Status s = bag->trace_->open(bag->folder_ / "data" / "trace.gz"); !s)
-        return Error{s.error()};
+    // Nothing of a start that failed stays behind: a folder left with a
+    // lock but no start state could never be sealed.
+    auto made = bag->begin(stateText({isoTime(info.start), info.version, info.unit, atStart}),
+                           settingsAtStart, std::move(nowMs));
+    if (!made) {
+        bag->journal_.close();
+        bag->trace_.reset();
+        if (bag->lockFd_ >= 0)
+            ::close(bag->lockFd_);
+        bag->lockFd_ = -1;
+        fs::remove_all(bag->folder_, ec);
+        return Error{made.error()};
+    }
     return bag;
+}
+
+Status SessionBag::begin(const std::string& state, const std::string& settingsAtStart,
+                         std::function<long long()> nowMs) {
+    // The lock file carries the start state, written whole before it gets
+    // its name: a session folder has its state or no lock at all.
+    const fs::path part = folder_ / ".lock.part", lock = folder_ / kLockFile;
+    lockFd_ = ::open(part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0)
+        return Error{"Cannot lock " + lock.string() + ": " + std::strerror(errno)};
+    if (Status s = writeAll(lockFd_, state, part); !s)
+        return s;
+    if (::fsync(lockFd_) != 0 || ::rename(part.c_str(), lock.c_str()) != 0)
+        return Error{"Cannot write " + lock.string() + ": " + std::strerror(errno)};
+    std::error_code ec;
+    fs::create_directories(folder_ / "data", ec);
+    if (Status s = writeFileBytesAtomic(folder_ / "data" / "settings-at-start.ini", settingsAtStart);
+        !s)
+        return s;
+    if (Status s = journal_.open(folder_ / "data" / "journal.jsonl"); !s)
+        return s;
+    trace_ = std::make_unique<GzTrace>(std::move(nowMs));
+    return trace_->open(folder_ / "data" / "trace.gz");
 }
 
 void SessionBag::hashFinishedCaptures() {
@@ -246,15 +335,13 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
         return {};
     sealed_ = true;
     const Status traced = trace_->close();
+    journal_.close();
     auto settings = readFileBytes(settingsFile, kMaxSettingsBytes);
     if (Status s = writeFileBytesAtomic(folder_ / "data" / "settings-at-exit.ini",
                                         settings ? *settings : std::string());
         !s)
         return s;
-    auto text = readFileBytes(folder_ / ".session-start", kMaxStateBytes);
-    if (!text)
-        return Error{text.error()};
-    const StartState start = parseState(*text);
+    const StartState start = {isoTime(info_.start), info_.version, info_.unit, atStart_};
     if (Status s = gatherPayload(folder_, dataDir_, start, nullptr); !s)
         return s;
     if (Status s =
@@ -270,10 +357,92 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
 bool hasUnsealedSessions(const fs::path& dataDir) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dataDir / "Sessions", ec))
-        if (fs::exists(e.path() / ".lock", ec))
+        if (fs::exists(e.path() / kLockFile, ec) || fs::exists(e.path() / ".lock.part", ec))
             return true;
     return false;
 }
+
+namespace {
+
+// The start state of an unsealed session: from its lock, or from the
+// file an earlier version kept it in. Empty when neither holds it.
+std::optional<StartState> startStateOf(const fs::path& bag, int lockFd) {
+    std::string text;
+    struct stat st {};
+    if (::fstat(lockFd, &st) == 0 && st.st_size > 0 &&
+        static_cast<std::uint64_t>(st.st_size) <= kMaxStateBytes) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        const ssize_t n = ::pread(lockFd, text.data(), text.size(), 0);
+        text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    } else if (auto legacy = readFileBytes(bag / kLegacyStartFile, kMaxStateBytes)) {
+        text = std::move(*legacy);
+    }
+    StartState s = parseState(text);
+    if (s.start.empty())
+        return std::nullopt;
+    return s;
+}
+
+// What the journal's start line says, for a session whose start state is lost.
+StartState startFromJournal(const fs::path& bag) {
+    StartState s;
+    const int fd = ::open((bag / "data" / "journal.jsonl").c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return s;
+    std::string head(4096, '\0');
+    const ssize_t n = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    head.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::string first = head.substr(0, head.find('\n'));
+    if (journalField(first, "event") == "start") {
+        s.start = journalField(first, "time").value_or("");
+        s.version = journalField(first, "version").value_or("");
+        s.unit = journalField(first, "unit").value_or("");
+    }
+    return s;
+}
+
+AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
+                      const LocalDateTime& now, const DataFolderState& upTo) {
+    AbandonedSeal r{bag.filename().string(), {}};
+    removeSealLeftovers(bag);
+    const JournalTail tail = journalTail(bag / "data" / "journal.jsonl");
+    const std::optional<StartState> known = startStateOf(bag, lockFd);
+    const StartState start = known ? *known : startFromJournal(bag);
+    std::error_code ec;
+    if (fs::exists(bag / "data" / "trace.gz", ec))
+        (void)repairGzip(bag / "data" / "trace.gz");
+    // Without its start state the session's own rows and captures cannot be
+    // told from those before it: none are taken.
+    if (known) {
+        if (Status s = gatherPayload(bag, dataDir, *known, &upTo); !s) {
+            r.status = s;
+            return r;
+        }
+    } else {
+        fs::create_directories(bag / "data", ec);
+    }
+    std::string how;
+    std::string end = tail.endTime;
+    if (!end.empty()) {
+        // Its program ended the session and was stopped while it sealed.
+        how = "normally; sealed at " + isoTime(now) + " after its program was stopped while sealing";
+    } else {
+        end = tail.lastTime.empty() ? start.start : tail.lastTime;
+        how = "unexpectedly; its last journal line was written at " + end + ", sealed at " +
+              isoTime(now);
+    }
+    if (!known)
+        how += "; its start state was lost, so the logs' rows and the captures of the session are "
+               "not in the bag";
+    if (!fs::exists(bag / "data" / "settings-at-exit.ini", ec) && !tail.endTime.empty())
+        how += "; the settings at exit were not kept";
+    r.status = sealBag(bag, describe(start, end, how), baggingDate(now));
+    return r;
+}
+
+} // namespace
 
 std::vector<AbandonedSeal> sealAbandoned(const fs::path& dataDir, const LocalDateTime& now,
                                          const DataFolderState& upTo) {
@@ -281,9 +450,14 @@ std::vector<AbandonedSeal> sealAbandoned(const fs::path& dataDir, const LocalDat
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dataDir / "Sessions", ec)) {
         const fs::path bag = e.path();
-        if (!fs::exists(bag / ".lock", ec))
+        if (!fs::exists(bag / kLockFile, ec)) {
+            // A start killed before its lock got its name: nothing was
+            // recorded into it yet.
+            if (fs::exists(bag / ".lock.part", ec) && !fs::exists(bag / "data" / "journal.jsonl"))
+                fs::remove_all(bag, ec);
             continue;
-        const int fd = ::open((bag / ".lock").c_str(), O_RDWR | O_CLOEXEC);
+        }
+        const int fd = ::open((bag / kLockFile).c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0)
             continue;
         // Locked: its program still runs (another instance).
@@ -291,25 +465,7 @@ std::vector<AbandonedSeal> sealAbandoned(const fs::path& dataDir, const LocalDat
             ::close(fd);
             continue;
         }
-        AbandonedSeal r{bag.filename().string(), {}};
-        auto text = readFileBytes(bag / ".session-start", kMaxStateBytes);
-        const StartState start = text ? parseState(*text) : StartState{};
-        auto journal = readFileBytes(bag / "data" / "journal.jsonl", kMaxStateBytes * 16);
-        std::string last = journal ? lastJournalTime(*journal) : std::string();
-        if (last.empty())
-            last = start.start;
-        if (fs::exists(bag / "data" / "trace.gz"))
-            (void)repairGzip(bag / "data" / "trace.gz");
-        if (!text)
-            r.status = Error{text.error()};
-        else if (Status s = gatherPayload(bag, dataDir, start, &upTo); !s)
-            r.status = s;
-        else
-            r.status = sealBag(bag,
-                               describe(start, last,
-                                        "unexpectedly; its last journal line was written at " +
-                                            last + ", sealed at " + isoTime(now)),
-                               baggingDate(now));
+        AbandonedSeal r = sealOne(bag, fd, dataDir, now, upTo);
         if (r.status)
             removeHidden(bag);
         ::close(fd);

@@ -4,15 +4,17 @@
 // (" (2)", " (3)" for a later session of the same second).
 //
 // While the session runs, the bag's folder holds the payload as it grows
-// (data/journal.jsonl, data/trace.gz, data/settings-at-start.ini) and two
-// hidden files: ".lock", locked (flock) by the running program, and
-// ".session-start", what the data folder held at the start (the size of
-// each log, the names of the other files). Sealing adds the logs' rows of
-// this session (data/logs/), the captures it made (data/captures/, hard
-// links where possible, else copies), data/settings-at-exit.ini, and the
-// manifests; the hidden files go last. A folder whose ".lock" is no longer
-// locked is a session whose program died: sealAbandoned() seals it as
-// ended unexpectedly. Window thread only.
+// (data/journal.jsonl, data/trace.gz, data/settings-at-start.ini) and one
+// hidden file, ".lock", locked (flock) by the running program and holding
+// what the data folder held at the start (the size of each log, the names
+// of the other files); it is written whole before it gets its name.
+// Sealing adds the logs' rows of this session (data/logs/), the captures it
+// made (data/captures/, hard links where possible, else copies),
+// data/settings-at-exit.ini, and the manifests; removing ".lock" is the
+// last step. A folder whose ".lock" is no longer locked is a session whose
+// program died or was stopped while it sealed: sealAbandoned() seals it,
+// as ended normally when its journal holds the end, else unexpectedly.
+// Window thread only.
 #include "evidence/bagit.h"
 #include "evidence/hash_cache.h"
 #include "evidence/journal.h"
@@ -78,6 +80,8 @@ class SessionBag {
 
   private:
     SessionBag() = default;
+    Status begin(const std::string& state, const std::string& settingsAtStart,
+                 std::function<long long()> nowMs);
     std::filesystem::path folder_, dataDir_;
     SessionInfo info_;
     Journal journal_;

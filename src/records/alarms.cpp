@@ -121,6 +121,7 @@ void Records::alarmStage() {
         return {0, {}};
     };
 
+    events::Alarm tripped;
     for (std::size_t i = 0; i < kAlarms.size(); ++i) {
         const AlarmDef& a = kAlarms[i];
         if (!f_.alarms[i]->checked())
@@ -135,7 +136,11 @@ void Records::alarmStage() {
         if (f_.logalarm->checked())
             writeLog(Log::Alarm, f_.logalarm, line);
         alarmTripped_ = 1;
+        tripped.text += line;
+        tripped.trips.push_back({static_cast<int>(i), v.number, st_.alarmLimits[i]});
     }
+    if (alarmTripped_ && onAlarm)
+        onAlarm(std::move(tripped));
 }
 
 } // namespace kestle::records

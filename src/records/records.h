@@ -15,6 +15,7 @@
 #include "support/file_names.h"
 #include "support/result.h"
 #include "support/scheduler.h"
+#include "support/session_events.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -89,6 +90,10 @@ class Records {
     // Told the row of every log stage, logged or not (the live chart): the
     // row either log would get. Empty: no row is made for it.
     std::function<void(const std::string& row)> onReading;
+    // Told the limits each alarm stage found tripped (none: not told), and
+    // each screen capture stored (its file).
+    std::function<void(events::Alarm)> onAlarm;
+    std::function<void(const std::string& file)> onScreenCapture;
 
     // Alarm-tripped flag of the last alarm stage: 0 or 1.
     int alarmTripped() const { return alarmTripped_; }

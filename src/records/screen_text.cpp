@@ -20,8 +20,11 @@ void Records::Save_Main_display_Click() {
     if (!s)
         host_.messageBox(forms::kAppTitle,
                          "The screen capture " + name + " could not be stored: " + s.error());
-    else
+    else {
         host_.status("Screen captured: " + name);
+        if (onScreenCapture)
+            onScreenCapture(name);
+    }
     f_.question->setEnabled(true);
     host_.focus("question");
 }

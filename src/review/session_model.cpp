@@ -1,4 +1,5 @@
 #include "review/session_model.h"
+#include "review/event_view.h"
 
 #include "capture/wav_writer.h"
 
@@ -113,7 +114,7 @@ std::optional<Event> CaptureCalls::call(std::string_view c) {
         const bool audio = c == "Audio.Start";
         e.kind = EventKind::Recording;
         e.detail = audio ? audio_ : video_;
-        e.text = fileName(e.detail) + (audio ? " (audio)" : " (video)");
+        e.text = recordingCaption(e.detail, audio);
         return e;
     } else if (c.starts_with(kSnapshot)) {
         e.kind = EventKind::Snapshot;

@@ -8,8 +8,7 @@ struct Slot {
     SessionEvents::Handler handler;
 };
 
-SessionEvents::Subscription&
-SessionEvents::Subscription::operator=(Subscription&& o) noexcept {
+SessionEvents::Subscription& SessionEvents::Subscription::operator=(Subscription&& o) noexcept {
     slot_ = std::move(o.slot_);
     return *this;
 }

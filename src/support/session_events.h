@@ -100,9 +100,9 @@ struct Mark {
     std::string note, by;
 };
 
-using Event = std::variant<Question, Word, Alarm, CaptureCall, RecordingStarted, RecordingFinished,
-                           Snapshot, ScreenCapture, Speech, Quiet, Plug, Unplug, Message, Status,
-                           Dialog, Action, Mark>;
+using Event =
+    std::variant<Question, Word, Alarm, CaptureCall, RecordingStarted, RecordingFinished, Snapshot,
+                 ScreenCapture, Speech, Quiet, Plug, Unplug, Message, Status, Dialog, Action, Mark>;
 
 class SessionEvents {
   public:

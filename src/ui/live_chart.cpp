@@ -1,8 +1,7 @@
 #include "ui/live_chart.h"
 
-#include "device/acquisition.h"
-#include "ecm/qa_session.h"
 #include "records/records.h"
+#include "review/event_view.h"
 #include "ui/readings_chart.h"
 
 #include <QComboBox>
@@ -94,12 +93,10 @@ void LiveChart::listen(bool on) {
     if (on == listening_)
         return;
     listening_ = on;
-    auto& stages = win_.acquisition().stages;
     if (!on) {
         redraw_.stop();
         win_.records().onReading = nullptr;
-        win_.qa().onQuestion = priorQuestion_;
-        stages.alarms = priorAlarms_;
+        told_.reset();
         return;
     }
     win_.records().onReading = [this](const std::string& row) {
@@ -108,27 +105,10 @@ void LiveChart::listen(bool on) {
             dirty_ = true;
         }
     };
-    // Those who listened before go on being told first.
-    priorQuestion_ = win_.qa().onQuestion;
-    win_.qa().onQuestion = [this](const std::string& q) {
-        if (priorQuestion_)
-            priorQuestion_(q);
-        review::Event e;
-        e.kind = review::EventKind::Question;
-        e.text = q;
-        add(std::move(e));
-    };
-    priorAlarms_ = stages.alarms;
-    stages.alarms = [this] {
-        if (priorAlarms_)
-            priorAlarms_();
-        if (win_.records().alarmTripped() != 0) {
-            review::Event e;
-            e.kind = review::EventKind::Alarm;
-            e.text = "Alarm";
-            add(std::move(e));
-        }
-    };
+    told_ = win_.events().subscribe([this](const events::Event& e) {
+        if (auto marker = review::reviewEvent(e))
+            add(std::move(*marker));
+    });
     redraw_.start();
 }
 
@@ -136,22 +116,6 @@ void LiveChart::add(review::Event e) {
     e.ms = liveNowMs();
     chart_->addEvent(std::move(e));
     dirty_ = true;
-}
-
-void LiveChart::hostStatus(const std::string& text) {
-    if (listening_)
-        if (auto e = review::CaptureCalls::status(text))
-            add(std::move(*e));
-}
-
-void LiveChart::hostEvent(const std::string& line) {
-    // Calls that name files are remembered even while closed: a recording
-    // started later is told with its file.
-    if (!line.starts_with("CAPTURE "))
-        return;
-    auto e = captures_.call(std::string_view(line).substr(8));
-    if (e && listening_)
-        add(std::move(*e));
 }
 
 void showLiveChart(QWidget* mainWindow) {

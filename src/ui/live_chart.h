@@ -1,9 +1,10 @@
 #pragma once
 // The live chart: a window of its own with the readings of the last
 // minutes as they come (the rows the log stage makes, logged or not), and
-// markers for questions, alarms and captures. While it is shown it listens
-// and redraws at most once a second when something came; while it is
-// closed nothing is listened to or drawn. Window thread only.
+// markers for the session's events (questions, alarms, captures). While it
+// is shown it listens and redraws at most every two seconds when something
+// came; while it is closed nothing is listened to or drawn. Window thread
+// only.
 #include "app/main_window.h"
 #include "review/session_model.h"
 
@@ -23,9 +24,6 @@ class LiveChart : public QWidget {
     LiveChart(app::MainWindow& win, QWidget* parent);
     ~LiveChart() override;
 
-    // The host's status texts and event lines (capture calls).
-    void hostStatus(const std::string& text);
-    void hostEvent(const std::string& line);
     ReadingsChart& chart() { return *chart_; }
     bool listening() const { return listening_; }
     // How many redraws have run (for the benchmark's and tests' eyes).
@@ -44,9 +42,7 @@ class LiveChart : public QWidget {
     ReadingsChart* chart_;
     QComboBox* span_;
     QTimer redraw_;
-    review::CaptureCalls captures_;
-    std::function<void(const std::string&)> priorQuestion_;
-    std::function<void()> priorAlarms_;
+    events::SessionEvents::Subscription told_;
     bool listening_ = false, dirty_ = false;
     long redraws_ = 0;
 };

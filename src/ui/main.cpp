@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QStatusBar>
 #include <filesystem>
 #include <iostream>
@@ -59,15 +58,6 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         ui::reportActionsTo(d->formView(), win);
     // The live chart stands ready, closed: it listens only while shown.
     auto* live = new ui::LiveChart(win, &view);
-    QPointer<ui::LiveChart> liveAlive(live);
-    host.onStatus = [liveAlive](const std::string& t) {
-        if (liveAlive)
-            liveAlive->hostStatus(t);
-    };
-    host.onEvent = [liveAlive](const std::string& line) {
-        if (liveAlive)
-            liveAlive->hostEvent(line);
-    };
     (*run)->start(false);
     if (o.liveChart)
         live->show();

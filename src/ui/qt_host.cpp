@@ -94,13 +94,6 @@ void QtHost::colorDialog(const std::string& title, std::uint32_t initial,
 void QtHost::status(const std::string& text) {
     if (statusBar_)
         statusBar_->showMessage(q(text));
-    if (onStatus)
-        onStatus(text);
-}
-
-void QtHost::event(const std::string& line) {
-    if (onEvent)
-        onEvent(line);
 }
 
 bool QtHost::openWithDefaultProgram(const std::filesystem::path& p) {

@@ -25,12 +25,10 @@ class QtHost : public QObject, public forms::UiHost {
     void colorDialog(const std::string& title, std::uint32_t initial,
                      std::function<void(std::optional<std::uint32_t>)> done) override;
     void status(const std::string& text) override;
-    void event(const std::string& line) override;
+    // A window shows nothing for the speech and capture call lines.
+    void event(const std::string&) override {}
     bool openWithDefaultProgram(const std::filesystem::path& p) override;
     bool startProgram(const std::filesystem::path& program) override;
-    // Told every status text and event line as well (the live chart's
-    // capture markers); empty: nobody listens.
-    std::function<void(const std::string&)> onStatus, onEvent;
 
   private:
     QWidget* parent_;

@@ -32,8 +32,9 @@ struct RecordedControls {
     std::vector<std::string> calls;
     SilentAudio silentAudio;
     SilentVideo silentVideo;
-    CallLogAudio audio{silentAudio, [this](const std::string& l) { calls.push_back(l); }};
-    CallLogVideo video{silentVideo, [this](const std::string& l) { calls.push_back(l); }};
+    // As the headless output prints them.
+    CallLogAudio audio{silentAudio, [this](const std::string& c) { calls.push_back("CAPTURE " + c); }};
+    CallLogVideo video{silentVideo, [this](const std::string& c) { calls.push_back("CAPTURE " + c); }};
 };
 
 } // namespace kestle::capture::test

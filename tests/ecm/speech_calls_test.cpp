@@ -55,12 +55,17 @@ TEST(AnnouncingSpeech, ReportsEachCallAndPassesItOn) {
     auto inner = std::make_unique<FakeSpeech>();
     FakeSpeech& fake = *inner;
     V lines;
-    AnnouncingSpeech s(std::move(inner), [&lines](const std::string& l) { lines.push_back(l); });
+    AnnouncingSpeech s(std::move(inner), [&lines](const events::Event& e) {
+        if (auto* sp = std::get_if<events::Speech>(&e))
+            lines.push_back(std::to_string(sp->voice) + ":" + sp->text);
+        else if (auto* q = std::get_if<events::Quiet>(&e))
+            lines.push_back("quiet " + std::to_string(q->voice));
+    });
     s.speak(2, "say \"hi\"\r\n");
     s.quiet(1);
     s.speak(5, "nobody");
     s.quiet(0);
-    EXPECT_EQ(lines, (V{"SPEAK 2 \"say \\\"hi\\\"\\r\\n\"", "QUIET 1"}));
+    EXPECT_EQ(lines, (V{"2:say \"hi\"\r\n", "quiet 1"}));
     EXPECT_EQ(fake.calls, (V{"2 say \"hi\"\r\n", "quiet 1"}));
     EXPECT_EQ(s.firstError(), "");
     fake.error = "broken";

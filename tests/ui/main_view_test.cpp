@@ -107,7 +107,10 @@ TEST_F(MainViewTest, TypingEnterInTheQuestionBoxAsksTheQuestion) {
 // commands that repeat them: run on a second window, they leave it the same.
 TEST_F(MainViewTest, TheOperatorsActionsAreTheScriptCommandsThatRepeatThem) {
     std::vector<std::string> commands;
-    win->onOperatorAction = [&](const std::string& c) { commands.push_back(c); };
+    auto told = win->events().subscribe([&](const kestle::events::Event& e) {
+        if (auto* a = std::get_if<kestle::events::Action>(&e))
+            commands.push_back(a->command);
+    });
     view->show();
     auto* question = view->findChild<QPlainTextEdit*>("question");
     auto* option = qobject_cast<QRadioButton*>(view->formView().widgetFor("Option1(3)"));

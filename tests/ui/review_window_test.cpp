@@ -120,8 +120,7 @@ TEST_F(LiveChartTest, FollowsTheReadingsOnlyWhileShown) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return live.chart().readingCount() > 0; }, 20000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return firstOf(live.chart(), EventKind::Question) >= 0; }, 10000));
-    live.hostEvent("CAPTURE Audio.CaptureFileName = \"/d/7 Alarm_Audio.wav\"");
-    live.hostEvent("CAPTURE Audio.Start");
+    win->publish(kestle::events::RecordingStarted{kestle::events::Media::Audio, "/d/7 Alarm_Audio.wav"});
     const int recording = firstOf(live.chart(), EventKind::Recording);
     ASSERT_GE(recording, 0);
     EXPECT_EQ(live.chart().markers()[std::size_t(recording)].text, "7 Alarm_Audio.wav (audio)");
@@ -136,13 +135,13 @@ TEST_F(LiveChartTest, FollowsTheReadingsOnlyWhileShown) {
     live.hide();
     EXPECT_FALSE(live.listening());
     EXPECT_FALSE(win->records().onReading);
-    EXPECT_FALSE(win->qa().onQuestion);
     const std::size_t readings = live.chart().readingCount();
     const std::size_t markers = live.chart().markers().size();
     const std::string log = (dir / "data" / "CV_data_file.csv").string();
     const auto rows = [&] { return fs::exists(log) ? fs::file_size(log) : 0; };
     const auto before = rows();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows() > before + 500; }, 20000));
+    win->publish(kestle::events::Question{"Closed?"});
     QCoreApplication::processEvents();
     EXPECT_EQ(live.chart().readingCount(), readings);
     EXPECT_EQ(live.chart().markers().size(), markers);
