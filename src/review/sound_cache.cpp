@@ -132,17 +132,21 @@ Result<SoundAnalysis> recordingAnalysis(const fs::path& bag, const std::string& 
     // A digest that is not one names no cache file.
     const bool usable =
         sha256.size() == 64 && sha256.find_first_not_of("0123456789abcdef") == std::string::npos;
+    auto source = openBagSound(bag, file);
+    if (!source)
+        return Error{source.error()};
+    // The file as it is now must fit what was cached of it: a file changed
+    // behind its manifest's digest (which verification tells) is analysed
+    // anew when its length or rate no longer fit.
     if (usable)
-        if (auto cached = loadCachedAnalysis(cacheFolder, sha256)) {
+        if (auto cached = loadCachedAnalysis(cacheFolder, sha256);
+            cached && cached->rate == (*source)->rate() && cached->samples == (*source)->frames()) {
             if (fromCache)
                 *fromCache = true;
             return cached;
         }
     if (fromCache)
         *fromCache = false;
-    auto source = openBagSound(bag, file);
-    if (!source)
-        return Error{source.error()};
     auto a = analyseSound(**source, stop, progress);
     if (a && usable)
         (void)saveCachedAnalysis(cacheFolder, sha256, *a);

@@ -37,8 +37,9 @@ Status saveCachedAnalysis(const std::filesystem::path& folder, const std::string
 
 // The analysis of a WAV recording of `bag` (`file` as the manifest names
 // it, `sha256` its digest there): from the cache, else made (read through
-// the bag's guarded reader) and cached. `fromCache`, when given, tells
-// which. A cache that cannot be written is no error.
+// the bag's guarded reader) and cached. A cached analysis whose rate or
+// length does not fit the file is made again. `fromCache`, when given,
+// tells which. A cache that cannot be written is no error.
 Result<SoundAnalysis> recordingAnalysis(const std::filesystem::path& bag, const std::string& file,
                                         const std::string& sha256,
                                         const std::filesystem::path& cacheFolder,

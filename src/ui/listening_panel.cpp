@@ -162,14 +162,28 @@ void ListeningPanel::setSession(std::shared_ptr<const review::SessionModel> mode
     detailWanted_.assign(recordings_.size(), false);
     chart_.onViewChanged = [this] { viewChanged(); };
     viewChanged();
-    // The ledger names the bag by its tag manifest's digest.
-    if (auto digest = review::bagDigest(model_->folder)) {
-        if (auto l = review::ReviewLedger::open(model_->folder, *digest))
-            ledger_ = std::move(*l);
-        else if (onStatus)
-            onStatus(q(l.error()));
-    }
-    showHeard();
+    // The ledger names the bag by its tag manifest's digest; both are read
+    // on a worker.
+    sched_.expectResult();
+    helper_.post(lifetime_.guard([this, bag = model_->folder] {
+        std::optional<review::ReviewLedger> ledger;
+        std::string error;
+        if (auto digest = review::bagDigest(bag)) {
+            if (auto l = review::ReviewLedger::open(bag, *digest))
+                ledger = std::move(*l);
+            else
+                error = l.error();
+        } else {
+            error = digest.error();
+        }
+        sched_.postResult(lifetime_.guard([this, ledger, error] {
+            ledger_ = ledger;
+            if (!error.empty() && onStatus)
+                onStatus(q("What is heard cannot be kept: " + error));
+            showHeard();
+            showMoments();
+        }));
+    }));
     pending_ = recordings_.size();
     if (recordings_.empty()) {
         analysed_ = true;

@@ -42,7 +42,7 @@ TEST(ListeningWindow, DrawsHearsMarksAndExportsTheMomentsOfANight) {
         w.resize(1200, 900);
         w.show();
         ListeningPanel& l = w.listening();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return l.analysed(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return l.analysed() && l.ledger(); }, 60000));
         SpectrogramStrips& s = *l.strips();
         ASSERT_EQ(s.tracks().size(), 1u);
         const auto& track = s.tracks()[0];
