@@ -68,10 +68,11 @@ QImage spectrogramImage(const Spectrogram& s, std::size_t from, std::size_t to, 
 
 Status writeSpectrogramPng(const Spectrogram& s, double floorDb, const std::filesystem::path& png,
                            int width, int height) {
-    constexpr int kLeft = 48, kBottom = 20;
-    QImage out(width + kLeft, height + kBottom, QImage::Format_RGB32);
+    constexpr int kLeft = 48, kBottom = 20, kTop = 8;
+    QImage out(width + kLeft + 8, height + kTop + kBottom, QImage::Format_RGB32);
     out.fill(Qt::white);
     QPainter p(&out);
+    p.translate(0, kTop);
     const QImage cells = spectrogramImage(s, 0, s.columns(), floorDb, false);
     if (!cells.isNull())
         p.drawImage(QRect(kLeft, 0, width, height), cells);
