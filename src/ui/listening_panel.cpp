@@ -335,7 +335,8 @@ void ListeningPanel::setLoop(bool loop) {
 void ListeningPanel::watchPlayback() {
     if (!model_)
         return;
-    player_.poll(); // the window polls it too while its own playing runs: either may
+    if (!windowPlays || !windowPlays())
+        player_.poll();
     const auto at = player_.active() ? player_.positionMs() : std::nullopt;
     const std::string file =
         player_.active() ? player_.file().lexically_relative(model_->folder).generic_string() : "";

@@ -73,6 +73,10 @@ class ListeningPanel : public QObject {
     // The share of the night's sound heard, 0..1.
     double heardShare() const;
 
+    // True while the window drives the player itself (its "Play Recording"):
+    // then the panel only watches where it has got to and never polls it,
+    // so that the window sees the end it waits for.
+    std::function<bool()> windowPlays;
     std::function<void()> onAnalysed;
     std::function<void(const Status&)> onExported;
     std::function<void(const QString&)> onStatus;

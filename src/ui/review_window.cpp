@@ -72,6 +72,7 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     chart_ = new ReadingsChart;
     listening_ = std::make_unique<ListeningPanel>(*chart_, player_, this);
     listening_->onStatus = [this](const QString& s) { statusBar()->showMessage(s); };
+    listening_->windowPlays = [this] { return playing_.isActive(); };
     auto* plots = new QWidget; // the sound's strips under the plots, on their time axis
     auto* plotsBox = new QVBoxLayout(plots);
     plotsBox->setContentsMargins(0, 0, 0, 0);
