@@ -372,6 +372,11 @@ void MainWindow::shutdown(bool unloadForms) {
         onEnded();
 }
 
+void MainWindow::stopRecordings() {
+    audio_->stop();
+    video_->stop();
+}
+
 void MainWindow::quit() {
     if (ended_)
         return;

@@ -115,6 +115,8 @@ class MainWindow {
     void quit();
     void terminate();
     void usedd_Click();
+    // Finishes the sound and video recordings (the data folder is gone).
+    void stopRecordings();
 
     // Settings file.
     void readini();

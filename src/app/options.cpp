@@ -48,7 +48,12 @@ std::string usageText() {
 }
 
 std::string versionText() {
-    return "kestle 2.0.0 (The Vantic Kestle Version 2.00)\n";
+    // The first line names the program in every bag it seals.
+    return "kestle 2.0.0 (The Vantic Kestle Version 2.00)\n"
+           "License GPL-3.0-or-later: GNU GPL version 3 or later "
+           "<https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 ParseResult parseOptions(const std::vector<std::string>& args) {

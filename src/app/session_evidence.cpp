@@ -117,7 +117,7 @@ std::string unitDescription(const Options& o) {
 
 SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths& paths,
                                  events::SessionEvents& events)
-    : sched_(sched), events_(events), paths_(paths),
+    : sched_(sched), events_(events), paths_(paths), realTime_(!o.clock),
       forward_(std::make_unique<TraceForward>(*this)) {
     journaling_ = events_.subscribe([this](const events::Event& e) {
         if (auto entry = evidence::journalEntry(e))
@@ -193,6 +193,56 @@ void SessionEvidence::begin() {
     pending_.clear();
     hasher_ = std::make_unique<WorkerThread>();
     scanCaptures(*hasher_);
+    // In virtual time a check every second would turn a wait "for ever"
+    // into endless work; nothing records there, and a script's runs are
+    // over in moments.
+    if (realTime_)
+        watchFolder();
+}
+
+void SessionEvidence::watchFolder() {
+    sched_.callAfter(1000, [this] {
+        if (!bag_ || bag_->sealed())
+            return;
+        checkFolder();
+        watchFolder();
+    });
+}
+
+void SessionEvidence::checkFolder() {
+    std::error_code ec;
+    const bool dataThere = fs::is_directory(paths_.dataDir, ec);
+    const std::string data = paths_.dataDir.string();
+    if (!bag_->keptInMemory()) {
+        if (dataThere && bag_->present())
+            return;
+        // Nothing more can reach the folder: the recordings end, and the
+        // journal and the trace wait in memory.
+        if (win_)
+            win_->stopRecordings();
+        const std::string folder = bag_->folder().string();
+        const Status kept = bag_->keepInMemory();
+        if (host_)
+            host_->status(
+                (dataThere ? "This session's folder " + folder : "The data folder " + data) +
+                " is gone: the recordings were stopped, and this session's evidence is "
+                "kept in memory until the folder is back" +
+                (kept ? "" : " (" + kept.error() + ")"));
+        return;
+    }
+    if (!dataThere)
+        return;
+    if (Status s = bag_->reattach(); !s) {
+        if (host_ && !reattachFailed_)
+            host_->status("This session's evidence cannot be written into " + data + ": " +
+                          s.error());
+        reattachFailed_ = true;
+        return;
+    }
+    reattachFailed_ = false;
+    if (host_)
+        host_->status("The data folder " + data + " is back: this session's evidence goes on in " +
+                      bag_->folder().string());
 }
 
 void SessionEvidence::scanCaptures(WorkerThread& worker) {
@@ -237,6 +287,7 @@ forms::UiHost& SessionEvidence::host(forms::UiHost& inner, bool operatorAnswers)
 }
 
 void SessionEvidence::attach(MainWindow& win, ScriptRunner* runner) {
+    win_ = &win;
     win.onLoad = [this] { begin(); };
     if (runner)
         runner->onCommand = [this](const std::string& command) {
@@ -248,6 +299,7 @@ void SessionEvidence::ended() {
     if (endSeen_)
         return;
     endSeen_ = true;
+    win_ = nullptr; // the window goes before the seal
     end_ = sched_.localNow();
     journal("end");
 }
@@ -258,8 +310,15 @@ void SessionEvidence::seal() {
     hasher_.reset(); // waits for a look under way
     if (!endSeen_)
         ended();
-    if (Status s = bag_->seal(end_, paths_.settingsFile()); !s && host_)
+    const bool remade = bag_->keptInMemory();
+    const Status s = bag_->seal(end_, paths_.settingsFile());
+    if (!host_)
+        return;
+    if (!s)
         host_->status("This session's evidence could not be sealed: " + s.error());
+    else if (remade)
+        host_->status("The data folder was gone: this session's evidence was sealed in " +
+                      bag_->folder().string());
 }
 
 int verifyCommand(const fs::path& bag, std::ostream& out) {

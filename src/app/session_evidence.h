@@ -68,6 +68,7 @@ class SessionEvidence {
     events::SessionEvents& events_;
     events::SessionEvents::Subscription journaling_;
     Paths paths_;
+    bool realTime_;
     evidence::SessionInfo info_;
     std::string settingsAtStart_;
     evidence::DataFolderState atStart_;
@@ -81,6 +82,13 @@ class SessionEvidence {
     // Hashes finished captures while the session runs (a look every 30 s).
     std::unique_ptr<WorkerThread> hasher_;
     void scanCaptures(WorkerThread& worker);
+    // Once a second: is the bag's folder still there? When the data folder
+    // goes, the recordings stop and the evidence is kept in memory until it
+    // is back (or the seal makes it again).
+    void watchFolder();
+    void checkFolder();
+    MainWindow* win_ = nullptr; // attached; it ends before the seal
+    bool reattachFailed_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     LocalDateTime end_;
     bool endSeen_ = false, flushArmed_ = false;

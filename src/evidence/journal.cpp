@@ -63,21 +63,66 @@ void Journal::close() {
     fd_ = -1;
 }
 
+Result<std::string> readBack(int fd, std::uint64_t limit) {
+    std::string text;
+    char buf[1 << 16];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Error{std::strerror(errno)};
+        if (n == 0)
+            return text;
+        if (text.size() + static_cast<std::size_t>(n) > limit)
+            return Error{"more than " + std::to_string(limit) + " bytes"};
+        text.append(buf, static_cast<std::size_t>(n));
+        at += n;
+    }
+}
+
 Status Journal::open(const std::filesystem::path& p) {
+    close();
     path_ = p;
-    fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Read and write: a folder removed under it leaves the lines readable.
+    fd_ = ::open(p.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd_ < 0)
         return Error{"Cannot write " + p.string() + ": " + std::strerror(errno)};
+    if (memory_) {
+        const std::string kept = std::move(*memory_);
+        memory_.reset();
+        if (::write(fd_, kept.data(), kept.size()) != static_cast<ssize_t>(kept.size()))
+            return Error{"Cannot write " + p.string() + ": " + std::strerror(errno)};
+    }
+    return {};
+}
+
+Status Journal::keepInMemory(std::uint64_t limit) {
+    if (memory_)
+        return {};
+    memoryLimit_ = limit;
+    auto kept = fd_ >= 0 ? readBack(fd_, limit) : Result<std::string>(std::string());
+    memory_ = kept ? std::move(*kept) : std::string();
+    close();
+    if (!kept)
+        return Error{"Cannot read back " + path_.string() + ": " + kept.error()};
     return {};
 }
 
 void Journal::write(std::int64_t t, const LocalDateTime& time, std::string_view event,
                     const JsonFields& fields) {
-    if (fd_ < 0)
+    if (fd_ < 0 && !memory_)
         return;
     const std::string line = "{\"t\":" + std::to_string(t) +
                              ",\"time\":" + jsonString(isoTime(time)) +
                              ",\"event\":" + jsonString(event) + fields.text() + "}\n";
+    if (memory_) {
+        if (memory_->size() + line.size() <= memoryLimit_)
+            *memory_ += line;
+        else if (status_.ok())
+            status_ = Error{"The journal kept in memory is full: later lines are lost"};
+        return;
+    }
     const ssize_t n = ::write(fd_, line.data(), line.size());
     if (n != static_cast<ssize_t>(line.size()) && status_.ok()) {
         const int e = errno;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,7 @@ class Journal {
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
+    // Starts the file with the lines kept in memory, if any.
     Status open(const std::filesystem::path& p);
     // No line is written after it.
     void close();
@@ -46,11 +48,23 @@ class Journal {
                const JsonFields& fields = {});
     const Status& status() const { return status_; }
 
+    // The file's folder is gone: what was written is read back from the
+    // still open file, and lines are kept in memory (at most `limit`
+    // bytes, then dropped and told by status()) until open() again.
+    Status keepInMemory(std::uint64_t limit);
+    bool inMemory() const { return memory_.has_value(); }
+
   private:
     int fd_ = -1;
     std::filesystem::path path_;
     Status status_;
+    std::optional<std::string> memory_;
+    std::uint64_t memoryLimit_ = 0;
 };
+
+// Everything a file open for reading and writing holds, read through `fd`
+// (it may have been removed); at most `limit` bytes.
+Result<std::string> readBack(int fd, std::uint64_t limit);
 
 // The "time" of the last whole line of a journal's text, empty when none.
 std::string lastJournalTime(std::string_view text);

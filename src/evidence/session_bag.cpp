@@ -270,8 +270,9 @@ Result<std::unique_ptr<SessionBag>> SessionBag::open(const fs::path& dataDir,
     }
     // Nothing of a start that failed stays behind: a folder left with a
     // lock but no start state could never be sealed.
-    auto made = bag->begin(stateText({isoTime(info.start), info.version, info.unit, atStart}),
-                           settingsAtStart, std::move(nowMs));
+    bag->settingsAtStart_ = settingsAtStart;
+    bag->trace_ = std::make_unique<GzTrace>(std::move(nowMs));
+    auto made = bag->begin();
     if (!made) {
         bag->journal_.close();
         bag->trace_.reset();
@@ -284,8 +285,9 @@ Result<std::unique_ptr<SessionBag>> SessionBag::open(const fs::path& dataDir,
     return bag;
 }
 
-Status SessionBag::begin(const std::string& state, const std::string& settingsAtStart,
-                         std::function<long long()> nowMs) {
+Status SessionBag::begin() {
+    const std::string state =
+        stateText({isoTime(info_.start), info_.version, info_.unit, atStart_});
     // The lock file carries the start state, written whole before it gets
     // its name: a session folder has its state or no lock at all.
     const fs::path part = folder_ / ".lock.part", lock = folder_ / kLockFile;
@@ -298,13 +300,55 @@ Status SessionBag::begin(const std::string& state, const std::string& settingsAt
         return Error{"Cannot write " + lock.string() + ": " + std::strerror(errno)};
     std::error_code ec;
     fs::create_directories(folder_ / "data", ec);
-    if (Status s = writeFileBytesAtomic(folder_ / "data" / "settings-at-start.ini", settingsAtStart);
+    if (Status s =
+            writeFileBytesAtomic(folder_ / "data" / "settings-at-start.ini", settingsAtStart_);
         !s)
         return s;
     if (Status s = journal_.open(folder_ / "data" / "journal.jsonl"); !s)
         return s;
-    trace_ = std::make_unique<GzTrace>(std::move(nowMs));
     return trace_->open(folder_ / "data" / "trace.gz");
+}
+
+bool SessionBag::present() const {
+    if (keptInMemory())
+        return false;
+    struct stat there {
+    }, held{};
+    return ::stat((folder_ / kLockFile).c_str(), &there) == 0 && ::fstat(lockFd_, &held) == 0 &&
+           there.st_ino == held.st_ino && there.st_dev == held.st_dev;
+}
+
+Status SessionBag::keepInMemory() {
+    if (keptInMemory())
+        return {};
+    constexpr std::uint64_t kJournalLimit = 256ull << 20, kTraceLimit = 512ull << 20;
+    const Status j = journal_.keepInMemory(kJournalLimit);
+    const Status t = trace_->keepInMemory(kTraceLimit);
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
+    return !j ? j : t;
+}
+
+Status SessionBag::reattach() {
+    if (!keptInMemory())
+        return {};
+    std::error_code ec;
+    const fs::path sessions = dataDir_ / "Sessions";
+    fs::create_directories(sessions, ec);
+    if (ec)
+        return Error{"Cannot make " + sessions.string() + ": " + ec.message()};
+    const std::string base = folder_.filename().string();
+    for (int n = 1;; ++n) {
+        const fs::path f = sessions / (n == 1 ? base : base + " (" + std::to_string(n) + ")");
+        if (fs::create_directory(f, ec)) {
+            folder_ = f;
+            break;
+        }
+        if (ec)
+            return Error{"Cannot make " + f.string() + ": " + ec.message()};
+    }
+    return begin();
 }
 
 void SessionBag::hashFinishedCaptures() {
@@ -333,6 +377,9 @@ SessionBag::~SessionBag() {
 Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) {
     if (sealed_)
         return {};
+    // A data folder that went away is made again for the seal.
+    if (Status s = reattach(); !s)
+        return s;
     sealed_ = true;
     const Status traced = trace_->close();
     journal_.close();
@@ -427,7 +474,8 @@ AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
     std::string end = tail.endTime;
     if (!end.empty()) {
         // Its program ended the session and was stopped while it sealed.
-        how = "normally; sealed at " + isoTime(now) + " after its program was stopped while sealing";
+        how =
+            "normally; sealed at " + isoTime(now) + " after its program was stopped while sealing";
     } else {
         end = tail.lastTime.empty() ? start.start : tail.lastTime;
         how = "unexpectedly; its last journal line was written at " + end + ", sealed at " +

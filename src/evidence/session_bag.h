@@ -78,12 +78,24 @@ class SessionBag {
     const HashCache& hashes() const { return hashes_; }
     bool sealed() const { return sealed_; }
 
+    // True while the bag's folder is where it was made (not removed with
+    // the data folder, nor replaced).
+    bool present() const;
+    // The folder is gone: the journal and the trace go on in memory
+    // (bounded) until reattach() writes them into a new bag folder in the
+    // data folder, made again when missing (seal() does so too).
+    Status keepInMemory();
+    bool keptInMemory() const { return journal_.inMemory(); }
+    Status reattach();
+
   private:
     SessionBag() = default;
-    Status begin(const std::string& state, const std::string& settingsAtStart,
-                 std::function<long long()> nowMs);
+    // Makes the lock with the start state, the settings at start, the
+    // journal and the trace in folder_.
+    Status begin();
     std::filesystem::path folder_, dataDir_;
     SessionInfo info_;
+    std::string settingsAtStart_;
     Journal journal_;
     std::unique_ptr<GzTrace> trace_;
     int lockFd_ = -1;

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace kestle::evidence {
@@ -21,13 +23,50 @@ GzTrace::~GzTrace() {
 }
 
 Status GzTrace::open(const std::filesystem::path& p) {
+    (void)close();
     path_ = p;
+    // Read and write: a folder removed under it leaves the trace readable.
+    fd_ = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     // The fastest level: a constant session writes tens of lines a second,
     // and level 6 cost a fifth of the program's CPU for little gain.
-    gz_ = gzopen(p.c_str(), "wb1");
-    if (!gz_)
-        return Error{"Cannot write " + p.string() + ": " + std::strerror(errno)};
+    gz_ = fd_ >= 0 ? gzdopen(fd_, "wb1") : nullptr;
+    if (!gz_) {
+        const int e = errno;
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        return Error{"Cannot write " + p.string() + ": " + std::strerror(e)};
+    }
     flushedAt_ = nowMs_();
+    if (memory_) {
+        const std::string kept = std::move(*memory_);
+        memory_.reset();
+        if (!kept.empty() && xsputn(kept.data(), static_cast<std::streamsize>(kept.size())) == 0)
+            return Error{"Cannot write " + p.string()};
+        flush();
+    }
+    return {};
+}
+
+Status GzTrace::keepInMemory(std::uint64_t limit) {
+    if (memory_)
+        return {};
+    memoryLimit_ = limit;
+    memory_ = std::string();
+    if (!gz_)
+        return {};
+    // Everything written reaches the file, whose name is gone; it is read
+    // back through the open file.
+    gzflush(asGz(gz_), Z_SYNC_FLUSH);
+    auto kept = readGzipText("/proc/self/fd/" + std::to_string(fd_));
+    gzclose(asGz(gz_));
+    gz_ = nullptr;
+    fd_ = -1;
+    if (!kept)
+        return Error{"Cannot read back " + path_.string() + ": " + kept.error()};
+    if (kept->text.size() > limit)
+        kept->text.resize(limit);
+    *memory_ = std::move(kept->text);
     return {};
 }
 
@@ -39,6 +78,11 @@ GzTrace::int_type GzTrace::overflow(int_type c) {
 }
 
 std::streamsize GzTrace::xsputn(const char* s, std::streamsize n) {
+    if (memory_) {
+        if (memory_->size() + static_cast<std::size_t>(n) <= memoryLimit_)
+            memory_->append(s, static_cast<std::size_t>(n));
+        return n;
+    }
     if (!gz_)
         return n; // dropped: the trace is closed or could not be made
     if (gzwrite(asGz(gz_), s, static_cast<unsigned>(n)) != static_cast<int>(n))
@@ -75,6 +119,7 @@ Status GzTrace::close() {
         return {};
     const int rc = gzclose(asGz(gz_));
     gz_ = nullptr;
+    fd_ = -1;
     if (rc != Z_OK)
         return Error{"Cannot write " + path_.string() + ": the compressed trace is incomplete"};
     return {};

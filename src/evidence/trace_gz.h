@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -29,6 +30,12 @@ class GzTrace : public std::streambuf {
     std::function<void()> onPending;
     // Finishes the gzip stream; later writes are dropped.
     Status close();
+    // The file's folder is gone: what was written is read back from the
+    // still open file, and what comes is kept in memory (at most `limit`
+    // bytes of text, then dropped) until open() again, which starts the
+    // new file with it.
+    Status keepInMemory(std::uint64_t limit);
+    bool inMemory() const { return memory_.has_value(); }
 
   protected:
     int_type overflow(int_type c) override;
@@ -42,6 +49,9 @@ class GzTrace : public std::streambuf {
     long long flushedAt_ = 0;
     bool pending_ = false;
     std::filesystem::path path_;
+    int fd_ = -1; // the file gz_ writes, while it is open
+    std::optional<std::string> memory_;
+    std::uint64_t memoryLimit_ = 0;
 };
 
 // What can be read of a gzip file; `whole` is false when it ends early

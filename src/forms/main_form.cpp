@@ -295,7 +295,7 @@ AboutForm::AboutForm() : Form("About") {
     Label1 = &add("Label1", Kind::Label);
     lblDescription = &add("lblDescription", Kind::Label);
     lblDescription->setText("Companion software for the Vantic Kestle field sensor unit.\r\n"
-                            "All rights reserved.");
+                            "Free software under the GNU GPL version 3 or later; no warranty.");
     lblTitle = &add("lblTitle", Kind::Label);
     lblTitle->setText("The Vantic Kestle - Corvane");
     lblVersion = &add("lblVersion", Kind::Label);

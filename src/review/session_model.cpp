@@ -147,6 +147,14 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
         return it == byName.end() ? std::string() : it->second;
     };
 
+    // Journals of this version tell recordings, snapshots and screen
+    // captures as events of their own, with the files' real names; older
+    // ones only through the capture calls and the status line.
+    auto has = [journal](std::string_view event) {
+        return journal.find("\"event\":\"" + std::string(event) + "\"") != std::string_view::npos;
+    };
+    const bool typedRecordings = has("recording"), typedSnapshots = has("snapshot"),
+               typedScreens = has("screen-capture");
     std::vector<Event> out;
     CaptureCalls captures;
     std::ptrdiff_t question = -1; // the question the next words answer
@@ -190,17 +198,38 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
             e.kind = EventKind::Message;
             e.text = field("text");
             e.detail = field("title");
+        } else if (e.name == "recording") {
+            const bool audio = field("media") == "audio";
+            e.detail = field("file");
+            e.file = inBag(e.detail);
+            if (field("state") == "started") {
+                e.kind = EventKind::Recording;
+                e.text = recordingCaption(e.detail, audio);
+            } else {
+                e.text = recordingCaption(e.detail, audio) + " finished";
+                if (const std::string why = field("problem"); !why.empty())
+                    e.text += ": " + why;
+            }
+        } else if (e.name == "snapshot" || e.name == "screen-capture") {
+            const bool snapshot = e.name == "snapshot";
+            e.kind = snapshot ? EventKind::Snapshot : EventKind::Screen;
+            e.detail = field("file");
+            e.text = snapshot ? baseName(e.detail) : "Screen captured: " + e.detail;
+            e.file = inBag(e.detail);
         } else if (e.name == "status") {
             e.text = field("text");
             e.kind = EventKind::Status;
-            if (auto c = CaptureCalls::status(e.text)) {
+            if (auto c = typedScreens ? std::nullopt : CaptureCalls::status(e.text)) {
                 e.kind = c->kind;
                 e.detail = c->detail;
                 e.file = inBag(e.detail);
             }
         } else if (e.name == "capture") {
             e.text = field("call");
-            if (auto c = captures.call(e.text)) {
+            auto c = captures.call(e.text);
+            if (c && (c->kind == EventKind::Recording ? typedRecordings : typedSnapshots))
+                c.reset();
+            if (c) {
                 e.kind = c->kind;
                 e.text = c->text;
                 e.detail = c->detail;
@@ -237,7 +266,10 @@ void placeRecordings(const fs::path& bag, std::vector<Event>& events) {
         e.durationMs = capture::wavDurationMs(head).value_or(0);
         for (std::size_t j = i + 1; j < events.size(); ++j) {
             const Event& n = events[j];
-            if ((n.name == "capture" && n.text == "Audio.Stop") ||
+            // Its own end where the journal tells it; else the next stop.
+            const bool finished = n.name == "recording" && n.kind != EventKind::Recording;
+            if ((finished && n.detail == e.detail) ||
+                (!finished && n.name == "capture" && n.text == "Audio.Stop") ||
                 (n.kind == EventKind::Recording && n.file.ends_with(".wav"))) {
                 e.heardFromMs = std::min(e.ms, n.ms - e.durationMs);
                 break;

@@ -67,22 +67,30 @@ inline Wav readWav(const std::filesystem::path& p) {
     return w;
 }
 
+struct AviIndexEntry {
+    std::string id;
+    std::uint32_t flags = 0, offset = 0, size = 0;
+};
+
 struct Avi {
     bool valid = false, indexed = false;
     std::uint32_t width = 0, height = 0, microsPerFrame = 0, headerFrames = 0;
+    std::uint32_t riffSize = 0, moviSize = 0, streamLength = 0, dmlhFrames = 0;
+    std::size_t moviFourcc = 0;           // where 'movi' is: idx1 offsets count from there
     std::string codec;                    // the stream's handler, e.g. "MJPG"
     int frames = 0;                       // picture chunks in 'movi'
     std::vector<std::string> firstFrames; // the bytes of the first few pictures
+    std::vector<AviIndexEntry> index;     // 'idx1'
     double fps() const { return microsPerFrame ? 1e6 / microsPerFrame : 0; }
 };
 
 // Walks the RIFF chunks: 'avih' and 'strh' for the header, '00dc'/'00db'
 // chunks in 'movi' for the pictures, 'idx1' for the index.
-inline Avi readAvi(const std::filesystem::path& p) {
+inline Avi readAviBytes(const std::string& b) {
     Avi a;
-    const std::string b = fileBytes(p);
     if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "AVI ") != 0)
         return a;
+    a.riffSize = le32(b, 4);
     std::vector<std::pair<std::size_t, std::size_t>> spans = {{12, b.size()}};
     while (!spans.empty()) {
         auto [at, end] = spans.back();
@@ -91,29 +99,43 @@ inline Avi readAvi(const std::filesystem::path& p) {
             const std::string id = b.substr(at, 4);
             const std::size_t size = le32(b, at + 4);
             const std::size_t body = at + 8;
+            if (id == "LIST" && body + 4 <= b.size()) {
+                // A list that runs past the end (a writer that died) holds what is there.
+                if (b.compare(body, 4, "movi") == 0)
+                    a.moviFourcc = body, a.moviSize = static_cast<std::uint32_t>(size);
+                spans.push_back({body + 4, std::min(body + size, b.size())});
+            }
             if (body + size > b.size())
                 break;
             if (id == "LIST") {
-                spans.push_back({body + 4, body + size});
             } else if (id == "avih" && size >= 40) {
                 a.microsPerFrame = le32(b, body);
                 a.headerFrames = le32(b, body + 16);
                 a.width = le32(b, body + 32);
                 a.height = le32(b, body + 36);
-            } else if (id == "strh" && size >= 8 && a.codec.empty()) {
+            } else if (id == "strh" && size >= 36 && a.codec.empty()) {
                 a.codec = b.substr(body + 4, 4);
+                a.streamLength = le32(b, body + 32);
+            } else if (id == "dmlh" && size >= 4) {
+                a.dmlhFrames = le32(b, body);
             } else if (id == "00dc" || id == "00db") {
                 if (a.firstFrames.size() < 3)
                     a.firstFrames.push_back(b.substr(body, size));
                 ++a.frames;
             } else if (id == "idx1") {
                 a.indexed = size > 0;
+                for (std::size_t e = body; e + 16 <= body + size; e += 16)
+                    a.index.push_back(
+                        {b.substr(e, 4), le32(b, e + 4), le32(b, e + 8), le32(b, e + 12)});
             }
             at = body + size + (size & 1);
         }
     }
     a.valid = a.width > 0;
     return a;
+}
+inline Avi readAvi(const std::filesystem::path& p) {
+    return readAviBytes(fileBytes(p));
 }
 
 // The test tone's pitch.

@@ -137,6 +137,56 @@ TEST(SessionRun, AKilledSessionIsSealedAtTheNextStartWithEveryRowWrittenBeforeTh
     EXPECT_EQ(bags(k.data()).size(), 2u);
 }
 
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(SessionRun, TheDataFolderRemovedWhileRecordingStopsTheRecordingAndLosesNoEvidence) {
+    KestleProcess k;
+    k.start("click av3\nclick Option1(7)\nwait 120000\n");
+    const auto said = [&](const std::string& what, int times) {
+        return kestle::test::waitFor([&] { return count(k.out(), what) >= times; }, 30s);
+    };
+    ASSERT_TRUE(kestle::test::waitFor(
+        [&] { return !k.files(".wav").empty() && !bags(k.data()).empty(); }, 30s));
+    const std::string gone = " is gone: the recordings were stopped";
+    fs::remove_all(k.data());
+    ASSERT_TRUE(said(gone, 1)) << k.out();
+    // Back: the evidence goes on there; gone again until the end.
+    fs::create_directories(k.data());
+    ASSERT_TRUE(said(" is back: this session's evidence goes on in ", 1)) << k.out();
+    ASSERT_TRUE(kestle::test::waitFor([&] { return bags(k.data()).size() == 1; }, 10s));
+    fs::remove_all(k.data());
+    ASSERT_TRUE(said(gone, 2)) << k.out();
+    k.sendSignal(SIGTERM);
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    EXPECT_EQ(count(k.out(), gone), 2) << k.out(); // told once each time
+    EXPECT_THAT(k.out(), HasSubstr("The data folder was gone: this session's evidence was sealed"));
+
+    const auto all = bags(k.data());
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(problems(all[0]), "");
+    EXPECT_THAT(read(all[0] / "bag-info.txt"), HasSubstr("Session-Ended: normally"));
+    // The journal from its start through both absences to its end, and the
+    // sound recording stopped once the folder went.
+    const std::string journal = read(all[0] / "data/journal.jsonl");
+    const auto at = [&](const std::string& what) { return journal.find(what); };
+    ASSERT_NE(at("\"event\":\"start\""), std::string::npos) << journal;
+    // Stopped as the folder was found gone (told just after), not at exit.
+    EXPECT_LT(at("\"event\":\"start\""), at("\"call\":\"Audio.Stop\""));
+    EXPECT_LT(at("\"call\":\"Audio.Stop\""), at(gone));
+    EXPECT_LT(at(" is back"), journal.rfind(gone));
+    EXPECT_NE(at("\"event\":\"end\""), std::string::npos);
+    EXPECT_GT(count(journal, "\"event\":\"word\""), 0);
+    auto trace = readGzipText(all[0] / "data/trace.gz");
+    ASSERT_TRUE(trace);
+    EXPECT_TRUE(trace->whole) << trace->why;
+    EXPECT_GT(count(trace->text, "\n"), 20);
+}
+
 TEST(SessionRun, SessionsOfTheSameSecondGetFoldersOfTheirOwn) {
     app::test::AppFolder app;
     app.setIni("[NAG]\r\nNAGSCREEN=1\r\n");

@@ -118,5 +118,41 @@ TEST(JournalEvents, CapturesNameTheBagsCopiesAndWordsAnswerTheirQuestion) {
     EXPECT_EQ(e[9].text, "x Voltage Above 2.5");
 }
 
+// A journal of this version names the files actually made (" (2)" when the
+// asked name existed) and is not read through its capture calls as well.
+TEST(JournalEvents, TypedCaptureLinesNameTheFilesMadeAndAreNotCountedTwice) {
+    const std::string journal =
+        R"({"t":0,"time":"2026-12-07T22:00:00","event":"start"})"
+        "\n"
+        R"({"t":10,"time":"2026-12-07T22:00:00","event":"capture","call":"Audio.CaptureFileName = \"/d/a.wav\""})"
+        "\n"
+        R"({"t":11,"time":"2026-12-07T22:00:00","event":"capture","call":"Audio.Start"})"
+        "\n"
+        R"({"t":12,"time":"2026-12-07T22:00:00","event":"recording","state":"started","media":"audio","file":"/d/a (2).wav"})"
+        "\n"
+        R"({"t":20,"time":"2026-12-07T22:00:00","event":"capture","call":"Video.SnapShot \"/d/s.JPG\""})"
+        "\n"
+        R"({"t":25,"time":"2026-12-07T22:00:00","event":"snapshot","file":"/d/s (2).JPG"})"
+        "\n"
+        R"({"t":30,"time":"2026-12-07T22:00:00","event":"status","text":"Screen captured: /d/c.jpg"})"
+        "\n"
+        R"({"t":30,"time":"2026-12-07T22:00:00","event":"screen-capture","file":"/d/c.jpg"})"
+        "\n"
+        R"({"t":40,"time":"2026-12-07T22:00:00","event":"recording","state":"finished","media":"audio","file":"/d/a (2).wav","problem":"No space left on device"})"
+        "\n";
+    const std::vector<FileEntry> files = {{"data/captures/a (2).wav", "ab", 4, false},
+                                          {"data/captures/s (2).JPG", "cd", 4, false}};
+    const auto e = journalEvents(journal, 0, files);
+    std::vector<std::string> marked;
+    for (const Event& x : e)
+        if (x.kind == EventKind::Recording || x.kind == EventKind::Snapshot ||
+            x.kind == EventKind::Screen)
+            marked.push_back(x.text + " | " + x.file);
+    EXPECT_EQ(marked, (std::vector<std::string>{"a (2).wav (audio) | data/captures/a (2).wav",
+                                                "s (2).JPG | data/captures/s (2).JPG",
+                                                "Screen captured: /d/c.jpg | "}));
+    EXPECT_EQ(e.back().text, "a (2).wav (audio) finished: No space left on device");
+}
+
 } // namespace
 } // namespace kestle::review
