@@ -102,12 +102,15 @@ struct Cut {
     std::string parent, cut, sha256, bytes, samples;
 };
 
-// The span of session time a video recording runs: to its stop, or the next
-// video recording, or the session's end.
+// The span of session time a video recording runs: to its own end where the
+// journal tells it, else its stop, or the next video recording, or the
+// session's end.
 std::int64_t videoEnd(const SessionModel& m, std::size_t i) {
     for (std::size_t j = i + 1; j < m.events.size(); ++j) {
         const Event& n = m.events[j];
-        if ((n.name == "capture" && n.text == "Video.Stop") ||
+        if ((n.name == "recording" && n.kind != EventKind::Recording &&
+             n.detail == m.events[i].detail) ||
+            (n.name == "capture" && n.text == "Video.Stop") ||
             (n.kind == EventKind::Recording && !n.file.ends_with(".wav")))
             return n.ms;
     }
