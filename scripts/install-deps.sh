@@ -17,6 +17,9 @@ packages=(
   fonts-liberation2
   xvfb xauth imagemagick xdg-utils poppler-utils
   desktop-file-utils appstream man-db groff-base dpkg-dev lintian librsvg2-bin
+  # Listening to a night: spectrograms and the voice detector.
+  libfftw3-dev
+  libwebrtc-audio-processing-dev
 )
 
 missing=()

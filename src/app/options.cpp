@@ -36,6 +36,13 @@ std::string usageText() {
            "                                events on one time axis\n"
            "  --report DIR FILE.pdf         write the PDF report of a session's bag\n"
            "                                and exit (0 when written)\n"
+           "  --moments DIR                 print a session's moments worth hearing,\n"
+           "                                best first, one a line (tab-separated)\n"
+           "  --export-moment DIR START SECONDS OUT\n"
+           "                                write the moment from START (as --moments\n"
+           "                                prints it) as a new sealed bag OUT\n"
+           "  --verify MOMENT --parent DIR  check a moment bag and that its cuts are\n"
+           "                                the parent bag's own\n"
            "  --live-chart                  open the live chart with the main window\n"
            "  --version                     show the version and exit\n";
 }
@@ -102,6 +109,15 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 return fail("option --report needs a session's folder and a PDF file");
             o.reportBag = v;
             o.reportPdf = args[++i];
+        } else if (a == "--export-moment") {
+            if (i + 4 >= args.size())
+                return fail("option --export-moment needs a session's folder, START, SECONDS and OUT");
+            o.exportMoment = Options::MomentExport{args[i + 1], args[i + 4], args[i + 2], args[i + 3]};
+            i += 4;
+        } else if (a == "--moments" || a == "--parent") {
+            if (!need(v) || v.empty())
+                return fail("option " + a + " needs a folder");
+            (a == "--moments" ? o.moments : o.parent) = v;
         } else if (a == "--script" || a == "--device" || a == "--sim-seed" || a == "--record" ||
                    a == "--speech" || a == "--capture" || a == "--app-dir" || a == "--data-dir" ||
                    a == "--user-list" || a == "--clock" || a == "--verify" ||
@@ -157,6 +173,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             return fail("unknown option '" + args[i] + "'");
         }
     }
+    if (o.parent && !o.verify)
+        return fail("option --parent goes with --verify MOMENT");
     if (o.review && o.headless)
         return fail("option --review needs a window; use --report for a file");
     if (o.replaySession && !o.dataDir)

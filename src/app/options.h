@@ -29,6 +29,14 @@ struct Options {
     std::optional<std::filesystem::path> review;        // a session's bag to look at
     std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
     bool liveChart = false; // the live chart opens with the main window
+    // Listening: a bag's ranked moments; a moment bag made from one; the
+    // parent a moment bag is checked against (with --verify).
+    std::optional<std::filesystem::path> moments, parent;
+    struct MomentExport {
+        std::filesystem::path bag, out;
+        std::string start, seconds;
+    };
+    std::optional<MomentExport> exportMoment;
 };
 
 struct ParseResult {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kestle::review {
 
@@ -34,6 +35,15 @@ class RecordingPlayer {
     // Where playing has got to in the file, once it plays.
     std::optional<std::int64_t> positionMs() const;
     const std::string& error() const { return error_; }
+    // The file start() was given last.
+    const std::filesystem::path& file() const { return file_; }
+    // Playing speed with the pitch kept (GStreamer's scaletempo): 0.5 to 2;
+    // applies at once while playing, and to later starts.
+    void setSpeed(double speed);
+    double speed() const { return speed_; }
+    // Plays [fromMs, toMs) of the file over and over, from the next start
+    // on; nullopt: once to the end.
+    void setLoop(std::optional<std::pair<std::int64_t, std::int64_t>> loop) { loop_ = loop; }
 
   private:
     enum class Phase { Idle, Prerolling, Seeking, Playing };
@@ -42,6 +52,10 @@ class RecordingPlayer {
     Phase phase_ = Phase::Idle;
     std::int64_t fromMs_ = 0;
     std::string error_;
+    std::filesystem::path file_;
+    double speed_ = 1;
+    std::optional<std::pair<std::int64_t, std::int64_t>> loop_;
+    void seek(bool flush);
 };
 
 } // namespace kestle::review

@@ -3,6 +3,7 @@
 
 #include "support/gst_runtime.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <gst/gst.h>
 
@@ -47,6 +48,10 @@ Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fro
     gchar* uri = gst_filename_to_uri(std::filesystem::absolute(wav).c_str(), nullptr);
     g_object_set(play, "uri", uri, "audio-sink", sink, nullptr);
     g_free(uri);
+    // Faster or slower with the pitch kept.
+    if (GstElement* tempo = gst_element_factory_make("scaletempo", nullptr))
+        g_object_set(play, "audio-filter", tempo, nullptr);
+    file_ = wav;
     pipeline_ = play;
     fromMs_ = fromMs;
     phase_ = Phase::Prerolling;
@@ -72,8 +77,14 @@ void RecordingPlayer::poll() {
         return;
     GstBus* bus = gst_element_get_bus(asElement(pipeline_));
     while (GstMessage* m = gst_bus_pop_filtered(
-               bus, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+               bus, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR |
+                                   GST_MESSAGE_SEGMENT_DONE))) {
         const GstMessageType type = GST_MESSAGE_TYPE(m);
+        if (type == GST_MESSAGE_SEGMENT_DONE) { // the loop's end: round again
+            gst_message_unref(m);
+            seek(false);
+            continue;
+        }
         if (type == GST_MESSAGE_ERROR) {
             GError* e = nullptr;
             gst_message_parse_error(m, &e, nullptr);
@@ -86,17 +97,42 @@ void RecordingPlayer::poll() {
             stop();
             return;
         }
-        if (phase_ == Phase::Prerolling && fromMs_ > 0) {
+        if (phase_ == Phase::Prerolling && (fromMs_ > 0 || speed_ != 1 || loop_)) {
             phase_ = Phase::Seeking;
-            gst_element_seek_simple(asElement(pipeline_), GST_FORMAT_TIME,
-                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                    fromMs_ * GST_MSECOND);
+            seek(true);
         } else if (phase_ != Phase::Playing) {
             phase_ = Phase::Playing;
             gst_element_set_state(asElement(pipeline_), GST_STATE_PLAYING);
         }
     }
     gst_object_unref(bus);
+}
+
+// From the start (or the loop's start) at the speed chosen; a loop is a
+// segment whose end is told, not an end of stream.
+void RecordingPlayer::seek(bool flush) {
+    const std::int64_t from = loop_ ? loop_->first : fromMs_;
+    int flags = GST_SEEK_FLAG_ACCURATE | (flush ? GST_SEEK_FLAG_FLUSH : 0);
+    if (loop_)
+        flags |= GST_SEEK_FLAG_SEGMENT;
+    gst_element_seek(asElement(pipeline_), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
+                     GST_SEEK_TYPE_SET, from * GST_MSECOND,
+                     loop_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+                     loop_ ? loop_->second * GST_MSECOND : GST_CLOCK_TIME_NONE);
+}
+
+void RecordingPlayer::setSpeed(double speed) {
+    speed_ = std::clamp(speed, 0.5, 2.0);
+    if (phase_ != Phase::Playing)
+        return;
+    gint64 at = 0;
+    if (!gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
+        return;
+    const int flags =
+        GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE | (loop_ ? GST_SEEK_FLAG_SEGMENT : 0);
+    gst_element_seek(asElement(pipeline_), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
+                     GST_SEEK_TYPE_SET, at, loop_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+                     loop_ ? loop_->second * GST_MSECOND : GST_CLOCK_TIME_NONE);
 }
 
 std::optional<std::int64_t> RecordingPlayer::positionMs() const {

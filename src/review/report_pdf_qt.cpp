@@ -2,6 +2,7 @@
 // the page and a new page starts where the next block does not fit.
 #include "review/decimate.h"
 #include "review/report.h"
+#include "review/report_listening_qt.h"
 #include "review/time_text.h"
 
 #include <QFileInfo>
@@ -316,6 +317,7 @@ Status writeReport(const SessionModel& m, const std::filesystem::path& pdf) {
     captures(l, m);
     settings(l, m);
     files(l, m);
+    drawListeningPages(w, p, m);
     if (!p.end())
         return Error{pdf.string() + " could not be finished"};
     if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0)

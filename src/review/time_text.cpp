@@ -40,4 +40,30 @@ std::string durationText(std::int64_t ms) {
     return b;
 }
 
+std::string momentTimeText(std::int64_t ms) {
+    std::string t = dateTimeText(ms);
+    t[10] = 'T';
+    char b[8];
+    std::snprintf(b, sizeof b, ".%03lld", static_cast<long long>(ms - floorSeconds(ms) * 1000));
+    return t + b;
+}
+
+std::optional<std::int64_t> parseMomentTime(std::string_view text) {
+    LocalDateTime t;
+    if (text.size() < 19 || !parseIsoDateTime(text.substr(0, 19), t))
+        return std::nullopt;
+    std::int64_t ms = 0;
+    if (text.size() > 19) {
+        const std::string_view frac = text.substr(19);
+        if (frac.size() != 4 || frac[0] != '.')
+            return std::nullopt;
+        for (char c : frac.substr(1)) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            ms = ms * 10 + (c - '0');
+        }
+    }
+    return toEpochSeconds(t) * 1000 + ms;
+}
+
 } // namespace kestle::review

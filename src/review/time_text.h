@@ -1,7 +1,9 @@
 #pragma once
 // Times of a session as a review shows them. Pure; any thread.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestle::review {
 
@@ -11,5 +13,9 @@ std::string dateTimeText(std::int64_t ms);
 std::string clockText(std::int64_t ms);
 // "7 h 05 min", "12 min 03 s", "8 s".
 std::string durationText(std::int64_t ms);
+// "2026-12-07T22:00:05.250": a moment's start, as --moments prints it.
+std::string momentTimeText(std::int64_t ms);
+// The ms of such a text (the milliseconds optional); nullopt otherwise.
+std::optional<std::int64_t> parseMomentTime(std::string_view text);
 
 } // namespace kestle::review

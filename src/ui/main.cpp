@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
+#include "review/listening_commands.h"
 #include "review/report.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
@@ -84,8 +85,21 @@ int main(int argc, char** argv) {
         std::cout << versionText();
         return 0;
     }
+    if (o.verify && o.parent)
+        return kestle::review::verifyParentCommand(*o.verify, *o.parent, std::cout);
     if (o.verify)
         return verifyCommand(*o.verify, std::cout);
+    if (o.moments)
+        return kestle::review::momentsCommand(*o.moments, std::cout, std::cerr);
+    if (o.exportMoment) {
+        // The spectrogram pictures are painted: a GUI application, no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication gui(argc, argv);
+        const auto& x = *o.exportMoment;
+        return kestle::review::exportMomentCommand(x.bag, x.start, x.seconds, x.out, std::cout,
+                                                   std::cerr);
+    }
     if (o.reportBag || o.review)
         kestle::unblockTerminationSignals(); // nothing to finish: a signal ends them
     if (o.reportBag) {

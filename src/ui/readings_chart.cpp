@@ -23,9 +23,9 @@ using review::Point;
 
 namespace {
 
-constexpr int kLeft = 96;       // plot areas start here, so that they line up
+constexpr int kLeft = ReadingsChart::kPlotLeft; // plot areas start here, so that they line up
 constexpr int kAxisHeight = 22; // time labels under the last plot
-constexpr std::int64_t kMinSpan = 5000;
+constexpr std::int64_t kMinSpan = ReadingsChart::kMinSpanMs;
 constexpr std::uint32_t kAlarmRed = 0xB00000;
 
 QColor rgb(std::uint32_t c) {
@@ -73,7 +73,7 @@ class PlotView : public QChartView {
     // The plot areas line up, whatever the width of their scales' labels.
     void fitPlotArea() {
         const int bottom = timeLabels_ ? kAxisHeight : 0;
-        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - 12),
+        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - ReadingsChart::kPlotRightMargin),
                           std::max(10, height() - 8 - bottom));
         if (chart()->plotArea() != area)
             chart()->setPlotArea(area);
@@ -83,6 +83,8 @@ class PlotView : public QChartView {
     void resizeEvent(QResizeEvent* e) override {
         QChartView::resizeEvent(e);
         fitPlotArea();
+        // Its labels follow the new plot area only once its layout is redone.
+        chart()->layout()->invalidate();
     }
     void wheelEvent(QWheelEvent* e) override {
         if (owner_.followSpan_ > 0)
@@ -341,6 +343,8 @@ void ReadingsChart::refresh() {
     }
     for (Plot& p : plots_)
         p.view->fitPlotArea();
+    if (onViewChanged)
+        onViewChanged();
 }
 
 void ReadingsChart::setView(std::int64_t from, std::int64_t to) {

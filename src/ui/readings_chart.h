@@ -56,6 +56,13 @@ class ReadingsChart : public QWidget {
     // Told when a marker is clicked (a click, not a drag, within a few
     // pixels of its line), with its index into markers().
     std::function<void(int)> onMarkerChosen;
+    // Told after every redraw for a new view (zoom, pan, a new night).
+    std::function<void()> onViewChanged;
+    // Where the plot areas lie across the widget: strips drawn under the
+    // plots line up with them.
+    static constexpr int kPlotLeft = 96, kPlotRightMargin = 12;
+    // The narrowest view: at full zoom a second spans some 300 pixels.
+    static constexpr std::int64_t kMinSpanMs = 2000;
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;

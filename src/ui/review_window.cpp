@@ -3,6 +3,7 @@
 #include "evidence/bagit.h"
 #include "review/report.h"
 #include "review/time_text.h"
+#include "ui/listening_panel.h"
 #include "ui/readings_chart.h"
 #include "ui/theme.h"
 
@@ -69,10 +70,20 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     box->addWidget(banner_);
     auto* split = new QSplitter(Qt::Horizontal);
     chart_ = new ReadingsChart;
-    split->addWidget(chart_);
+    listening_ = std::make_unique<ListeningPanel>(*chart_, player_, this);
+    listening_->onStatus = [this](const QString& s) { statusBar()->showMessage(s); };
+    listening_->windowPlays = [this] { return playing_.isActive(); };
+    auto* plots = new QWidget; // the sound's strips under the plots, on their time axis
+    auto* plotsBox = new QVBoxLayout(plots);
+    plotsBox->setContentsMargins(0, 0, 0, 0);
+    plotsBox->setSpacing(0);
+    plotsBox->addWidget(chart_, 1);
+    plotsBox->addWidget(listening_->strips());
+    split->addWidget(plots);
     auto* side = new QSplitter(Qt::Vertical);
     list_ = new QListWidget;
     side->addWidget(list_);
+    side->addWidget(listening_->momentsBox());
     auto* detailBox = new QWidget;
     auto* detailLayout = new QVBoxLayout(detailBox);
     detailLayout->setContentsMargins(0, 0, 0, 0);
@@ -126,6 +137,8 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     QMenu* session = menuBar()->addMenu("&Session");
     QAction* report = session->addAction("&Write Report...");
     QObject::connect(report, &QAction::triggered, this, [this] { askReportFile(); });
+    QAction* exportMoment = session->addAction("&Export Moment...");
+    QObject::connect(exportMoment, &QAction::triggered, this, [this] { listening_->askExport(); });
     session->addSeparator();
     QAction* close = session->addAction("&Close");
     close->setShortcut(QKeySequence::Close);
@@ -173,6 +186,7 @@ void ReviewWindow::loaded(Result<review::SessionModel> r) {
     const review::SessionModel& m = *model_;
     showWarning();
     chart_->setSession(m.series, m.events, m.startMs, m.endMs);
+    listening_->setSession(model_);
     for (const Event& e : chart_->markers()) {
         QString line = q(review::clockText(e.ms)) + "  " + review::eventKindName(e.kind);
         if (!e.text.empty())

@@ -24,6 +24,7 @@ class QPushButton;
 namespace kestle::ui {
 
 class ReadingsChart;
+class ListeningPanel;
 
 class ReviewWindow : public QMainWindow {
   public:
@@ -50,6 +51,8 @@ class ReviewWindow : public QMainWindow {
     // review::audioSinkName(); the status line tells where it has got to.
     void playChosen();
     review::RecordingPlayer& player() { return player_; }
+    // The sound of the night: spectrograms, moments, the review ledger.
+    ListeningPanel& listening() { return *listening_; }
     // Told when the bag has been read (or could not be), and when verified.
     std::function<void()> onLoaded, onVerified;
 
@@ -79,6 +82,8 @@ class ReviewWindow : public QMainWindow {
     // written and read on the verifier only.
     std::shared_ptr<std::vector<std::string>> workerProblems_ =
         std::make_shared<std::vector<std::string>>();
+    // Ends before the player it plays on.
+    std::unique_ptr<ListeningPanel> listening_;
     // Last: they end first, while the window still stands. The verifier
     // hashes the bag, then writes the reports (which say its result); the
     // worker reads the bag and the pictures.

@@ -81,6 +81,26 @@ TEST(Options, ReviewAndReportTakeASessionsFolder) {
     EXPECT_EQ(r.options.device, "sim");
 }
 
+TEST(Options, ListeningTakesABagAndAMomentsPlace) {
+    auto r = parse({"--moments", "/d/Sessions/a"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.moments, "/d/Sessions/a");
+    r = parse({"--export-moment", "/d/Sessions/a", "2026-12-07T22:00:05.250", "2.5", "/out/m"});
+    ASSERT_EQ(r.error, "");
+    ASSERT_TRUE(r.options.exportMoment);
+    EXPECT_EQ(r.options.exportMoment->bag, "/d/Sessions/a");
+    EXPECT_EQ(r.options.exportMoment->start, "2026-12-07T22:00:05.250");
+    EXPECT_EQ(r.options.exportMoment->seconds, "2.5");
+    EXPECT_EQ(r.options.exportMoment->out, "/out/m");
+    r = parse({"--verify", "/m", "--parent", "/d/Sessions/a"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.parent, "/d/Sessions/a");
+    EXPECT_EQ(parse({"--parent", "/d"}).error, "option --parent goes with --verify MOMENT");
+    EXPECT_EQ(parse({"--export-moment", "/d", "2026-12-07T22:00:05", "2"}).error,
+              "option --export-moment needs a session's folder, START, SECONDS and OUT");
+    EXPECT_NE(usageText().find("--export-moment DIR START SECONDS OUT"), std::string::npos);
+}
+
 TEST_P(BadOptions, SayWhatIsWrong) {
     auto r = parseOptions(GetParam().args);
     EXPECT_EQ(r.error, GetParam().error);

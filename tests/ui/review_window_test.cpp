@@ -44,7 +44,7 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         ReadingsChart& c = w.chart();
         const auto& m = *w.model();
         EXPECT_EQ(c.viewFrom(), m.startMs);
-        EXPECT_EQ(c.viewTo(), std::max(m.endMs, m.startMs + 5000));
+        EXPECT_EQ(c.viewTo(), std::max(m.endMs, m.startMs + ReadingsChart::kMinSpanMs));
 
         // A question shows its answer words; a screen capture its picture.
         const int question = firstOf(c, EventKind::Question);
@@ -73,11 +73,11 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         c.setFocus();
         const std::int64_t whole = c.viewTo() - c.viewFrom();
         QTest::keyClick(&c, Qt::Key_Plus);
-        EXPECT_EQ(c.viewTo() - c.viewFrom(), std::max<std::int64_t>(whole / 2, 5000));
+        EXPECT_EQ(c.viewTo() - c.viewFrom(), std::max<std::int64_t>(whole / 2, ReadingsChart::kMinSpanMs));
         QTest::keyClick(&c, Qt::Key_Right);
         QTest::keyClick(&c, Qt::Key_Right);
         QTest::keyClick(&c, Qt::Key_Right);
-        EXPECT_EQ(c.viewTo(), std::max(m.endMs, m.startMs + 5000));
+        EXPECT_EQ(c.viewTo(), std::max(m.endMs, m.startMs + ReadingsChart::kMinSpanMs));
         QTest::keyClick(&c, Qt::Key_Minus);
         QTest::keyClick(&c, Qt::Key_Minus);
         QTest::keyClick(&c, Qt::Key_Left);
