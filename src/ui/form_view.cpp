@@ -288,8 +288,24 @@ void FormView::setFitLines(const std::string& name, int lines, double padding) {
     if (Placed* p = placed(name)) {
         p->fitLines = lines;
         p->padding = padding;
+        if (auto* l = dynamic_cast<LabelWidget*>(p->widget))
+            l->setNewestInView(true);
         apply(*p);
     }
+}
+
+void FormView::setFollowsTextSize(const std::string& name) {
+    if (Placed* p = placed(name)) {
+        p->followsTextSize = true;
+        apply(*p);
+    }
+}
+
+void FormView::setTextSize(double factor) {
+    textSize_ = factor;
+    for (Placed& p : placed_)
+        if (p.followsTextSize)
+            apply(p);
 }
 
 void FormView::setColors(const std::string& name, std::optional<forms::Rgb> text,
@@ -333,8 +349,10 @@ void FormView::apply(Placed& p) {
     if (!p.family.empty())
         f.setFamily(q(p.family));
     f.setBold(p.bold);
+    const double size = p.followsTextSize ? textSize_ : 1;
     if (p.fitLines > 0) {
-        // The largest text of which the lines all fit, whole.
+        // The largest text of which the lines all fit, whole; at the
+        // default text size never below the smallest readable one.
         const double room = at.height * scale_ / forms::kTwipsPerPixel - 2 * p.padding * scale_;
         int px = std::max(4, static_cast<int>(room / p.fitLines));
         for (; px > 4; --px) {
@@ -342,10 +360,11 @@ void FormView::apply(Placed& p) {
             if (QFontMetrics(f).lineSpacing() * p.fitLines <= room)
                 break;
         }
-        f.setPixelSize(px);
+        f.setPixelSize(
+            std::max(6, static_cast<int>(std::lround(std::max(px, kMinDisplayPx) * size))));
         p.widget->setContentsMargins(QMargins() + static_cast<int>(p.padding * scale_));
     } else {
-        f.setPixelSize(std::max(1, static_cast<int>(std::lround(p.fontPx * scale_))));
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(p.fontPx * scale_ * size))));
     }
     if (auto* frame = dynamic_cast<FrameWidget*>(p.widget)) {
         // The caption fits on the border at every scale: shrink it if not.
@@ -570,6 +589,10 @@ void FormView::refresh(forms::Control* c) {
             w->raise();
         if (topmost_ && topmost_->isVisible())
             topmost_->raise();
+        // A frame over the main display moves its text to the part left free.
+        for (const Placed& p : placed_)
+            if (p.fitLines > 0)
+                p.widget->update();
         break;
     case forms::Kind::Picture:
         w->update();

@@ -28,6 +28,9 @@ using Layout = std::map<std::string, Place>;
 
 // Text size at scale 1, in pixels: the design's 8-point font.
 inline constexpr double kBaseFontPx = 11;
+// The smallest text of a display whose lines fit its height (the main
+// display) at the text size's default: readable at night on a laptop.
+inline constexpr int kMinDisplayPx = 12;
 
 class FormView : public QWidget {
   public:
@@ -51,8 +54,14 @@ class FormView : public QWidget {
     void setTextStyle(const std::string& name, double px, bool bold = false,
                       const std::string& family = {});
     // A label whose text size follows its height so that `lines` whole
-    // lines fit in it (the main display).
+    // lines fit in it, never below kMinDisplayPx (the main display); its
+    // newest line stays in view.
     void setFitLines(const std::string& name, int lines, double padding = 4);
+    // Controls whose text follows the text size (the operator's choice,
+    // 1: the design's); the layout stays the form's, the text wraps.
+    void setFollowsTextSize(const std::string& name);
+    void setTextSize(double factor);
+    double textSize() const { return textSize_; }
     // The design's own text and background colours of a control (where the
     // model has none); the theme turns them into night colours.
     void setColors(const std::string& name, std::optional<forms::Rgb> text,
@@ -91,6 +100,7 @@ class FormView : public QWidget {
         std::string family;
         int fitLines = 0;
         double padding = 0;
+        bool followsTextSize = false;
         std::optional<forms::Rgb> text, background;
     };
 
@@ -111,6 +121,7 @@ class FormView : public QWidget {
     forms::Form& form_;
     int widthTwips_, heightTwips_;
     double scale_ = 1;
+    double textSize_ = 1;
     Theme theme_;
     std::map<forms::Control*, QWidget*> widgets_;
     std::vector<Placed> placed_;

@@ -39,31 +39,102 @@ void expectCaptionsFit(FormView& v) {
 TEST_F(MainViewTest, AtEveryScaleCaptionsFitAndTheDisplayHoldsFifteenWholeLines) {
     QLabel* display = view->findChild<QLabel*>("main_display");
     ASSERT_TRUE(display);
-    std::string text;
-    for (int i = 1; i <= 30; ++i)
-        text += "line " + std::to_string(i) + "\r\n";
     for (double s : {0.6, 1.0, 1.6, 2.4}) {
         view->formView().setScale(s);
         settle();
         expectCaptionsFit(view->formView());
+        // The largest text of which fifteen lines fit, but never a text too
+        // small to read.
         const QRect room = display->contentsRect();
-        EXPECT_LE(display->fontMetrics().lineSpacing() * 15, room.height()) << s;
-        // ... and its text is the largest that does.
+        const int px = display->font().pixelSize();
+        EXPECT_GE(px, kMinDisplayPx) << s;
+        if (px > kMinDisplayPx) {
+            EXPECT_LE(display->fontMetrics().lineSpacing() * 15, room.height()) << s;
+        }
         QFont larger = display->font();
-        larger.setPixelSize(larger.pixelSize() + 1);
+        larger.setPixelSize(px + 1);
         EXPECT_GT(QFontMetrics(larger).lineSpacing() * 15, room.height()) << s;
         // The form keeps its proportions: a control scales with it.
         const QWidget* list = view->formView().widgetFor("List1");
         EXPECT_NEAR(list->width(), 3015 * s / 15, 1.0);
         EXPECT_NEAR(list->height(), 2880 * s / 15, 1.0);
     }
-    // More than fits: the newest line stays in view.
-    win->main().main_display->setText(text);
-    settle();
-    EXPECT_TRUE(display->alignment() & Qt::AlignBottom);
-    win->main().main_display->setText("one line");
-    settle();
-    EXPECT_TRUE(display->alignment() & Qt::AlignTop);
+}
+
+// What a constant session writes: sentences of words, a line end after
+// each, long enough to wrap.
+std::string sessionText(int lines) {
+    static const char* words[] = {"dug",      "worm",   "pie",     "located", "specter",
+                                  "hours",    "almost", "leave",   "mirror",  "angle",
+                                  "products", "gender", "haunting"};
+    std::string t;
+    for (int l = 0; l < lines; ++l) {
+        for (int w = 0; w < 11 + l % 5; ++w)
+            t += std::string(words[(l * 7 + w) % 13]) + " ";
+        t += ".\r\n";
+    }
+    return t;
+}
+
+// The newest word is whole and in sight however much text the display
+// holds, at every window size, with the phoneme panel of the time-slice
+// layouts over the display (at either of its places), and after the
+// display has paged: it is drawn inside the display, below no other
+// control, where the operator's eye goes.
+TEST_F(MainViewTest, TheNewestWordIsAlwaysWholeAndInSight) {
+    FormView& form = view->formView();
+    auto* display = static_cast<LabelWidget*>(form.widgetFor("main_display"));
+    QWidget* panel = form.widgetFor("Frame9");
+    ASSERT_TRUE(display && panel);
+    view->show();
+    auto& model = *win->main().main_display;
+    auto expectNewestInSight = [&](const std::string& text, const std::string& where) {
+        SCOPED_TRACE(where);
+        model.setText(text);
+        settle();
+        const QImage before = form.grab().toImage();
+        model.setText(text + "Zanzibar ");
+        settle();
+        const QImage after = form.grab().toImage();
+        const QRect line(display->mapTo(&form, display->newestLineRect().topLeft()),
+                         display->newestLineRect().size());
+        ASSERT_FALSE(line.isEmpty());
+        const QRect shown(display->mapTo(&form, QPoint(0, 0)), display->size());
+        EXPECT_TRUE(shown.contains(line)) << "line " << line.y() << "+" << line.height()
+                                          << " display " << shown.y() << "+" << shown.height();
+        if (panel->isVisible()) {
+            EXPECT_FALSE(panel->geometry().intersects(line)) << "under the phoneme panel";
+        }
+        // The word was drawn there, and nothing changed outside the display.
+        const QRect changed = changedRect(before, after);
+        EXPECT_TRUE(changed.intersects(line));
+        EXPECT_TRUE(shown.contains(changed));
+        int ink = 0;
+        const QColor colour = display->palette().color(QPalette::WindowText);
+        for (int y = line.top(); y <= line.bottom(); ++y)
+            for (int x = line.left(); x <= line.right(); ++x)
+                ink += after.pixelColor(x, y) == colour;
+        EXPECT_GT(ink, 10) << "no text drawn in the newest line";
+    };
+    for (double s : {0.6, 1.0, 1.7}) {
+        form.setScale(s);
+        const std::string at = "scale " + std::to_string(s);
+        expectNewestInSight(sessionText(15), at);
+        expectNewestInSight(sessionText(3), at + ", a few lines");
+    }
+    form.setScale(1);
+    win->main().tsphone->click(); // the panel over the display's top
+    expectNewestInSight(sessionText(15), "time slice");
+    expectNewestInSight(sessionText(1), "time slice, one line");
+    win->main().tsphone->click();
+    win->main().ITC1->click(); // an ECM mode moves the panel lower
+    win->main().rsphone->click();
+    ASSERT_TRUE(panel->isVisible());
+    expectNewestInSight(sessionText(15), "random time slice, panel moved");
+    expectNewestInSight(sessionText(2), "random time slice, panel moved, two lines");
+    win->main().rsphone->click();
+    // After the display has paged (emptied by a cycle), the first word shows.
+    expectNewestInSight("", "paged");
 }
 
 TEST_F(MainViewTest, AHiddenFrameHidesItsCaptionsAndAFrameHidesWhatIsBehindIt) {
