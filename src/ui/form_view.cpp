@@ -60,7 +60,7 @@ FormView::FormView(forms::Form& form, const Layout& layout, int widthTwips, int 
     flushTimer_.setSingleShot(true);
     QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { flush(); });
     setAutoFillBackground(true);
-    setTheme(theme_);
+    setTheme(Theme::current());
     setScale(1);
     refreshAll();
 }
@@ -395,6 +395,15 @@ void FormView::setTheme(const Theme& t) {
     for (const Placed& p : placed_)
         colour(p);
     update();
+}
+
+void FormView::changeEvent(QEvent* e) {
+    // The application's palette reaches a view as one or the other.
+    const bool palette =
+        e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange;
+    if (palette && Theme::current().night() != theme_.night())
+        setTheme(Theme::current());
+    QWidget::changeEvent(e);
 }
 
 void FormView::colour(const Placed& p) {

@@ -73,6 +73,8 @@ class FormView : public QWidget {
     double scale() const { return scale_; }
     // The form's size in pixels at a scale.
     QSize sizeAt(double s) const;
+    // The view follows the application's palette (the night view) by
+    // itself; setTheme sets it at once.
     void setTheme(const Theme& t);
     const Theme& theme() const { return theme_; }
 
@@ -87,6 +89,9 @@ class FormView : public QWidget {
     // typing), as a script verb and its argument, before the model sees it.
     std::function<void(forms::Control& c, std::string_view verb, std::string_view arg)>
         onOperatorAction;
+
+  protected:
+    void changeEvent(QEvent* e) override;
 
   private:
     void acted(forms::Control& c, std::string_view verb, std::string_view arg = {});

@@ -104,6 +104,7 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
                 return;
             }
     });
+    installNightView();
     theme_ = Theme(nightViewPreferred());
     applyTheme();
 }
@@ -199,11 +200,6 @@ void MainView::buildViewMenu() {
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }
 
-void MainView::addThemed(FormView* v) {
-    themed_.push_back(v);
-    v->setTheme(theme_);
-}
-
 void MainView::setNightView(bool on) {
     theme_ = Theme(on);
     applyTheme();
@@ -213,12 +209,8 @@ void MainView::applyTheme() {
     QApplication::setPalette(theme_.palette(dayPalette_));
     nightAction_->setChecked(theme_.night());
     view_->setTheme(theme_);
-    for (FormView* v : themed_)
-        v->setTheme(theme_);
-    QPalette pal = host_->palette();
-    pal.setColor(QPalette::Window, theme_.window());
-    host_->setPalette(pal);
-    preview_->setBrightness(theme_.pictureBrightness());
+    host_->update();
+    preview_->setTheme(theme_);
 }
 
 void MainView::showEvent(QShowEvent* e) {

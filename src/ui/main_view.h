@@ -33,8 +33,8 @@ class MainView : public QMainWindow {
     // free area), keeping the form's proportions.
     QSize openingSize(const QSize& available) const;
 
-    // The night view, also for the other windows' form views.
-    void addThemed(FormView* v);
+    // The night view: the application's palette, which every window of
+    // the program follows.
     void setNightView(bool on);
     bool nightView() const { return theme_.night(); }
 
@@ -58,7 +58,6 @@ class MainView : public QMainWindow {
     QPalette dayPalette_;
     QAction* nightAction_ = nullptr;
     bool sized_ = false;
-    std::vector<FormView*> themed_;
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;
     std::map<forms::Control*, QString> captions_; // with their mnemonics

@@ -54,10 +54,6 @@ char tagOf(EventKind k) {
 
 } // namespace
 
-bool isNightPalette(const QPalette& p) {
-    return p.color(QPalette::Window) == Theme(true).window();
-}
-
 // One plot: wheel zooms about the pointer, a drag pans, marker lines are
 // drawn over the plot.
 class PlotView : public QChartView {

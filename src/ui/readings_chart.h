@@ -90,8 +90,4 @@ class ReadingsChart : public QWidget {
     bool night_ = false;
 };
 
-// True when `p` is the night view's palette (the night view sets the whole
-// application's palette).
-bool isNightPalette(const QPalette& p);
-
 } // namespace kestle::ui

@@ -63,8 +63,8 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     box->setContentsMargins(4, 4, 4, 4);
     banner_ = new QLabel;
     banner_->setWordWrap(true);
-    banner_->setStyleSheet("QLabel { background: #B00000; color: white; padding: 6px; "
-                           "font-weight: bold; }");
+    colourBanner();
+    installNightView();
     banner_->hide();
     box->addWidget(banner_);
     auto* split = new QSplitter(Qt::Horizontal);
@@ -159,6 +159,21 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
 }
 
 ReviewWindow::~ReviewWindow() = default;
+
+// A warning reads as one, by day and (dark red, never white) at night.
+void ReviewWindow::colourBanner() {
+    const bool night = Theme::current().night();
+    banner_->setStyleSheet(night ? "QLabel { background: #340704; color: #E02C1C; padding: 6px; "
+                                   "font-weight: bold; }"
+                                 : "QLabel { background: #B00000; color: white; padding: 6px; "
+                                   "font-weight: bold; }");
+}
+
+void ReviewWindow::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange)
+        colourBanner();
+    QMainWindow::changeEvent(e);
+}
 
 void ReviewWindow::loaded(Result<review::SessionModel> r) {
     if (!r) {
@@ -273,13 +288,8 @@ void ReviewWindow::showPicture(const QImage& image) {
         return;
     QImage shown = image.scaled(360, 270, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                        .convertToFormat(QImage::Format_RGB32);
-    // Dimmed in the night view, as the live picture is.
-    const Theme theme(isNightPalette(QApplication::palette()));
-    if (theme.pictureBrightness() < 1) {
-        QPainter p(&shown);
-        p.fillRect(shown.rect(), QColor(0, 0, 0, int(255 * (1 - theme.pictureBrightness()))));
-    }
-    picture_->setPixmap(QPixmap::fromImage(shown));
+    // In red in the night view, as the live picture is; the file keeps its colours.
+    picture_->setPixmap(QPixmap::fromImage(Theme::current().picture(shown)));
     picture_->show();
 }
 

@@ -53,7 +53,11 @@ class ReviewWindow : public QMainWindow {
     // Told when the bag has been read (or could not be), and when verified.
     std::function<void()> onLoaded, onVerified;
 
+  protected:
+    void changeEvent(QEvent* e) override;
+
   private:
+    void colourBanner();
     void loaded(Result<review::SessionModel> r);
     void showProblems(const std::vector<std::string>& problems);
     void showWarning();
