@@ -4,6 +4,7 @@
 #include "support/quote.h"
 #include "ui/form_widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -63,6 +64,70 @@ FormView::FormView(forms::Form& form, const Layout& layout, int widthTwips, int 
     setTheme(Theme::current());
     setScale(1);
     refreshAll();
+    orderTabs();
+}
+
+bool FormView::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        auto it = controlOf_.find(o);
+        if (it != controlOf_.end() && it->second->onDblClick && it->second->reachable()) {
+            acted(*it->second, "dblclick");
+            it->second->dblClick();
+            flushSoon();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void FormView::setReadOnly(const std::string& name) {
+    if (auto* box = dynamic_cast<QPlainTextEdit*>(widgetFor(name))) {
+        box->setReadOnly(true);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    } else if (auto* line = dynamic_cast<QLineEdit*>(widgetFor(name))) {
+        line->setReadOnly(true);
+    }
+}
+
+void FormView::orderTabs() {
+    // Rows of controls (a row starts a fifth of an inch below the last
+    // one's first top), each left to right; a container's controls follow
+    // one another, in its own rows.
+    constexpr int kRowTwips = 300;
+    std::vector<QWidget*> chain;
+    std::function<void(std::vector<forms::Control*>)> walk =
+        [&](std::vector<forms::Control*> level) {
+            std::erase_if(level, [this](forms::Control* c) { return !placed(c); });
+            std::stable_sort(level.begin(), level.end(), [this](auto* a, auto* b) {
+                return placed(a)->place.top < placed(b)->place.top;
+            });
+            std::map<const forms::Control*, int> row;
+            int rowTop = 0, rows = -1;
+            for (forms::Control* c : level) {
+                if (rows < 0 || placed(c)->place.top - rowTop >= kRowTwips) {
+                    rowTop = placed(c)->place.top;
+                    ++rows;
+                }
+                row[c] = rows;
+            }
+            std::stable_sort(level.begin(), level.end(), [&](auto* a, auto* b) {
+                return row[a] != row[b] ? row[a] < row[b]
+                                        : placed(a)->place.left < placed(b)->place.left;
+            });
+            for (forms::Control* c : level) {
+                QWidget* w = placed(c)->widget;
+                if (w->focusPolicy() & Qt::TabFocus)
+                    chain.push_back(w);
+                walk(c->children());
+            }
+        };
+    std::vector<forms::Control*> tops;
+    for (forms::Control* c : form_.controls())
+        if (!c->parent() && c->kind() != forms::Kind::Menu)
+            tops.push_back(c);
+    walk(tops);
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layout) {
@@ -89,6 +154,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             w = line;
         } else {
             auto* box = new TextBoxWidget(c, parent);
+            box->setTabChangesFocus(true); // Tab moves on, as in every other control
             box->edited = [this, &c](const TextEdit& e) { edited(c, e); };
             w = box;
         }
@@ -219,6 +285,12 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     if (!c.toolTip().empty())
         w->setToolTip(q(c.toolTip()));
     widgets_[&c] = w;
+    controlOf_[w] = &c;
+    w->installEventFilter(this);
+    if (auto* area = dynamic_cast<QAbstractScrollArea*>(w)) {
+        controlOf_[area->viewport()] = &c; // where its mouse events go
+        area->viewport()->installEventFilter(this);
+    }
     add(w, &c, {0, 0, 0, 0});
     if (auto it = layout.find(c.name()); it != layout.end())
         placed_.back().place = it->second;

@@ -66,6 +66,9 @@ class FormView : public QWidget {
     // model has none); the theme turns them into night colours.
     void setColors(const std::string& name, std::optional<forms::Rgb> text,
                    std::optional<forms::Rgb> background);
+    // A text box the operator reads but does not edit (the disclaimer's
+    // text): it still takes the focus, to be scrolled from the keyboard.
+    void setReadOnly(const std::string& name);
     // A control kept above all others while it is visible (the presence frame).
     void setTopmost(const std::string& name) { topmost_ = widgetFor(name); }
 
@@ -92,6 +95,8 @@ class FormView : public QWidget {
 
   protected:
     void changeEvent(QEvent* e) override;
+    // Double-clicks on the controls' widgets reach their handlers.
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
     void acted(forms::Control& c, std::string_view verb, std::string_view arg = {});
@@ -116,6 +121,9 @@ class FormView : public QWidget {
     void apply(Placed& p);
     void colour(const Placed& p);
     void refreshAll();
+    // Tab and Shift+Tab follow the form's layout: top to bottom, a row of
+    // controls left to right, a container's controls together.
+    void orderTabs();
     // Model changes are gathered and applied together, at most 4 times a
     // second: filling a list of thousands of entries stays linear, and a
     // running session repaints little.
@@ -129,6 +137,7 @@ class FormView : public QWidget {
     double textSize_ = 1;
     Theme theme_;
     std::map<forms::Control*, QWidget*> widgets_;
+    std::map<const QObject*, forms::Control*> controlOf_; // widgets (and viewports) of controls
     std::vector<Placed> placed_;
     std::map<const forms::Control*, std::size_t> placedAt_; // index into placed_
     std::vector<forms::Control*> dirty_;

@@ -21,9 +21,14 @@ void PictureWidget::paintEvent(QPaintEvent*) {
 namespace {
 
 // nullopt when the key is not typing (it goes to the widget's own handling).
-std::optional<TextEdit> editForKey(const QKeyEvent& e, bool manyLines, bool textEmpty) {
-    if (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter)
-        return manyLines ? TextEdit{TextEdit::Type, "\r\n"} : TextEdit{};
+std::optional<TextEdit> editForKey(const QKeyEvent& e, bool manyLines, const std::string& text) {
+    const bool textEmpty = text.empty();
+    if (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter) {
+        // Enter with nothing typed asks nothing (a question box would
+        // otherwise send an empty "User: " line).
+        const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+        return manyLines && !blank ? TextEdit{TextEdit::Type, "\r\n"} : TextEdit{};
+    }
     if (e.key() == Qt::Key_Backspace)
         return textEmpty ? TextEdit{} : TextEdit{TextEdit::Erase, {}};
     const QString s = e.text();
@@ -35,7 +40,7 @@ std::optional<TextEdit> editForKey(const QKeyEvent& e, bool manyLines, bool text
 // The key's edit reaches the model; false when the key is not typing.
 bool typeInto(forms::Control& c, const QKeyEvent& e, bool manyLines,
               const std::function<void(const TextEdit&)>& edited) {
-    const auto edit = editForKey(e, manyLines, c.text().empty());
+    const auto edit = editForKey(e, manyLines, c.text());
     if (!edit)
         return false;
     if (edit->kind == TextEdit::Nothing)

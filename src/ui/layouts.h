@@ -19,6 +19,14 @@ struct Caption {
 const std::vector<Caption>& mainCaptions();
 const Layout& splashLayout();
 const Layout& aboutLayout();
+// What a secondary form's keys do: the button Enter presses when the focus
+// is on no button (none: nothing), and the text boxes only read (the
+// disclaimer's text). Escape closes each of them.
+struct FormKeys {
+    const char* defaultButton = nullptr;
+    std::vector<const char*> readOnly;
+};
+FormKeys formKeys(const std::string& formName);
 // The capture set-up form: the tab strip, and each page's controls relative
 // to their page.
 const Layout& setupLayout();

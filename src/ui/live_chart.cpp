@@ -154,12 +154,4 @@ void LiveChart::hostEvent(const std::string& line) {
         add(std::move(*e));
 }
 
-void showLiveChart(QWidget* mainWindow) {
-    if (auto* live = mainWindow->findChild<LiveChart*>()) {
-        live->show();
-        live->raise();
-        live->activateWindow();
-    }
-}
-
 } // namespace kestle::ui

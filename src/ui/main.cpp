@@ -58,6 +58,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         ui::reportActionsTo(d->formView(), win);
     // The live chart stands ready, closed: it listens only while shown.
     auto* live = new ui::LiveChart(win, &view);
+    view.setLiveChart(live);
     QPointer<ui::LiveChart> liveAlive(live);
     host.onStatus = [liveAlive](const std::string& t) {
         if (liveAlive)
@@ -69,7 +70,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     };
     (*run)->start(false);
     if (o.liveChart)
-        live->show();
+        view.openLiveChart(); // in front of the main window, once it shows
     qapp.exec();
     return (*run)->exitStatus();
 }

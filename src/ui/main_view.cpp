@@ -9,11 +9,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kestle::ui {
 
@@ -107,6 +113,10 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     installNightView();
     theme_ = Theme(nightViewPreferred());
     applyTheme();
+    // The text size the operator chose last.
+    view_->setFollowsTextSize("main_display");
+    view_->setFollowsTextSize("veiwlog");
+    setTextSizeStep(ui::textSizeStep());
 }
 
 MainView::~MainView() {
@@ -194,10 +204,70 @@ void MainView::buildViewMenu() {
         setNightView(on);
         preferNightView(on);
     });
+    // Larger and smaller text for the main display and the review box.
+    QAction* larger = view->addAction("Larger &Text");
+    larger->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QObject::connect(larger, &QAction::triggered, this, [this] {
+        setTextSizeStep(textStep_ + 1);
+        preferTextSizeStep(textStep_);
+    });
+    QAction* smaller = view->addAction("&Smaller Text");
+    smaller->setShortcuts({QKeySequence::ZoomOut});
+    QObject::connect(smaller, &QAction::triggered, this, [this] {
+        setTextSizeStep(textStep_ - 1);
+        preferTextSizeStep(textStep_);
+    });
+    for (QAction* a : {larger, smaller}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(a);
+    }
     view->addSeparator();
-    view->addAction("&Live Chart", this, [this] { showLiveChart(this); });
+    // Checked while the live chart is open; choosing it opens it in front,
+    // or closes it.
+    liveAction_ = view->addAction("&Live Chart");
+    liveAction_->setCheckable(true);
+    liveAction_->setEnabled(false); // until there is one
+    QObject::connect(liveAction_, &QAction::triggered, this, [this](bool open) {
+        if (open)
+            openLiveChart();
+        else if (live_)
+            live_->hide();
+    });
     view->addAction("&Review Session...", this,
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
+}
+
+void MainView::setTextSizeStep(int step) {
+    textStep_ = std::clamp(step, kSmallestTextStep, kLargestTextStep);
+    view_->setTextSize(std::pow(1.2, textStep_));
+}
+
+void MainView::setLiveChart(QWidget* chart) {
+    if (live_)
+        live_->removeEventFilter(this);
+    live_ = chart;
+    liveAction_->setEnabled(chart != nullptr);
+    if (chart)
+        chart->installEventFilter(this);
+}
+
+void MainView::openLiveChart() {
+    if (!live_)
+        return;
+    if (!isVisible()) {
+        liveWanted_ = true; // in front of this window, not behind it
+        return;
+    }
+    live_->show();
+    live_->raise();
+    live_->activateWindow();
+}
+
+bool MainView::eventFilter(QObject* o, QEvent* e) {
+    // The check mark says whether the live chart is open, however it closed.
+    if (o == live_ && (e->type() == QEvent::Show || e->type() == QEvent::Hide))
+        liveAction_->setChecked(e->type() == QEvent::Show);
+    return QMainWindow::eventFilter(o, e);
 }
 
 void MainView::setNightView(bool on) {
@@ -220,6 +290,10 @@ void MainView::showEvent(QShowEvent* e) {
         resize(openingSize(screen()->availableGeometry().size()));
     }
     QMainWindow::showEvent(e);
+    if (liveWanted_) {
+        liveWanted_ = false;
+        QTimer::singleShot(0, this, [this] { openLiveChart(); });
+    }
 }
 
 void MainView::closeEvent(QCloseEvent* e) {
@@ -239,6 +313,14 @@ DialogView::DialogView(forms::Form& form, const Layout& layout, int widthTwips, 
     grid->addWidget(host);
     resize(view_->sizeAt(1));
     setWindowTitle(q(form.caption()));
+    const FormKeys keys = formKeys(form.name());
+    for (const char* name : keys.readOnly)
+        view_->setReadOnly(name);
+    if (keys.defaultButton) {
+        default_ = qobject_cast<QPushButton*>(view_->widgetFor(keys.defaultButton));
+        if (default_)
+            default_->setDefault(true);
+    }
     form.observe([this](forms::Control* c) {
         if (!c) {
             setWindowTitle(q(form_.caption()));
@@ -258,6 +340,22 @@ void DialogView::showEvent(QShowEvent* e) {
             move(main.right() + 8, main.top());
     }
     QWidget::showEvent(e);
+}
+
+void DialogView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        if (QPushButton* b = focused ? focused : default_; b && b->isEnabled() && b->isVisible()) {
+            b->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void DialogView::closeEvent(QCloseEvent* e) {

@@ -10,11 +10,13 @@
 #include "ui/video_preview.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <vector>
 
 class QAction;
 class QMenu;
+class QPushButton;
 
 namespace kestle::ui {
 
@@ -38,9 +40,21 @@ class MainView : public QMainWindow {
     void setNightView(bool on);
     bool nightView() const { return theme_.night(); }
 
+    // The text size of the main display and the review box, in steps
+    // (preferences.h); kept in the preferences.
+    void setTextSizeStep(int step);
+    int textSizeStep() const { return textStep_; }
+
+    // The live chart that "View" > "Live Chart" shows and hides (not owned;
+    // it may be deleted first). openLiveChart() shows it in front of this
+    // window, once this window is shown.
+    void setLiveChart(QWidget* chart);
+    void openLiveChart();
+
   protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
     void buildMenus();
@@ -57,6 +71,10 @@ class MainView : public QMainWindow {
     Theme theme_;
     QPalette dayPalette_;
     QAction* nightAction_ = nullptr;
+    QAction* liveAction_ = nullptr;
+    QPointer<QWidget> live_;
+    bool liveWanted_ = false; // open the live chart once this window shows
+    int textStep_ = 0;
     bool sized_ = false;
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;
@@ -72,6 +90,8 @@ class DialogView : public QWidget {
     // With a `parent` the window stays above it (a tool window of the main
     // window) and first opens beside it where the screen has room; it is
     // never modal. It scales with its size like the main window.
+    // Enter presses the focused button, else the form's default (see
+    // formKeys); Escape closes the window as its close button does.
     DialogView(forms::Form& form, const Layout& layout, int widthTwips, int heightTwips,
                std::function<void()> onClose, QWidget* parent = nullptr);
     FormView& formView() { return *view_; }
@@ -79,11 +99,13 @@ class DialogView : public QWidget {
   protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     forms::Form& form_;
     std::function<void()> onClose_;
     FormView* view_;
+    QPushButton* default_ = nullptr;
     bool placed_ = false;
 };
 
