@@ -6,6 +6,7 @@
 #include "ui/live_chart.h"
 #include "ui/preferences.h"
 #include "ui/review_window.h"
+#include "ui/screen_fit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -111,6 +112,7 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
             }
     });
     installNightView();
+    keepWindowsOnScreen();
     theme_ = Theme(nightViewPreferred());
     applyTheme();
     // The text size the operator chose last.
@@ -284,10 +286,11 @@ void MainView::applyTheme() {
 }
 
 void MainView::showEvent(QShowEvent* e) {
-    // The first time: as large as fits the screen's free area.
-    if (!sized_ && screen()) {
-        sized_ = true;
+    // The first time on a screen: as large as fits its free area.
+    if (screen() && screen() != sizedFor_) {
+        sizedFor_ = screen();
         resize(openingSize(screen()->availableGeometry().size()));
+        keepOnScreen(*this);
     }
     QMainWindow::showEvent(e);
     if (liveWanted_) {
@@ -333,11 +336,16 @@ void DialogView::showEvent(QShowEvent* e) {
     QWidget* owner = parentWidget();
     if (!placed_ && owner && owner->isVisible()) {
         placed_ = true;
-        // Beside the main window, so that its live picture stays in sight.
+        // Beside the main window, so that its live picture stays in sight;
+        // else over it, on its screen.
+        setScreen(owner->screen());
         const QRect main = owner->frameGeometry();
         const QRect room = owner->screen()->availableGeometry();
-        if (main.right() + 8 + width() <= room.right())
+        if (main.right() + 8 + frameGeometry().width() <= room.right())
             move(main.right() + 8, main.top());
+        else
+            move(main.topLeft() + QPoint(40, 40));
+        keepOnScreen(*this);
     }
     QWidget::showEvent(e);
 }

@@ -17,6 +17,7 @@
 class QAction;
 class QMenu;
 class QPushButton;
+class QScreen;
 
 namespace kestle::ui {
 
@@ -75,7 +76,7 @@ class MainView : public QMainWindow {
     QPointer<QWidget> live_;
     bool liveWanted_ = false; // open the live chart once this window shows
     int textStep_ = 0;
-    bool sized_ = false;
+    QPointer<QScreen> sizedFor_; // the screen the window was last sized for
     std::map<forms::Control*, QAction*> actions_;
     std::map<forms::Control*, QMenu*> menus_;
     std::map<forms::Control*, QString> captions_; // with their mnemonics

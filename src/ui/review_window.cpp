@@ -4,6 +4,7 @@
 #include "review/report.h"
 #include "review/time_text.h"
 #include "ui/readings_chart.h"
+#include "ui/screen_fit.h"
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -65,6 +66,7 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     banner_->setWordWrap(true);
     colourBanner();
     installNightView();
+    keepWindowsOnScreen(); // 1100 x 760 is more than a laptop's screen holds
     banner_->hide();
     box->addWidget(banner_);
     auto* split = new QSplitter(Qt::Horizontal);
