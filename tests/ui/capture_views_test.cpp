@@ -1,4 +1,7 @@
 // The live picture widget and the set-up form's window (offscreen).
+// The rig first: the simulated Kestle has a member named as a Qt keyword.
+#include "window_rig.h"
+
 #include "forms/vid2_form.h"
 #include "ui/layouts.h"
 #include "ui/video_preview.h"
@@ -7,9 +10,11 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QTabWidget>
 
 #include <array>
+#include <fstream>
 
 namespace {
 
@@ -92,3 +97,31 @@ TEST(SetupWindow, PagesCarryTheirControlsAndAChoiceRunsTheListsHandler) {
 }
 
 } // namespace
+
+namespace kestle::ui::test {
+namespace {
+
+// A first start in a folder of its own (--app-dir) that holds BOX.BMP: the
+// set-up form shows that picture as its overlay, and the settings keep it.
+TEST_F(MainViewTest, AFirstStartShowsTheOverlayPictureOfItsFolder) {
+    const fs::path folder = dir / "first";
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(KESTLE_TEST_DATA) / ".." / "assets" / "BOX.BMP", folder / "BOX.BMP");
+    auto first = makeWindow(folder);
+    FormView setup(first->vid2(), setupLayout(), kSetupWidth, kSetupHeight);
+    first->start(); // no settings yet: the disclaimer
+    first->splash().Check2->click();
+    first->splash().Command1->click();
+    ASSERT_TRUE(first->main().shown());
+    setup.flushNow();
+    auto* box = qobject_cast<QLineEdit*>(setup.widgetFor("txtimage"));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text().toStdString(), (folder / "BOX.BMP").string());
+    ASSERT_TRUE(first->writeini().ok());
+    std::ifstream ini(folder / "Kestle.ini", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(ini), {}};
+    EXPECT_NE(text.find("V3=" + (folder / "BOX.BMP").string() + "\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace kestle::ui::test
