@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -64,7 +65,7 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     host_ = new ScaledHost(view_, this);
     setCentralWidget(host_);
     view_->setTopmost("Frame7");
-    setWindowTitle(q(win.main().caption() + titleSuffix_));
+    updateTitle();
     buildMenus();
     buildViewMenu();
     for (const Caption& c : mainCaptions())
@@ -84,13 +85,27 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     view_->addWidget(preview_, {kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight});
     if (QWidget* alarms = view_->widgetFor("alarmdisplay"))
         preview_->stackUnder(alarms);
-    win.video().setPreviewTarget(preview_);
+    previews_.add(preview_);
+    win.video().setPreviewTarget(&previews_);
+    // What records shows in the status line, which the alarm window never covers.
+    recording_ = new RecordingIndicator;
+    statusBar()->addPermanentWidget(recording_);
+    recordings_ = win.events().subscribe([this](const events::Event& e) {
+        auto source = [](events::Media m) {
+            return m == events::Media::Audio ? capture::CaptureError::Source::Audio
+                                             : capture::CaptureError::Source::Video;
+        };
+        if (const auto* s = std::get_if<events::RecordingStarted>(&e))
+            recording_->notice({source(s->media), false, s->file, {}});
+        else if (const auto* f = std::get_if<events::RecordingFinished>(&e))
+            recording_->notice({source(f->media), true, f->file, f->problem});
+    });
     view_->setPainter(
         "oscope", [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines(), theme_); });
     view_->setPainter("Picture1", [this](QWidget& w) { paintNorthPicture(w, theme_); });
     win.main().observe([this](forms::Control* c) {
         if (!c) {
-            setWindowTitle(q(win_.main().caption() + titleSuffix_));
+            updateTitle();
             const bool shown = win_.main().shown();
             if (shown && !isVisible())
                 statusBar()->showMessage(kStartHint);
@@ -123,6 +138,38 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
 
 MainView::~MainView() {
     win_.video().setPreviewTarget(nullptr);
+}
+
+void MainView::updateTitle() {
+    // A caption the program sets ("Audio Recording On") keeps its name beside it.
+    std::string title = win_.main().caption();
+    if (title != forms::kMainCaption)
+        title += std::string(" - ") + forms::kMainCaption;
+    setWindowTitle(q(title + titleSuffix_));
+}
+
+void MainView::addPreview(VideoPreview* p) {
+    previews_.add(p);
+    QObject::connect(p, &QObject::destroyed, this, [this, p] { previews_.remove(p); });
+}
+
+void MainView::addPreviewTo(FormView& setupForm) {
+    // Shown while there is no picture, under where it will be.
+    setupForm.addCaption("", "The live picture shows here after Preview", kSetupPreview.left + 120,
+                         kSetupPreview.top + kSetupPreview.height / 2);
+    auto* p = new VideoPreview;
+    setupForm.addWidget(p, kSetupPreview);
+    addPreview(p);
+}
+
+QString MainView::running() const {
+    QStringList what;
+    const forms::MainForm& f = win_.main();
+    if (f.speechtimer->enabled() || f.htime->enabled())
+        what << "a session is running";
+    if (recording_->monitor().recording())
+        what << "a recording is running";
+    return what.join(" and ");
 }
 
 QSize MainView::openingSize(const QSize& available) const {
@@ -300,7 +347,30 @@ void MainView::showEvent(QShowEvent* e) {
 }
 
 void MainView::closeEvent(QCloseEvent* e) {
-    // Closing the window runs the unload handler; it is never cancelled.
+    // Closing while a session or a recording runs asks first (never by a
+    // nested event loop: the answer closes the window again); once closing,
+    // the unload handler runs and is never cancelled.
+    const QString why = running();
+    if (!win_.ended() && !closeConfirmed_ && !why.isEmpty()) {
+        e->ignore();
+        auto* ask =
+            new QMessageBox(QMessageBox::Warning, "Close the Kestle?",
+                            "Now " + why + ": closing ends it.", QMessageBox::NoButton, this);
+        ask->setObjectName("confirmClose");
+        QPushButton* close = ask->addButton("Close", QMessageBox::DestructiveRole);
+        ask->addButton(QMessageBox::Cancel);
+        ask->setDefaultButton(QMessageBox::Cancel);
+        ask->setEscapeButton(QMessageBox::Cancel);
+        ask->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(ask, &QMessageBox::buttonClicked, this, [this, close](QAbstractButton* b) {
+            if (b != close)
+                return;
+            closeConfirmed_ = true;
+            QTimer::singleShot(0, this, [this] { this->close(); });
+        });
+        ask->open();
+        return;
+    }
     if (!win_.ended())
         win_.Form_Unload();
     e->accept();

@@ -4,7 +4,9 @@
 // scaled to the window, a status line, the scope and alignment drawings,
 // the live picture, and the night view with its own menu.
 #include "app/main_window.h"
+#include "support/session_events.h"
 #include "ui/form_view.h"
+#include "ui/recording_indicator.h"
 #include "ui/scaled_host.h"
 #include "ui/theme.h"
 #include "ui/video_preview.h"
@@ -31,6 +33,14 @@ class MainView : public QMainWindow {
     ~MainView() override;
     FormView& formView() { return *view_; }
     VideoPreview& preview() { return *preview_; }
+    // The live picture goes to the main window's preview and to those
+    // added here (the set-up form's); `p` is removed when it is destroyed.
+    void addPreview(VideoPreview* p);
+    // The set-up form's own live picture, below its tab strip.
+    void addPreviewTo(FormView& setupForm);
+    capture::PreviewTarget& previewTarget() { return previews_; }
+    // What records, told by the session's recording events.
+    RecordingIndicator& recordingIndicator() { return *recording_; }
 
     // The size to open at: the largest that fits `available` (a screen's
     // free area), keeping the form's proportions.
@@ -63,12 +73,19 @@ class MainView : public QMainWindow {
     void refreshMenu(forms::Control* c);
     void buildViewMenu();
     void applyTheme();
+    void updateTitle();
+    // Why closing now would cut something short; empty when nothing would be.
+    QString running() const;
 
     app::MainWindow& win_;
     std::string titleSuffix_;
     FormView* view_;
     ScaledHost* host_;
     VideoPreview* preview_;
+    PreviewFanOut previews_;
+    RecordingIndicator* recording_;
+    events::SessionEvents::Subscription recordings_;
+    bool closeConfirmed_ = false;
     Theme theme_;
     QPalette dayPalette_;
     QAction* nightAction_ = nullptr;

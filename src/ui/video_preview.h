@@ -7,6 +7,7 @@
 #include "ui/theme.h"
 
 #include <QWidget>
+#include <vector>
 
 namespace kestle::ui {
 
@@ -33,6 +34,25 @@ class VideoPreview : public QWidget, public capture::PreviewTarget {
     std::shared_ptr<const capture::VideoFrame> frame_;
     long long shown_ = 0;
     Theme theme_ = Theme::current();
+};
+
+// The live picture shown in several places (the main window, the set-up
+// form): what the control sends goes to each of them. Not owned.
+class PreviewFanOut : public capture::PreviewTarget {
+  public:
+    void add(capture::PreviewTarget* t) { targets_.push_back(t); }
+    void remove(capture::PreviewTarget* t) { std::erase(targets_, t); }
+    void setLook(const capture::PreviewLook& look) override {
+        for (auto* t : targets_)
+            t->setLook(look);
+    }
+    void showFrame(std::shared_ptr<const capture::VideoFrame> frame) override {
+        for (auto* t : targets_)
+            t->showFrame(frame);
+    }
+
+  private:
+    std::vector<capture::PreviewTarget*> targets_;
 };
 
 // Where the picture stands on the main form, in twips: the free room below

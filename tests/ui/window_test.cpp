@@ -94,6 +94,8 @@ TEST_F(MainViewTest, TheNewestWordIsAlwaysWholeAndInSight) {
     QWidget* panel = form.widgetFor("Frame9");
     ASSERT_TRUE(display && panel);
     view->show();
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus(); // a blinking cursor elsewhere is not the word
     auto& model = *win->main().main_display;
     auto expectNewestInSight = [&](const std::string& text, const std::string& where) {
         SCOPED_TRACE(where);
