@@ -12,7 +12,6 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
@@ -20,6 +19,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace kestle::ui {
@@ -37,6 +37,9 @@ QString q(const std::string& s) {
 QString describe(const Event& e) {
     QString t =
         q(review::dateTimeText(e.ms)) + "  " + review::eventKindName(e.kind) + "\n\n" + q(e.text);
+    if (e.kind == EventKind::Alarm && e.durationMs > 0)
+        t += q("\nuntil " + review::clockText(e.ms + e.durationMs) + " (" +
+               review::durationText(e.durationMs) + "); each trip is in the list");
     if (e.kind == EventKind::Question) {
         QStringList words;
         for (const std::string& w : e.words)
@@ -73,7 +76,9 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     chart_ = new ReadingsChart;
     split->addWidget(chart_);
     auto* side = new QSplitter(Qt::Vertical);
-    list_ = new QListWidget;
+    list_ = new QTreeWidget;
+    list_->setHeaderHidden(true);
+    list_->setUniformRowHeights(true);
     side->addWidget(list_);
     auto* detailBox = new QWidget;
     auto* detailLayout = new QVBoxLayout(detailBox);
@@ -140,10 +145,15 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     view->addAction("&Whole Night\tHome", this, [this] { chart_->showAll(); });
 
     chart_->onMarkerChosen = [this](int i) { choose(i); };
-    QObject::connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    QObject::connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        // A trip's row chooses its episode.
+        const int row =
+            item ? list_->indexOfTopLevelItem(item->parent() ? item->parent() : item) : -1;
         if (row >= 0 && row != chosen_)
             choose(row);
     });
+    QObject::connect(list_, &QTreeWidget::itemExpanded, this,
+                     [this](QTreeWidgetItem* item) { listTrips(item); });
     resize(1100, 760);
     statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
     worker_.post([this, bag = bag_] {
@@ -189,13 +199,28 @@ void ReviewWindow::loaded(Result<review::SessionModel> r) {
     model_ = std::make_shared<const review::SessionModel>(std::move(*r));
     const review::SessionModel& m = *model_;
     showWarning();
-    chart_->setSession(m.series, m.events, m.startMs, m.endMs);
+    // An alarm tripping in every check is one marker and one row.
+    episodes_ = review::alarmEpisodes(m.events);
+    chart_->setSession(m.series, review::withAlarmEpisodes(m.events, episodes_), m.startMs,
+                       m.endMs);
+    std::map<std::pair<std::int64_t, std::string>, std::size_t> byStart;
+    for (std::size_t i = 0; i < episodes_.size(); ++i)
+        byStart[{episodes_[i].startMs, review::episodeSummary(episodes_[i])}] = i;
+    QList<QTreeWidgetItem*> rows;
     for (const Event& e : chart_->markers()) {
         QString line = q(review::clockText(e.ms)) + "  " + review::eventKindName(e.kind);
         if (!e.text.empty())
             line += ": " + q(e.text).section('\n', 0, 0);
-        list_->addItem(line);
+        auto* row = new QTreeWidgetItem(QStringList(line));
+        if (auto it = byStart.find({e.ms, e.text});
+            e.kind == EventKind::Alarm && it != byStart.end()) {
+            episodeOf_[int(rows.size())] = it->second;
+            if (episodes_[it->second].trips.size() > 1) // its trips are listed when it opens
+                row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+        rows << row;
     }
+    list_->addTopLevelItems(rows);
     statusBar()->showMessage(q(review::dateTimeText(m.startMs) + " to " +
                                review::clockText(m.endMs) + " (" +
                                review::durationText(m.endMs - m.startMs) + "), " + m.unit + "; " +
@@ -244,7 +269,10 @@ void ReviewWindow::choose(int marker) {
         return;
     chosen_ = marker;
     chart_->select(marker);
-    list_->setCurrentRow(marker);
+    QTreeWidgetItem* row = list_->topLevelItem(marker);
+    QTreeWidgetItem* current = list_->currentItem();
+    if (row && current != row && (!current || current->parent() != row))
+        list_->setCurrentItem(row);
     const Event& e = markers[static_cast<std::size_t>(marker)];
     details_->setText(describe(e));
     picture_->clear();
@@ -267,6 +295,18 @@ void ReviewWindow::choose(int marker) {
                 Qt::QueuedConnection);
         });
     }
+}
+
+void ReviewWindow::listTrips(QTreeWidgetItem* episodeRow) {
+    auto it = episodeOf_.find(list_->indexOfTopLevelItem(episodeRow));
+    if (it == episodeOf_.end() || episodeRow->childCount() > 0)
+        return;
+    QList<QTreeWidgetItem*> trips;
+    for (const review::AlarmTrip& t : episodes_[it->second].trips)
+        trips << new QTreeWidgetItem(QStringList(
+            q(review::clockText(t.ms) + "  " + t.line.alarm +
+              (t.line.reading.empty() ? "" : " " + t.line.limit + " Value = " + t.line.reading))));
+    episodeRow->addChildren(trips);
 }
 
 void ReviewWindow::playChosen() {

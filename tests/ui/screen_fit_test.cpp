@@ -9,10 +9,10 @@
 #include "ui/review_window.h"
 
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace kestle::ui::test {
 namespace {
@@ -69,7 +69,7 @@ TEST_F(MainViewTest, EveryWindowOpensInsideALaptopsScreen) {
         const QStatusBar* status = review.statusBar();
         EXPECT_TRUE(status->isVisible());
         EXPECT_TRUE(review.rect().contains(status->geometry()));
-        const auto* list = review.findChild<QListWidget*>();
+        const auto* list = review.findChild<QTreeWidget*>();
         ASSERT_TRUE(list);
         EXPECT_GE(list->height(), 150);
     }
