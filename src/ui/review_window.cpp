@@ -358,7 +358,17 @@ void ReviewWindow::writeReport(const fs::path& pdf) {
         review::SessionModel verified = *model;
         verified.problems = *problems;
         verified.verified = true;
-        Status s = review::writeReport(verified, pdf);
+        // Written beside its name and renamed over it: a report cut short
+        // never stands under the name of a finished one.
+        const fs::path partial = pdf.parent_path() / ("." + pdf.filename().string() + ".partial");
+        Status s = review::writeReport(verified, partial);
+        std::error_code ec;
+        if (s)
+            fs::rename(partial, pdf, ec);
+        if (ec)
+            s = Error{pdf.string() + " could not be written: " + ec.message()};
+        if (!s)
+            fs::remove(partial, ec);
         QMetaObject::invokeMethod(
             this,
             [this, s, pdf] {

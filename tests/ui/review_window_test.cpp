@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QValueAxis>
 
+#include <set>
+
 namespace kestle::ui {
 namespace {
 
@@ -89,13 +91,27 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         QTest::keyClick(&c, Qt::Key_Home);
         EXPECT_EQ(c.viewTo() - c.viewFrom(), whole);
 
-        // The report, written from the window.
+        // The report, written from the window over an older one: under its
+        // name there is the old report or the whole new one, never a part.
+        const fs::path pdf = k.dir() / "from-window.pdf";
+        std::ofstream(pdf) << "an older report";
         std::optional<Status> written;
         w.onReportWritten = [&](const Status& s) { written = s; };
-        w.writeReport(k.dir() / "from-window.pdf");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 20000));
+        w.writeReport(pdf);
+        std::set<std::uintmax_t> sizes;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                std::error_code ec;
+                sizes.insert(fs::file_size(pdf, ec));
+                return written.has_value();
+            },
+            20000));
         EXPECT_TRUE(*written) << written->error();
-        EXPECT_GT(fs::file_size(k.dir() / "from-window.pdf"), 1000u);
+        sizes.insert(fs::file_size(pdf));
+        EXPECT_EQ(sizes, (std::set<std::uintmax_t>{15, fs::file_size(pdf)}));
+        EXPECT_GT(fs::file_size(pdf), 1000u);
+        for (const auto& e : fs::directory_iterator(k.dir()))
+            EXPECT_NE(e.path().extension(), ".partial") << e.path();
     }
 
     // A bag changed since it was sealed opens with a warning naming the file.
