@@ -132,8 +132,8 @@ void plot(Layout& l, const SessionModel& m, int s, const std::vector<Event>& mar
     p.drawRect(area);
     p.setFont(boldFont());
     p.setPen(rgb(style.day));
-    p.drawText(QRect(0, top + 10, kAxis - 20, 60), Qt::AlignLeft,
-               q(std::string(style.name) + " (" + style.unit + ")"));
+    p.drawText(QRect(0, top + 10, kAxis - 20, 120), Qt::AlignLeft | Qt::TextWordWrap,
+               q(std::string(style.name) + " (" + style.unit + ")")); // a long name wraps
     p.setFont(bodyFont());
     p.setPen(Qt::black);
     p.drawText(QRect(0, area.top() + 60, kAxis - 20, 60), Qt::AlignRight,

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <algorithm>
@@ -495,8 +496,12 @@ void FormView::colour(const Placed& p) {
         // Opaque, so that a new reading repaints the label and not the
         // frame beneath it too.
         if (!p.background) {
-            w->setAutoFillBackground(true);
-            const auto* frame = dynamic_cast<const FrameWidget*>(w->parentWidget());
+            // On a tab strip's page (the set-up form) the page shows through:
+            // its colour is the style's, not the form's.
+            const QWidget* up = w->parentWidget();
+            const bool onPage = up && qobject_cast<const QStackedWidget*>(up->parentWidget());
+            w->setAutoFillBackground(!onPage);
+            const auto* frame = dynamic_cast<const FrameWidget*>(up);
             setColor(w, QPalette::Window, frame ? frame->background() : theme_.window());
         }
         // The program's colour first, then the design's, else the caption colour.
