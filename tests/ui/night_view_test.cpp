@@ -138,6 +138,11 @@ TEST_F(MainViewTest, TheNightViewLeavesNoBrightOrColouredPixelInAnyWindow) {
     const QColor hit = view->formView().widgetFor("FREQA")->palette().color(QPalette::WindowText);
     const QColor plain = view->formView().widgetFor("FREQB")->palette().color(QPalette::WindowText);
     EXPECT_GT(hit.red(), plain.red() + 40);
+    // Text is dark red, not amber: far less green than red.
+    for (const QColor& text :
+         {plain, view->formView().widgetFor("main_display")->palette().color(QPalette::WindowText),
+          QApplication::palette().color(QPalette::Text)})
+        EXPECT_LT(text.green() * 2, text.red()) << text.name().toStdString();
     menu->hide();
     view->setNightView(false);
 }
