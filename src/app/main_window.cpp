@@ -232,10 +232,11 @@ void MainWindow::start() {
     fs::create_directories(paths_.appDir, ec);
     // A save that was killed half way left its temporary file behind.
     removeStaleTemporaries(paths_.settingsFile());
-    // An installed copy's first start: its settings begin with the installed
-    // overlay picture, which the settings read would otherwise empty. A
-    // failure here is told by the read below.
-    if (!paths_.assetDir.empty() && !fs::exists(paths_.settingsFile(), ec))
+    // A first start (an installed copy's, or in a folder given with
+    // --app-dir): its settings begin with the overlay picture it has, which
+    // the settings read would otherwise empty. A failure here is told by
+    // the read below.
+    if (!fs::exists(paths_.settingsFile(), ec) && fs::is_regular_file(paths_.overlayPicture(), ec))
         (void)INIwrite(paths_.settingsFile(), "VIDEO", "V3", paths_.overlayPicture().string());
     // The disclaimer form is the start-up object; its load reads one key.
     splashCounter_ = 0;

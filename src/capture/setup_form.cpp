@@ -1,7 +1,10 @@
 #include "capture/setup_form.h"
 
 #include "capture/overlay.h"
+#include "capture/recording_monitor.h"
 #include "support/convert.h"
+
+#include <filesystem>
 
 namespace kestle::capture {
 
@@ -394,6 +397,9 @@ void SetupForm::Command2_Click() {
         // A cancelled dialog records nothing.
         if (!file)
             return;
+        // A name typed without an extension is an AVI file, as the filter says.
+        if (std::filesystem::path(*file).extension().empty())
+            *file += ".avi";
         video_.setCaptureVideo(f_.chkCaptureVideo->value());
         video_.setPreviewWhenCapture(checked(f_.chkShowPreview));
         video_.setUseVideoCompressor(checked(f_.ChkUseVideoCap));
@@ -411,8 +417,18 @@ void SetupForm::Command2_Click() {
             f_.Command1->setEnabled(false);
             f_.Command2->setEnabled(false);
             f_.Command3->setEnabled(true);
+            host_.status("Recording video to " + *file + ": " + fillRate());
         }
     });
+}
+
+std::string SetupForm::fillRate() const {
+    const std::string compressor =
+        checked(f_.ChkUseVideoCap) ? f_.cboVideoCompressor->text() : std::string();
+    const std::string how = compressor.empty() ? "uncompressed" : compressor;
+    if (const auto rate = videoBytesPerSecond(f_.cboVideoFormat->text(), compressor))
+        return how + ", " + rateText(*rate);
+    return how + " (how fast it fills the disk depends on the picture)";
 }
 
 void SetupForm::Command3_Click() {

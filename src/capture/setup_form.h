@@ -64,6 +64,8 @@ class SetupForm {
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    // How fast the recording "Capture" starts fills the disk, for the status line.
+    std::string fillRate() const;
     void applyOverlays();
     // Text, date and picture placed as their "Draw" buttons place them.
     void drawText();

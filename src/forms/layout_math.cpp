@@ -38,6 +38,14 @@ PxRect toPixels(int left, int top, int width, int height, double scale) {
     return r;
 }
 
+PxRect keepInside(PxRect frame, const PxRect& room) {
+    frame.width = std::min(frame.width, room.width);
+    frame.height = std::min(frame.height, room.height);
+    frame.x = std::clamp(frame.x, room.x, room.x + room.width - frame.width);
+    frame.y = std::clamp(frame.y, room.y, room.y + room.height - frame.height);
+    return frame;
+}
+
 double fitScale(int width, int height, int designWidth, int designHeight) {
     if (designWidth <= 0 || designHeight <= 0 || width <= 0 || height <= 0)
         return 1.0;

@@ -22,6 +22,10 @@ PxRect toPixels(int left, int top, int width, int height, double scale);
 // twips fits into `width` x `height` pixels, keeping its proportions.
 double fitScale(int width, int height, int designWidth, int designHeight);
 
+// A window's frame moved, and first shrunk where it is larger, to lie
+// inside `room` (a screen's free area); it moves as little as it can.
+PxRect keepInside(PxRect frame, const PxRect& room);
+
 // Captions with a keyboard mnemonic each ("&File"): a caption that has one
 // keeps it; the others take the first letter or digit not yet taken in the
 // list, else none. "&&" is a literal ampersand, not a mnemonic.

@@ -33,7 +33,7 @@ void unavailable(Control* c) {
 } // namespace
 
 MainForm::MainForm(Scheduler& sched) : Form("mainform") {
-    setCaption("The Vantic Kestle Version 2.00");
+    setCaption(kMainCaption);
 
     Filemnu = item(*this, "Filemnu", "File", nullptr);
     usr = item(*this, "usr", "Upload User Word List", Filemnu);

@@ -8,6 +8,9 @@
 
 namespace kestle::forms {
 
+// The main window's designed caption (the program's name and version).
+inline constexpr const char* kMainCaption = "The Vantic Kestle Version 2.00";
+
 class MainForm : public Form {
   public:
     explicit MainForm(Scheduler& sched);

@@ -65,12 +65,23 @@ QImage QtScreenRenderer::picture(const std::string& utf8Text) {
     QPainter p(&img);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(12);
-    p.setFont(f);
     p.setPen(QColor(0xe6, 0xee, 0xf7));
     // The display wraps its caption, so the picture wraps it the same way.
+    // A full display's text is smaller, so that its newest words are in
+    // the picture too: they are what the capture is for.
     const QRect area(kTextLeft, kTextTop, kWidth - 2 * kTextLeft, kHeight - 2 * kTextTop);
-    p.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, screenText(utf8Text));
+    const QString text = screenText(utf8Text);
+    constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    int px = 12;
+    for (; px > 6; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).boundingRect(area, kFlags, text).height() <= area.height())
+            break;
+    }
+    f.setPixelSize(px);
+    p.setFont(f);
+    const bool fits = QFontMetrics(f).boundingRect(area, kFlags, text).height() <= area.height();
+    p.drawText(area, fits ? kFlags : (kFlags & ~Qt::AlignTop) | Qt::AlignBottom, text);
     p.end();
     return img;
 }

@@ -50,6 +50,43 @@ std::vector<Point> decimate(const std::vector<Point>& all, std::int64_t from, st
     return out;
 }
 
+std::vector<std::vector<Point>> splitAtGaps(const std::vector<Point>& drawn,
+                                            const std::vector<Point>& all, std::int64_t gapMs) {
+    std::vector<std::vector<Point>> runs;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        bool gap = runs.empty();
+        if (!gap && drawn[i].ms - drawn[i - 1].ms >= gapMs) {
+            // No reading between them: the next one after the first is the second.
+            auto next = std::upper_bound(all.begin(), all.end(), drawn[i - 1].ms,
+                                         [](std::int64_t t, const Point& p) { return t < p.ms; });
+            gap = next == all.end() || next->ms >= drawn[i].ms;
+        }
+        if (gap)
+            runs.emplace_back();
+        runs.back().push_back(drawn[i]);
+    }
+    return runs;
+}
+
+std::pair<double, double> shownRange(const std::vector<std::vector<Point>>& runs, std::int64_t from,
+                                     std::int64_t to) {
+    std::vector<Point> shown;
+    for (const auto& run : runs)
+        for (std::size_t i = 0; i < run.size(); ++i) {
+            if (run[i].ms >= from && run[i].ms <= to)
+                shown.push_back(run[i]);
+            if (i == 0)
+                continue;
+            const Point& a = run[i - 1];
+            const Point& b = run[i];
+            for (std::int64_t edge : {from, to})
+                if (a.ms < edge && edge < b.ms)
+                    shown.push_back({edge, a.value + (b.value - a.value) * double(edge - a.ms) /
+                                                         double(b.ms - a.ms)});
+        }
+    return valueRange(shown);
+}
+
 std::pair<double, double> valueRange(const std::vector<Point>& points) {
     if (points.empty())
         return {0, 1};

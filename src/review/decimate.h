@@ -16,6 +16,23 @@ namespace kestle::review {
 std::vector<Point> decimate(const std::vector<Point>& all, std::int64_t from, std::int64_t to,
                             int buckets);
 
+// A time this long without readings breaks a plot's line: the log has a
+// row every second or more often while readings come.
+inline constexpr std::int64_t kNoReadingsMs = 5000;
+
+// `drawn` (points of decimate(all, ...)) in runs, broken between two points
+// `gapMs` or more apart with no reading of `all` between them: a line is
+// never drawn across a time without readings.
+std::vector<std::vector<Point>> splitAtGaps(const std::vector<Point>& drawn,
+                                            const std::vector<Point>& all,
+                                            std::int64_t gapMs = kNoReadingsMs);
+
+// The value range a plot from `from` to `to` shows its `runs` on (as
+// valueRange): of the points in that span and of where the lines cross its
+// edges, so that no line runs off the plot.
+std::pair<double, double> shownRange(const std::vector<std::vector<Point>>& runs, std::int64_t from,
+                                     std::int64_t to);
+
 // The value range to show `points` on: their lowest and highest with a
 // margin of 5 % (a flat line gets +/- 1); {0, 1} when there are none.
 std::pair<double, double> valueRange(const std::vector<Point>& points);

@@ -1,5 +1,6 @@
 // The report laid out with QPainter on Qt's PDF writer: a cursor runs down
 // the page and a new page starts where the next block does not fit.
+#include "review/alarm_episodes.h"
 #include "review/decimate.h"
 #include "review/report.h"
 #include "review/report_listening_qt.h"
@@ -115,8 +116,9 @@ bool isMarker(EventKind k) {
            k == EventKind::Unplug;
 }
 
-// One series of the whole night, with its scale and the event marks.
-void plot(Layout& l, const SessionModel& m, int s) {
+// One series of the whole night, with its scale and the event marks
+// (`marks`: the events with each alarm episode as one).
+void plot(Layout& l, const SessionModel& m, int s, const std::vector<Event>& marks) {
     constexpr int kHeight = 330, kAxis = 330;
     QPainter& p = l.painter();
     const int top = l.take(kHeight + 60);
@@ -131,8 +133,8 @@ void plot(Layout& l, const SessionModel& m, int s) {
     p.drawRect(area);
     p.setFont(boldFont());
     p.setPen(rgb(style.day));
-    p.drawText(QRect(0, top + 10, kAxis - 20, 60), Qt::AlignLeft,
-               q(std::string(style.name) + " (" + style.unit + ")"));
+    p.drawText(QRect(0, top + 10, kAxis - 20, 120), Qt::AlignLeft | Qt::TextWordWrap,
+               q(std::string(style.name) + " (" + style.unit + ")")); // a long name wraps
     p.setFont(bodyFont());
     p.setPen(Qt::black);
     p.drawText(QRect(0, area.top() + 60, kAxis - 20, 60), Qt::AlignRight,
@@ -144,9 +146,13 @@ void plot(Layout& l, const SessionModel& m, int s) {
     };
     auto y = [&](double v) { return area.bottom() - (v - lo) / (hi - lo) * area.height(); };
     for (bool alarms : {false, true}) // the alarms over the rest
-        for (const Event& e : m.events) {
+        for (const Event& e : marks) {
             if (!isMarker(e.kind) || (e.kind == EventKind::Alarm) != alarms)
                 continue;
+            if (alarms && e.durationMs > 0) // an episode: a light band over its span
+                p.fillRect(QRectF(QPointF(x(e.ms), area.top()),
+                                  QPointF(x(e.ms + e.durationMs), area.bottom())),
+                           QColor(0xB0, 0x00, 0x00, 40));
             p.setPen(QPen(alarms ? rgb(kAlarmRed) : QColor(0xC0, 0xC0, 0xC0), 2));
             p.drawLine(QPointF(x(e.ms), area.top()), QPointF(x(e.ms), area.bottom()));
         }
@@ -154,10 +160,13 @@ void plot(Layout& l, const SessionModel& m, int s) {
         p.setPen(Qt::gray);
         p.drawText(area, Qt::AlignCenter, "no readings");
     } else {
+        // No line across a time without readings.
         QPainterPath path;
-        path.moveTo(x(pts[0].ms), y(pts[0].value));
-        for (const Point& pt : pts)
-            path.lineTo(x(pt.ms), y(pt.value));
+        for (const auto& run : splitAtGaps(pts, all)) {
+            path.moveTo(x(run[0].ms), y(run[0].value));
+            for (const Point& pt : run)
+                path.lineTo(x(pt.ms), y(pt.value));
+        }
         p.save();
         p.setClipRect(area);
         p.setPen(QPen(rgb(style.day), 3));
@@ -225,18 +234,23 @@ void questions(Layout& l, const SessionModel& m) {
         l.text("No question was asked.", bodyFont());
 }
 
-void alarms(Layout& l, const SessionModel& m) {
+// One row an episode (the alarm log keeps every trip).
+void alarms(Layout& l, const std::vector<AlarmEpisode>& episodes) {
     l.heading("Alarms");
-    const std::vector<int> cols = {0, 300};
-    l.row({"Time", "Alarm"}, cols, boldFont());
-    int n = 0;
-    for (const Event& e : m.events)
-        if (e.kind == EventKind::Alarm) {
-            ++n;
-            l.row({q(clockText(e.ms)), q(e.text)}, cols, bodyFont(), 0, rgb(kAlarmRed));
-        }
-    if (n == 0)
+    if (episodes.empty()) {
         l.text("No alarm was raised.", bodyFont());
+        return;
+    }
+    l.text("An alarm that tripped in checks less than " + QString::number(kEpisodeGapMs / 1000) +
+               " s apart is one episode; the alarm log has each trip.",
+           bodyFont());
+    const std::vector<int> cols = {0, 300, 600, 1500, 1750};
+    l.row({"From", "Until", "Alarm", "Trips", "Peak"}, cols, boldFont());
+    for (const AlarmEpisode& e : episodes)
+        l.row({q(clockText(e.startMs)), q(clockText(e.endMs)),
+               q(e.alarm + (e.limit.empty() ? "" : " " + e.limit)), QString::number(e.trips.size()),
+               q(e.peakReading)},
+              cols, bodyFont(), 0, rgb(kAlarmRed));
 }
 
 void captures(Layout& l, const SessionModel& m) {
@@ -309,11 +323,13 @@ Status writeReport(const SessionModel& m, const std::filesystem::path& pdf) {
     l.gap(30);
     summary(l, m);
     l.heading("Readings of the night");
+    const std::vector<AlarmEpisode> episodes = alarmEpisodes(m.events);
+    const std::vector<Event> marks = withAlarmEpisodes(m.events, episodes);
     for (int s = 0; s < kSeriesCount; ++s)
-        plot(l, m, s);
-    l.text("Grey lines: questions, captures, plugs; red lines: alarms.", bodyFont());
+        plot(l, m, s, marks);
+    l.text("Grey lines: questions, captures, plugs; red lines and bands: alarms.", bodyFont());
     questions(l, m);
-    alarms(l, m);
+    alarms(l, episodes);
     captures(l, m);
     settings(l, m);
     files(l, m);

@@ -4,6 +4,7 @@
 #include "capture/wav_writer.h"
 
 #include "evidence/replay_plan.h"
+#include "review/answer_window.h"
 #include "support/textfile.h"
 
 #include <algorithm>
@@ -158,6 +159,7 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
     std::vector<Event> out;
     CaptureCalls captures;
     std::ptrdiff_t question = -1; // the question the next words answer
+    AnswerWindows answering;      // until when they answer it
     for (const std::string& line : splitLines(journal)) {
         const auto name = evidence::journalField(line, "event");
         const auto t = evidence::journalField(line, "t");
@@ -180,13 +182,14 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
             e.kind = EventKind::Question;
             e.text = withoutLineEnd(field("text"));
             question = static_cast<std::ptrdiff_t>(out.size());
+            answering.asked(e.ms);
         } else if (e.name == "word") {
             e.kind = EventKind::Word;
             e.text = field("word");
             while (!e.text.empty() && e.text.back() == ' ')
                 e.text.pop_back();
             e.detail = field("mode") + ", level " + field("level");
-            if (question >= 0)
+            if (question >= 0 && answering.answers(e.ms))
                 out[static_cast<std::size_t>(question)].words.push_back(e.text);
         } else if (e.name == "alarm") {
             e.kind = EventKind::Alarm;
@@ -236,6 +239,8 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                 e.file = inBag(c->detail);
             }
         } else {
+            if (e.name == "action")
+                answering.action(field("command"), e.ms);
             for (const char* key : {"text", "line", "command", "answer", "folder"})
                 if (e.text = field(key); !e.text.empty())
                     break;

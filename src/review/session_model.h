@@ -47,7 +47,9 @@ struct Event {
     std::string detail;
     std::string file; // the bag's copy, relative to the bag ("data/captures/..."), or empty
     std::vector<std::string> words;
-    std::int64_t durationMs = 0; // a WAV recording's length as its header states; 0: unknown
+    // A WAV recording's length as its header states, an alarm episode's
+    // span (alarm_episodes.h); 0: unknown.
+    std::int64_t durationMs = 0;
     // The session time of a WAV recording's first sample: before `ms` when
     // it starts with the seconds before an alarm.
     std::int64_t heardFromMs = 0;

@@ -4,6 +4,7 @@
 #include "support/quote.h"
 #include "ui/form_widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <algorithm>
@@ -60,9 +62,73 @@ FormView::FormView(forms::Form& form, const Layout& layout, int widthTwips, int 
     flushTimer_.setSingleShot(true);
     QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { flush(); });
     setAutoFillBackground(true);
-    setTheme(theme_);
+    setTheme(Theme::current());
     setScale(1);
     refreshAll();
+    orderTabs();
+}
+
+bool FormView::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        auto it = controlOf_.find(o);
+        if (it != controlOf_.end() && it->second->onDblClick && it->second->reachable()) {
+            acted(*it->second, "dblclick");
+            it->second->dblClick();
+            flushSoon();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void FormView::setReadOnly(const std::string& name) {
+    if (auto* box = dynamic_cast<QPlainTextEdit*>(widgetFor(name))) {
+        box->setReadOnly(true);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    } else if (auto* line = dynamic_cast<QLineEdit*>(widgetFor(name))) {
+        line->setReadOnly(true);
+    }
+}
+
+void FormView::orderTabs() {
+    // Rows of controls (a row starts a fifth of an inch below the last
+    // one's first top), each left to right; a container's controls follow
+    // one another, in its own rows.
+    constexpr int kRowTwips = 300;
+    std::vector<QWidget*> chain;
+    std::function<void(std::vector<forms::Control*>)> walk =
+        [&](std::vector<forms::Control*> level) {
+            std::erase_if(level, [this](forms::Control* c) { return !placed(c); });
+            std::stable_sort(level.begin(), level.end(), [this](auto* a, auto* b) {
+                return placed(a)->place.top < placed(b)->place.top;
+            });
+            std::map<const forms::Control*, int> row;
+            int rowTop = 0, rows = -1;
+            for (forms::Control* c : level) {
+                if (rows < 0 || placed(c)->place.top - rowTop >= kRowTwips) {
+                    rowTop = placed(c)->place.top;
+                    ++rows;
+                }
+                row[c] = rows;
+            }
+            std::stable_sort(level.begin(), level.end(), [&](auto* a, auto* b) {
+                return row[a] != row[b] ? row[a] < row[b]
+                                        : placed(a)->place.left < placed(b)->place.left;
+            });
+            for (forms::Control* c : level) {
+                QWidget* w = placed(c)->widget;
+                if (w->focusPolicy() & Qt::TabFocus)
+                    chain.push_back(w);
+                walk(c->children());
+            }
+        };
+    std::vector<forms::Control*> tops;
+    for (forms::Control* c : form_.controls())
+        if (!c->parent() && c->kind() != forms::Kind::Menu)
+            tops.push_back(c);
+    walk(tops);
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layout) {
@@ -89,6 +155,7 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
             w = line;
         } else {
             auto* box = new TextBoxWidget(c, parent);
+            box->setTabChangesFocus(true); // Tab moves on, as in every other control
             box->edited = [this, &c](const TextEdit& e) { edited(c, e); };
             w = box;
         }
@@ -219,6 +286,12 @@ QWidget* FormView::create(forms::Control& c, QWidget* parent, const Layout& layo
     if (!c.toolTip().empty())
         w->setToolTip(q(c.toolTip()));
     widgets_[&c] = w;
+    controlOf_[w] = &c;
+    w->installEventFilter(this);
+    if (auto* area = dynamic_cast<QAbstractScrollArea*>(w)) {
+        controlOf_[area->viewport()] = &c; // where its mouse events go
+        area->viewport()->installEventFilter(this);
+    }
     add(w, &c, {0, 0, 0, 0});
     if (auto it = layout.find(c.name()); it != layout.end())
         placed_.back().place = it->second;
@@ -288,8 +361,24 @@ void FormView::setFitLines(const std::string& name, int lines, double padding) {
     if (Placed* p = placed(name)) {
         p->fitLines = lines;
         p->padding = padding;
+        if (auto* l = dynamic_cast<LabelWidget*>(p->widget))
+            l->setNewestInView(true);
         apply(*p);
     }
+}
+
+void FormView::setFollowsTextSize(const std::string& name) {
+    if (Placed* p = placed(name)) {
+        p->followsTextSize = true;
+        apply(*p);
+    }
+}
+
+void FormView::setTextSize(double factor) {
+    textSize_ = factor;
+    for (Placed& p : placed_)
+        if (p.followsTextSize)
+            apply(p);
 }
 
 void FormView::setColors(const std::string& name, std::optional<forms::Rgb> text,
@@ -333,8 +422,10 @@ void FormView::apply(Placed& p) {
     if (!p.family.empty())
         f.setFamily(q(p.family));
     f.setBold(p.bold);
+    const double size = p.followsTextSize ? textSize_ : 1;
     if (p.fitLines > 0) {
-        // The largest text of which the lines all fit, whole.
+        // The largest text of which the lines all fit, whole; at the
+        // default text size never below the smallest readable one.
         const double room = at.height * scale_ / forms::kTwipsPerPixel - 2 * p.padding * scale_;
         int px = std::max(4, static_cast<int>(room / p.fitLines));
         for (; px > 4; --px) {
@@ -342,10 +433,11 @@ void FormView::apply(Placed& p) {
             if (QFontMetrics(f).lineSpacing() * p.fitLines <= room)
                 break;
         }
-        f.setPixelSize(px);
+        f.setPixelSize(
+            std::max(6, static_cast<int>(std::lround(std::max(px, kMinDisplayPx) * size))));
         p.widget->setContentsMargins(QMargins() + static_cast<int>(p.padding * scale_));
     } else {
-        f.setPixelSize(std::max(1, static_cast<int>(std::lround(p.fontPx * scale_))));
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(p.fontPx * scale_ * size))));
     }
     if (auto* frame = dynamic_cast<FrameWidget*>(p.widget)) {
         // The caption fits on the border at every scale: shrink it if not.
@@ -378,6 +470,15 @@ void FormView::setTheme(const Theme& t) {
     update();
 }
 
+void FormView::changeEvent(QEvent* e) {
+    // The application's palette reaches a view as one or the other.
+    const bool palette =
+        e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange;
+    if (palette && Theme::current().night() != theme_.night())
+        setTheme(Theme::current());
+    QWidget::changeEvent(e);
+}
+
 void FormView::colour(const Placed& p) {
     QWidget* w = p.widget;
     forms::Control* c = p.control;
@@ -395,8 +496,12 @@ void FormView::colour(const Placed& p) {
         // Opaque, so that a new reading repaints the label and not the
         // frame beneath it too.
         if (!p.background) {
-            w->setAutoFillBackground(true);
-            const auto* frame = dynamic_cast<const FrameWidget*>(w->parentWidget());
+            // On a tab strip's page (the set-up form) the page shows through:
+            // its colour is the style's, not the form's.
+            const QWidget* up = w->parentWidget();
+            const bool onPage = up && qobject_cast<const QStackedWidget*>(up->parentWidget());
+            w->setAutoFillBackground(!onPage);
+            const auto* frame = dynamic_cast<const FrameWidget*>(up);
             setColor(w, QPalette::Window, frame ? frame->background() : theme_.window());
         }
         // The program's colour first, then the design's, else the caption colour.
@@ -570,6 +675,10 @@ void FormView::refresh(forms::Control* c) {
             w->raise();
         if (topmost_ && topmost_->isVisible())
             topmost_->raise();
+        // A frame over the main display moves its text to the part left free.
+        for (const Placed& p : placed_)
+            if (p.fitLines > 0)
+                p.widget->update();
         break;
     case forms::Kind::Picture:
         w->update();

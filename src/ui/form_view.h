@@ -28,6 +28,9 @@ using Layout = std::map<std::string, Place>;
 
 // Text size at scale 1, in pixels: the design's 8-point font.
 inline constexpr double kBaseFontPx = 11;
+// The smallest text of a display whose lines fit its height (the main
+// display) at the text size's default: readable at night on a laptop.
+inline constexpr int kMinDisplayPx = 12;
 
 class FormView : public QWidget {
   public:
@@ -51,12 +54,21 @@ class FormView : public QWidget {
     void setTextStyle(const std::string& name, double px, bool bold = false,
                       const std::string& family = {});
     // A label whose text size follows its height so that `lines` whole
-    // lines fit in it (the main display).
+    // lines fit in it, never below kMinDisplayPx (the main display); its
+    // newest line stays in view.
     void setFitLines(const std::string& name, int lines, double padding = 4);
+    // Controls whose text follows the text size (the operator's choice,
+    // 1: the design's); the layout stays the form's, the text wraps.
+    void setFollowsTextSize(const std::string& name);
+    void setTextSize(double factor);
+    double textSize() const { return textSize_; }
     // The design's own text and background colours of a control (where the
     // model has none); the theme turns them into night colours.
     void setColors(const std::string& name, std::optional<forms::Rgb> text,
                    std::optional<forms::Rgb> background);
+    // A text box the operator reads but does not edit (the disclaimer's
+    // text): it still takes the focus, to be scrolled from the keyboard.
+    void setReadOnly(const std::string& name);
     // A control kept above all others while it is visible (the presence frame).
     void setTopmost(const std::string& name) { topmost_ = widgetFor(name); }
 
@@ -64,6 +76,8 @@ class FormView : public QWidget {
     double scale() const { return scale_; }
     // The form's size in pixels at a scale.
     QSize sizeAt(double s) const;
+    // The view follows the application's palette (the night view) by
+    // itself; setTheme sets it at once.
     void setTheme(const Theme& t);
     const Theme& theme() const { return theme_; }
 
@@ -79,6 +93,11 @@ class FormView : public QWidget {
     std::function<void(forms::Control& c, std::string_view verb, std::string_view arg)>
         onOperatorAction;
 
+  protected:
+    void changeEvent(QEvent* e) override;
+    // Double-clicks on the controls' widgets reach their handlers.
+    bool eventFilter(QObject* o, QEvent* e) override;
+
   private:
     void acted(forms::Control& c, std::string_view verb, std::string_view arg = {});
     void edited(forms::Control& c, const TextEdit& e);
@@ -91,6 +110,7 @@ class FormView : public QWidget {
         std::string family;
         int fitLines = 0;
         double padding = 0;
+        bool followsTextSize = false;
         std::optional<forms::Rgb> text, background;
     };
 
@@ -101,6 +121,9 @@ class FormView : public QWidget {
     void apply(Placed& p);
     void colour(const Placed& p);
     void refreshAll();
+    // Tab and Shift+Tab follow the form's layout: top to bottom, a row of
+    // controls left to right, a container's controls together.
+    void orderTabs();
     // Model changes are gathered and applied together, at most 4 times a
     // second: filling a list of thousands of entries stays linear, and a
     // running session repaints little.
@@ -111,8 +134,10 @@ class FormView : public QWidget {
     forms::Form& form_;
     int widthTwips_, heightTwips_;
     double scale_ = 1;
+    double textSize_ = 1;
     Theme theme_;
     std::map<forms::Control*, QWidget*> widgets_;
+    std::map<const QObject*, forms::Control*> controlOf_; // widgets (and viewports) of controls
     std::vector<Placed> placed_;
     std::map<const forms::Control*, std::size_t> placedAt_; // index into placed_
     std::vector<forms::Control*> dirty_;

@@ -79,19 +79,34 @@ class FrameWidget : public QWidget {
     QColor background_, border_, title_color_;
 };
 
-// A label whose newest line stays in view: when its text is taller than
-// the label, the bottom of the text is shown rather than the top.
+// A label. One that keeps its newest line in view (the main display) lays
+// its text out itself: the text wraps within the label, and when it is
+// taller than the part of the label that no sibling covers (the phoneme
+// panel over the display), its bottom is shown, so that the newest line is
+// always whole and in sight.
 class LabelWidget : public QLabel {
   public:
     using QLabel::QLabel;
     // Sets the text and, where it wraps, which end of it shows.
     void showText(const QString& text);
+    void setNewestInView(bool on);
+    bool newestInView() const { return newest_; }
+    // The part of the label no sibling above it covers, inside its margins.
+    QRect visibleBand() const;
+    // Where the last line that holds text stands (widget coordinates);
+    // empty when there is no text.
+    QRect newestLineRect() const;
 
   protected:
+    void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
   private:
     void keepNewestInView();
+    // Lays the text out in `band`; calls `line` with each line's layout,
+    // its text and its rectangle (widget coordinates), oldest first.
+    template <typename F> void eachLine(const QRect& band, F line) const;
+    bool newest_ = false;
 };
 
 } // namespace kestle::ui

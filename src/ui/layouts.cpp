@@ -90,6 +90,14 @@ const Layout& splashLayout() {
     return l;
 }
 
+FormKeys formKeys(const std::string& formName) {
+    if (formName == "frmSplash")
+        return {"Command1", {"Text1"}}; // "Agree", which asks for the tick first
+    if (formName == "About")
+        return {"cmdOK", {}};
+    return {};
+}
+
 const Layout& aboutLayout() {
     static const Layout l = {
         {"lblTitle", {240, 120, 5400, 420}},        {"lblVersion", {240, 600, 5400, 300}},

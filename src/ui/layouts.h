@@ -19,9 +19,20 @@ struct Caption {
 const std::vector<Caption>& mainCaptions();
 const Layout& splashLayout();
 const Layout& aboutLayout();
+// What a secondary form's keys do: the button Enter presses when the focus
+// is on no button (none: nothing), and the text boxes only read (the
+// disclaimer's text). Escape closes each of them.
+struct FormKeys {
+    const char* defaultButton = nullptr;
+    std::vector<const char*> readOnly;
+};
+FormKeys formKeys(const std::string& formName);
 // The capture set-up form: the tab strip, and each page's controls relative
 // to their page.
 const Layout& setupLayout();
-inline constexpr int kSetupWidth = 9840, kSetupHeight = 6840;
+// Below the tab strip, the live picture, so that "Preview" and the overlays
+// are seen where they are set.
+inline constexpr int kSetupWidth = 9840, kSetupHeight = 9660;
+inline constexpr Place kSetupPreview = {120, 6840, 3600, 2700};
 
 } // namespace kestle::ui

@@ -118,12 +118,4 @@ void LiveChart::add(review::Event e) {
     dirty_ = true;
 }
 
-void showLiveChart(QWidget* mainWindow) {
-    if (auto* live = mainWindow->findChild<LiveChart*>()) {
-        live->show();
-        live->raise();
-        live->activateWindow();
-    }
-}
-
 } // namespace kestle::ui

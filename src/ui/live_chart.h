@@ -47,9 +47,6 @@ class LiveChart : public QWidget {
     long redraws_ = 0;
 };
 
-// "Live Chart": shows the live chart that belongs to `mainWindow`.
-void showLiveChart(QWidget* mainWindow);
-
 // Now in the calendar of the logs (review::Reading::ms), to the millisecond.
 std::int64_t liveNowMs();
 

@@ -47,6 +47,7 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     ui::MainView view(win, o.device == "sim" ? " - SIMULATED KESTLE (not a real unit)" : "");
     host.setParentWindow(&view);
     host.setStatusBar(view.statusBar());
+    host.setDialogFolder(paths.dataDir);
     ui::DialogView splash(win.splash(), ui::splashLayout(), 8040, 6240,
                           [&win] { win.endWithoutSaving(); });
     ui::DialogView about(win.about(), ui::aboutLayout(), 5880, 4260,
@@ -56,11 +57,13 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         [&win] { win.vid2().setShown(false); }, &view);
     for (ui::DialogView* d : {&splash, &about, &setup})
         ui::reportActionsTo(d->formView(), win);
+    view.addPreviewTo(setup.formView());
     // The live chart stands ready, closed: it listens only while shown.
     auto* live = new ui::LiveChart(win, &view);
+    view.setLiveChart(live);
     (*run)->start(false);
     if (o.liveChart)
-        live->show();
+        view.openLiveChart(); // in front of the main window, once it shows
     qapp.exec();
     return (*run)->exitStatus();
 }

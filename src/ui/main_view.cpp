@@ -6,14 +6,22 @@
 #include "ui/live_chart.h"
 #include "ui/preferences.h"
 #include "ui/review_window.h"
+#include "ui/screen_fit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kestle::ui {
 
@@ -57,7 +65,7 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     host_ = new ScaledHost(view_, this);
     setCentralWidget(host_);
     view_->setTopmost("Frame7");
-    setWindowTitle(q(win.main().caption() + titleSuffix_));
+    updateTitle();
     buildMenus();
     buildViewMenu();
     for (const Caption& c : mainCaptions())
@@ -77,13 +85,27 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     view_->addWidget(preview_, {kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight});
     if (QWidget* alarms = view_->widgetFor("alarmdisplay"))
         preview_->stackUnder(alarms);
-    win.video().setPreviewTarget(preview_);
+    previews_.add(preview_);
+    win.video().setPreviewTarget(&previews_);
+    // What records shows in the status line, which the alarm window never covers.
+    recording_ = new RecordingIndicator;
+    statusBar()->addPermanentWidget(recording_);
+    recordings_ = win.events().subscribe([this](const events::Event& e) {
+        auto source = [](events::Media m) {
+            return m == events::Media::Audio ? capture::CaptureError::Source::Audio
+                                             : capture::CaptureError::Source::Video;
+        };
+        if (const auto* s = std::get_if<events::RecordingStarted>(&e))
+            recording_->notice({source(s->media), false, s->file, {}});
+        else if (const auto* f = std::get_if<events::RecordingFinished>(&e))
+            recording_->notice({source(f->media), true, f->file, f->problem});
+    });
     view_->setPainter(
         "oscope", [this](QWidget& w) { paintScope(w, win_.acquisition().scopeLines(), theme_); });
     view_->setPainter("Picture1", [this](QWidget& w) { paintNorthPicture(w, theme_); });
     win.main().observe([this](forms::Control* c) {
         if (!c) {
-            setWindowTitle(q(win_.main().caption() + titleSuffix_));
+            updateTitle();
             const bool shown = win_.main().shown();
             if (shown && !isVisible())
                 statusBar()->showMessage(kStartHint);
@@ -104,12 +126,50 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
                 return;
             }
     });
+    installNightView();
+    keepWindowsOnScreen();
     theme_ = Theme(nightViewPreferred());
     applyTheme();
+    // The text size the operator chose last.
+    view_->setFollowsTextSize("main_display");
+    view_->setFollowsTextSize("veiwlog");
+    setTextSizeStep(ui::textSizeStep());
 }
 
 MainView::~MainView() {
     win_.video().setPreviewTarget(nullptr);
+}
+
+void MainView::updateTitle() {
+    // A caption the program sets ("Audio Recording On") keeps its name beside it.
+    std::string title = win_.main().caption();
+    if (title != forms::kMainCaption)
+        title += std::string(" - ") + forms::kMainCaption;
+    setWindowTitle(q(title + titleSuffix_));
+}
+
+void MainView::addPreview(VideoPreview* p) {
+    previews_.add(p);
+    QObject::connect(p, &QObject::destroyed, this, [this, p] { previews_.remove(p); });
+}
+
+void MainView::addPreviewTo(FormView& setupForm) {
+    // Shown while there is no picture, under where it will be.
+    setupForm.addCaption("", "The live picture shows here after Preview", kSetupPreview.left + 120,
+                         kSetupPreview.top + kSetupPreview.height / 2);
+    auto* p = new VideoPreview;
+    setupForm.addWidget(p, kSetupPreview);
+    addPreview(p);
+}
+
+QString MainView::running() const {
+    QStringList what;
+    const forms::MainForm& f = win_.main();
+    if (f.speechtimer->enabled() || f.htime->enabled())
+        what << "a session is running";
+    if (recording_->monitor().recording())
+        what << "a recording is running";
+    return what.join(" and ");
 }
 
 QSize MainView::openingSize(const QSize& available) const {
@@ -193,15 +253,70 @@ void MainView::buildViewMenu() {
         setNightView(on);
         preferNightView(on);
     });
+    // Larger and smaller text for the main display and the review box.
+    QAction* larger = view->addAction("Larger &Text");
+    larger->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QObject::connect(larger, &QAction::triggered, this, [this] {
+        setTextSizeStep(textStep_ + 1);
+        preferTextSizeStep(textStep_);
+    });
+    QAction* smaller = view->addAction("&Smaller Text");
+    smaller->setShortcuts({QKeySequence::ZoomOut});
+    QObject::connect(smaller, &QAction::triggered, this, [this] {
+        setTextSizeStep(textStep_ - 1);
+        preferTextSizeStep(textStep_);
+    });
+    for (QAction* a : {larger, smaller}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(a);
+    }
     view->addSeparator();
-    view->addAction("&Live Chart", this, [this] { showLiveChart(this); });
+    // Checked while the live chart is open; choosing it opens it in front,
+    // or closes it.
+    liveAction_ = view->addAction("&Live Chart");
+    liveAction_->setCheckable(true);
+    liveAction_->setEnabled(false); // until there is one
+    QObject::connect(liveAction_, &QAction::triggered, this, [this](bool open) {
+        if (open)
+            openLiveChart();
+        else if (live_)
+            live_->hide();
+    });
     view->addAction("&Review Session...", this,
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }
 
-void MainView::addThemed(FormView* v) {
-    themed_.push_back(v);
-    v->setTheme(theme_);
+void MainView::setTextSizeStep(int step) {
+    textStep_ = std::clamp(step, kSmallestTextStep, kLargestTextStep);
+    view_->setTextSize(std::pow(1.2, textStep_));
+}
+
+void MainView::setLiveChart(QWidget* chart) {
+    if (live_)
+        live_->removeEventFilter(this);
+    live_ = chart;
+    liveAction_->setEnabled(chart != nullptr);
+    if (chart)
+        chart->installEventFilter(this);
+}
+
+void MainView::openLiveChart() {
+    if (!live_)
+        return;
+    if (!isVisible()) {
+        liveWanted_ = true; // in front of this window, not behind it
+        return;
+    }
+    live_->show();
+    live_->raise();
+    live_->activateWindow();
+}
+
+bool MainView::eventFilter(QObject* o, QEvent* e) {
+    // The check mark says whether the live chart is open, however it closed.
+    if (o == live_ && (e->type() == QEvent::Show || e->type() == QEvent::Hide))
+        liveAction_->setChecked(e->type() == QEvent::Show);
+    return QMainWindow::eventFilter(o, e);
 }
 
 void MainView::setNightView(bool on) {
@@ -213,25 +328,49 @@ void MainView::applyTheme() {
     QApplication::setPalette(theme_.palette(dayPalette_));
     nightAction_->setChecked(theme_.night());
     view_->setTheme(theme_);
-    for (FormView* v : themed_)
-        v->setTheme(theme_);
-    QPalette pal = host_->palette();
-    pal.setColor(QPalette::Window, theme_.window());
-    host_->setPalette(pal);
-    preview_->setBrightness(theme_.pictureBrightness());
+    host_->update();
+    preview_->setTheme(theme_);
 }
 
 void MainView::showEvent(QShowEvent* e) {
-    // The first time: as large as fits the screen's free area.
-    if (!sized_ && screen()) {
-        sized_ = true;
+    // The first time on a screen: as large as fits its free area.
+    if (screen() && screen() != sizedFor_) {
+        sizedFor_ = screen();
         resize(openingSize(screen()->availableGeometry().size()));
+        keepOnScreen(*this);
     }
     QMainWindow::showEvent(e);
+    if (liveWanted_) {
+        liveWanted_ = false;
+        QTimer::singleShot(0, this, [this] { openLiveChart(); });
+    }
 }
 
 void MainView::closeEvent(QCloseEvent* e) {
-    // Closing the window runs the unload handler; it is never cancelled.
+    // Closing while a session or a recording runs asks first (never by a
+    // nested event loop: the answer closes the window again); once closing,
+    // the unload handler runs and is never cancelled.
+    const QString why = running();
+    if (!win_.ended() && !closeConfirmed_ && !why.isEmpty()) {
+        e->ignore();
+        auto* ask =
+            new QMessageBox(QMessageBox::Warning, "Close the Kestle?",
+                            "Now " + why + ": closing ends it.", QMessageBox::NoButton, this);
+        ask->setObjectName("confirmClose");
+        QPushButton* close = ask->addButton("Close", QMessageBox::DestructiveRole);
+        ask->addButton(QMessageBox::Cancel);
+        ask->setDefaultButton(QMessageBox::Cancel);
+        ask->setEscapeButton(QMessageBox::Cancel);
+        ask->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(ask, &QMessageBox::buttonClicked, this, [this, close](QAbstractButton* b) {
+            if (b != close)
+                return;
+            closeConfirmed_ = true;
+            QTimer::singleShot(0, this, [this] { this->close(); });
+        });
+        ask->open();
+        return;
+    }
     if (!win_.ended())
         win_.Form_Unload();
     e->accept();
@@ -247,6 +386,14 @@ DialogView::DialogView(forms::Form& form, const Layout& layout, int widthTwips, 
     grid->addWidget(host);
     resize(view_->sizeAt(1));
     setWindowTitle(q(form.caption()));
+    const FormKeys keys = formKeys(form.name());
+    for (const char* name : keys.readOnly)
+        view_->setReadOnly(name);
+    if (keys.defaultButton) {
+        default_ = qobject_cast<QPushButton*>(view_->widgetFor(keys.defaultButton));
+        if (default_)
+            default_->setDefault(true);
+    }
     form.observe([this](forms::Control* c) {
         if (!c) {
             setWindowTitle(q(form_.caption()));
@@ -259,13 +406,34 @@ void DialogView::showEvent(QShowEvent* e) {
     QWidget* owner = parentWidget();
     if (!placed_ && owner && owner->isVisible()) {
         placed_ = true;
-        // Beside the main window, so that its live picture stays in sight.
+        // Beside the main window, so that its live picture stays in sight;
+        // else over it, on its screen.
+        setScreen(owner->screen());
         const QRect main = owner->frameGeometry();
         const QRect room = owner->screen()->availableGeometry();
-        if (main.right() + 8 + width() <= room.right())
+        if (main.right() + 8 + frameGeometry().width() <= room.right())
             move(main.right() + 8, main.top());
+        else
+            move(main.topLeft() + QPoint(40, 40));
+        keepOnScreen(*this);
     }
     QWidget::showEvent(e);
+}
+
+void DialogView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        if (QPushButton* b = focused ? focused : default_; b && b->isEnabled() && b->isVisible()) {
+            b->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void DialogView::closeEvent(QCloseEvent* e) {

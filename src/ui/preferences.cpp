@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include <algorithm>
+
 namespace kestle::ui {
 
 namespace {
@@ -19,6 +21,17 @@ bool nightViewPreferred() {
 void preferNightView(bool on) {
     QSettings s(QSettings::IniFormat, QSettings::UserScope, "kestle", "preferences");
     s.setValue("view/night", on);
+}
+
+int textSizeStep() {
+    bool ok = false;
+    const int step = store().value("view/textSize", 0).toInt(&ok);
+    return ok ? std::clamp(step, kSmallestTextStep, kLargestTextStep) : 0;
+}
+
+void preferTextSizeStep(int step) {
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "kestle", "preferences");
+    s.setValue("view/textSize", std::clamp(step, kSmallestTextStep, kLargestTextStep));
 }
 
 } // namespace kestle::ui

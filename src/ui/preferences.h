@@ -7,4 +7,10 @@ namespace kestle::ui {
 bool nightViewPreferred();
 void preferNightView(bool on);
 
+// The text size of the main display and the review box, in steps from the
+// design's (0); each step is a fifth larger or smaller.
+inline constexpr int kSmallestTextStep = -3, kLargestTextStep = 6;
+int textSizeStep(); // clamped to the range above; 0 when unset or not a number
+void preferTextSizeStep(int step);
+
 } // namespace kestle::ui

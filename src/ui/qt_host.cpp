@@ -58,9 +58,13 @@ void QtHost::inputBox(const std::string& title, const std::string& prompt,
 
 void QtHost::fileDialog(const std::string& title, const std::string& filter,
                         std::function<void(std::optional<std::string>)> done) {
-    auto* dlg = new QFileDialog(parent_, q(title), QString(), qtFilter(filter));
+    auto* dlg = new QFileDialog(parent_, q(title), q(dialogFolder_.string()), qtFilter(filter));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     dlg->setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without an extension takes the filter's first one.
+    const QStringList parts = q(filter).split('|');
+    if (parts.size() > 1 && parts[1].startsWith("*."))
+        dlg->setDefaultSuffix(parts[1].mid(2).section(';', 0, 0));
     dlg->setWindowModality(Qt::ApplicationModal);
     QObject::connect(dlg, &QFileDialog::finished, dlg, [dlg, done = std::move(done)](int r) {
         if (!done)

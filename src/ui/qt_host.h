@@ -15,6 +15,8 @@ class QtHost : public QObject, public forms::UiHost {
     explicit QtHost(QWidget* parentWindow = nullptr) : parent_(parentWindow) {}
     void setParentWindow(QWidget* w) { parent_ = w; }
     void setStatusBar(QStatusBar* s) { statusBar_ = s; }
+    // Where file dialogs open (the data folder, where the captures go).
+    void setDialogFolder(const std::filesystem::path& folder) { dialogFolder_ = folder; }
 
     void messageBox(const std::string& title, const std::string& text,
                     std::function<void()> done) override;
@@ -33,6 +35,7 @@ class QtHost : public QObject, public forms::UiHost {
   private:
     QWidget* parent_;
     QStatusBar* statusBar_ = nullptr;
+    std::filesystem::path dialogFolder_;
 };
 
 } // namespace kestle::ui

@@ -1,5 +1,6 @@
 #include "ui/readings_chart.h"
 
+#include "review/alarm_episodes.h"
 #include "review/decimate.h"
 #include "ui/theme.h"
 
@@ -23,8 +24,10 @@ using review::Point;
 
 namespace {
 
-constexpr int kLeft = ReadingsChart::kPlotLeft; // plot areas start here, so that they line up
-constexpr int kAxisHeight = 22; // time labels under the last plot
+constexpr int kLeft = ReadingsChart::kPlotLeft;         // plot areas start here, so that they line up
+constexpr int kRight = ReadingsChart::kPlotRightMargin; // room for half the last time label
+constexpr int kTop = 8, kBottom = 8; // room for half the scale's top and bottom labels
+constexpr int kAxisHeight = 22;      // time labels under the last plot
 constexpr std::int64_t kMinSpan = ReadingsChart::kMinSpanMs;
 constexpr std::uint32_t kAlarmRed = 0xB00000;
 
@@ -54,10 +57,6 @@ char tagOf(EventKind k) {
 
 } // namespace
 
-bool isNightPalette(const QPalette& p) {
-    return p.color(QPalette::Window) == Theme(true).window();
-}
-
 // One plot: wheel zooms about the pointer, a drag pans, marker lines are
 // drawn over the plot.
 class PlotView : public QChartView {
@@ -72,9 +71,9 @@ class PlotView : public QChartView {
 
     // The plot areas line up, whatever the width of their scales' labels.
     void fitPlotArea() {
-        const int bottom = timeLabels_ ? kAxisHeight : 0;
-        const QRectF area(kLeft, 4, std::max(10, width() - kLeft - ReadingsChart::kPlotRightMargin),
-                          std::max(10, height() - 8 - bottom));
+        const int bottom = timeLabels_ ? kAxisHeight : kBottom;
+        const QRectF area(kLeft, kTop, std::max(10, width() - kLeft - kRight),
+                          std::max(10, height() - kTop - bottom));
         if (chart()->plotArea() != area)
             chart()->setPlotArea(area);
     }
@@ -126,12 +125,20 @@ class PlotView : public QChartView {
             // The alarms over the rest.
             const std::size_t i = n % owner_.markers_.size();
             const Event& e = owner_.markers_[i];
-            if (e.ms < owner_.from_ || e.ms > owner_.to_ ||
+            if (e.ms + e.durationMs < owner_.from_ || e.ms > owner_.to_ ||
                 (e.kind == EventKind::Alarm) != (n >= owner_.markers_.size()))
                 continue;
             const double x = chart()->mapToPosition(QPointF(owner_.axisX(e.ms), 0)).x();
             const bool chosen = int(i) == owner_.selected_;
             QColor c = e.kind == EventKind::Alarm ? t.text(kAlarmRed) : t.caption();
+            if (e.kind == EventKind::Alarm && e.durationMs > 0) {
+                // An alarm episode: a light band over its span, under its line.
+                const double end =
+                    chart()->mapToPosition(QPointF(owner_.axisX(e.ms + e.durationMs), 0)).x();
+                QColor band = c;
+                band.setAlpha(chosen ? 70 : 40);
+                p->fillRect(QRectF(QPointF(x, area.top()), QPointF(end, area.bottom())), band);
+            }
             c.setAlpha(chosen ? 255 : 120);
             p->setPen(QPen(c, chosen ? 2 : 1));
             p->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
@@ -194,18 +201,16 @@ void ReadingsChart::build() {
         p.x->setLabelsVisible(last);
         p.y = new QValueAxis;
         p.y->setTickCount(3);
-        p.y->setLabelFormat("%.4g");
+        // Each scale says its unit.
+        p.y->setLabelFormat(QString("%.4g ") + review::seriesStyle(i).unit);
         QFont small = p.y->labelsFont();
-        small.setPointSizeF(7.5);
+        small.setPointSizeF(8);
         p.y->setLabelsFont(small);
         p.x->setLabelsFont(small);
         p.chart->addAxis(p.x, Qt::AlignBottom);
         p.chart->addAxis(p.y, Qt::AlignLeft);
-        p.line = new QLineSeries;
-        p.chart->addSeries(p.line);
-        p.line->attachAxis(p.x);
-        p.line->attachAxis(p.y);
         p.view = new PlotView(p.chart, *this, i);
+        line(i, 0);
         box->addWidget(p.view, last ? 4 : 3);
     }
 }
@@ -231,8 +236,43 @@ void ReadingsChart::applyColours() {
         Plot& p = plots_[static_cast<std::size_t>(i)];
         paint(p);
         const review::SeriesStyle& st = review::seriesStyle(i);
-        p.line->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
+        for (QLineSeries* l : p.lines)
+            l->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
     }
+}
+
+QLineSeries* ReadingsChart::line(int series, std::size_t i) {
+    Plot& p = plots_[static_cast<std::size_t>(series)];
+    while (p.lines.size() <= i) {
+        auto* l = new QLineSeries;
+        p.chart->addSeries(l);
+        l->attachAxis(p.x);
+        l->attachAxis(p.y);
+        const review::SeriesStyle& st = review::seriesStyle(series);
+        l->setPen(QPen(rgb(night_ ? st.night : st.day), 1.5));
+        p.lines.push_back(l);
+    }
+    return p.lines[i];
+}
+
+std::vector<std::vector<QPointF>> ReadingsChart::drawnRuns(int series) const {
+    std::vector<std::vector<QPointF>> out;
+    for (const QLineSeries* l : plots_[static_cast<std::size_t>(series)].lines)
+        if (l->count() > 0) {
+            const QList<QPointF> pts = l->points();
+            out.emplace_back(pts.begin(), pts.end());
+        }
+    return out;
+}
+
+std::pair<double, double> ReadingsChart::scale(int series) const {
+    const Plot& p = plots_[static_cast<std::size_t>(series)];
+    return {p.y->min(), p.y->max()};
+}
+
+QRect ReadingsChart::plotArea(int series) const {
+    const Plot& p = plots_[static_cast<std::size_t>(series)];
+    return p.chart->plotArea().toRect().translated(p.view->mapTo(this, QPoint(0, 0)));
 }
 
 void ReadingsChart::setNight(bool night) {
@@ -288,6 +328,16 @@ void ReadingsChart::addReading(const review::Reading& r) {
 void ReadingsChart::addEvent(Event e) {
     if (tagOf(e.kind) == 0)
         return;
+    // An alarm that trips again within moments goes on as one episode.
+    if (e.kind == EventKind::Alarm)
+        for (auto it = markers_.rbegin(); it != markers_.rend(); ++it)
+            if (it->kind == EventKind::Alarm) {
+                if (e.ms - (it->ms + it->durationMs) <= review::kEpisodeGapMs) {
+                    it->durationMs = e.ms - it->ms;
+                    return;
+                }
+                break;
+            }
     markers_.push_back(std::move(e));
     const std::int64_t keepFrom = markers_.back().ms - 2 * followSpan_;
     if (markers_.front().ms < keepFrom)
@@ -314,19 +364,20 @@ void ReadingsChart::refresh() {
     const int width = std::max(100, plots_[0].view->width() - kLeft);
     for (int i = 0; i < review::kSeriesCount; ++i) {
         Plot& p = plots_[static_cast<std::size_t>(i)];
-        const auto pts =
-            review::decimate(series_[static_cast<std::size_t>(i)], from_, to_, width / 2);
-        QList<QPointF> line;
-        line.reserve(qsizetype(pts.size()));
-        for (const Point& pt : pts)
-            line.append(QPointF(axisX(pt.ms), pt.value));
-        p.line->replace(line);
-        // The scale of what is in view.
-        std::vector<Point> inView;
-        for (const Point& pt : pts)
-            if (pt.ms >= from_ && pt.ms <= to_)
-                inView.push_back(pt);
-        const auto [lo, hi] = review::valueRange(inView);
+        const auto& all = series_[static_cast<std::size_t>(i)];
+        const auto pts = review::decimate(all, from_, to_, width / 2);
+        const auto runs = review::splitAtGaps(pts, all);
+        for (std::size_t r = 0; r < std::max(runs.size(), p.lines.size()); ++r) {
+            QList<QPointF> points;
+            if (r < runs.size()) {
+                points.reserve(qsizetype(runs[r].size()));
+                for (const Point& pt : runs[r])
+                    points.append(QPointF(axisX(pt.ms), pt.value));
+            }
+            line(i, r)->replace(points);
+        }
+        // The scale of what is in view, up to where the lines leave it.
+        const auto [lo, hi] = review::shownRange(runs, from_, to_);
         // Live, the scale stays while the values fit it well: a new scale
         // lays its labels out again, the costliest part of a redraw.
         const double a = p.y->min(), b = p.y->max();

@@ -51,6 +51,12 @@ class ReadingsChart : public QWidget {
     void setNight(bool night);
     const std::vector<review::Event>& markers() const { return markers_; }
     std::size_t readingCount() const { return series_[0].size(); }
+    // What a plot draws now (for tests): its runs of points (as Qt draws
+    // them: x in ms since the epoch, in Qt's zone), its value scale, and
+    // where its plot area stands in this widget.
+    std::vector<std::vector<QPointF>> drawnRuns(int series) const;
+    std::pair<double, double> scale(int series) const;
+    QRect plotArea(int series) const;
     // Marks one marker (index into markers(), -1: none) and centres it.
     void select(int marker);
     // Told when a marker is clicked (a click, not a drag, within a few
@@ -60,7 +66,7 @@ class ReadingsChart : public QWidget {
     std::function<void()> onViewChanged;
     // Where the plot areas lie across the widget: strips drawn under the
     // plots line up with them.
-    static constexpr int kPlotLeft = 96, kPlotRightMargin = 12;
+    static constexpr int kPlotLeft = 96, kPlotRightMargin = 34;
     // The narrowest view: at full zoom a second spans some 300 pixels.
     static constexpr std::int64_t kMinSpanMs = 2000;
 
@@ -73,12 +79,15 @@ class ReadingsChart : public QWidget {
     struct Plot {
         PlotView* view = nullptr;
         QChart* chart = nullptr;
-        QLineSeries* line = nullptr;
+        // One line a run of readings: none across a time without them.
+        std::vector<QLineSeries*> lines;
         QDateTimeAxis* x = nullptr;
         QValueAxis* y = nullptr;
     };
     void build();
     void applyColours();
+    // The plot's line for run `i`, made when there is none yet.
+    QLineSeries* line(int series, std::size_t i);
     // The x value Qt draws for a review time: Qt shows epoch times in the
     // local zone, ours are the local calendar's own.
     double axisX(std::int64_t ms) const { return double(ms - zoneOffset_); }
@@ -96,9 +105,5 @@ class ReadingsChart : public QWidget {
     int selected_ = -1;
     bool night_ = false;
 };
-
-// True when `p` is the night view's palette (the night view sets the whole
-// application's palette).
-bool isNightPalette(const QPalette& p);
 
 } // namespace kestle::ui

@@ -5,6 +5,7 @@
 #include "review/time_text.h"
 #include "ui/listening_panel.h"
 #include "ui/readings_chart.h"
+#include "ui/screen_fit.h"
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace kestle::ui {
@@ -37,6 +38,9 @@ QString q(const std::string& s) {
 QString describe(const Event& e) {
     QString t =
         q(review::dateTimeText(e.ms)) + "  " + review::eventKindName(e.kind) + "\n\n" + q(e.text);
+    if (e.kind == EventKind::Alarm && e.durationMs > 0)
+        t += q("\nuntil " + review::clockText(e.ms + e.durationMs) + " (" +
+               review::durationText(e.durationMs) + "); each trip is in the list");
     if (e.kind == EventKind::Question) {
         QStringList words;
         for (const std::string& w : e.words)
@@ -64,8 +68,9 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     box->setContentsMargins(4, 4, 4, 4);
     banner_ = new QLabel;
     banner_->setWordWrap(true);
-    banner_->setStyleSheet("QLabel { background: #B00000; color: white; padding: 6px; "
-                           "font-weight: bold; }");
+    colourBanner();
+    installNightView();
+    keepWindowsOnScreen(); // 1100 x 760 is more than a laptop's screen holds
     banner_->hide();
     box->addWidget(banner_);
     auto* split = new QSplitter(Qt::Horizontal);
@@ -81,7 +86,9 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     plotsBox->addWidget(listening_->strips());
     split->addWidget(plots);
     auto* side = new QSplitter(Qt::Vertical);
-    list_ = new QListWidget;
+    list_ = new QTreeWidget;
+    list_->setHeaderHidden(true);
+    list_->setUniformRowHeights(true);
     side->addWidget(list_);
     side->addWidget(listening_->momentsBox());
     auto* detailBox = new QWidget;
@@ -151,10 +158,15 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     view->addAction("&Whole Night\tHome", this, [this] { chart_->showAll(); });
 
     chart_->onMarkerChosen = [this](int i) { choose(i); };
-    QObject::connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    QObject::connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        // A trip's row chooses its episode.
+        const int row =
+            item ? list_->indexOfTopLevelItem(item->parent() ? item->parent() : item) : -1;
         if (row >= 0 && row != chosen_)
             choose(row);
     });
+    QObject::connect(list_, &QTreeWidget::itemExpanded, this,
+                     [this](QTreeWidgetItem* item) { listTrips(item); });
     resize(1100, 760);
     statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
     worker_.post([this, bag = bag_] {
@@ -173,6 +185,21 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
 
 ReviewWindow::~ReviewWindow() = default;
 
+// A warning reads as one, by day and (dark red, never white) at night.
+void ReviewWindow::colourBanner() {
+    const bool night = Theme::current().night();
+    banner_->setStyleSheet(night ? "QLabel { background: #340704; color: #E02C1C; padding: 6px; "
+                                   "font-weight: bold; }"
+                                 : "QLabel { background: #B00000; color: white; padding: 6px; "
+                                   "font-weight: bold; }");
+}
+
+void ReviewWindow::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange)
+        colourBanner();
+    QMainWindow::changeEvent(e);
+}
+
 void ReviewWindow::loaded(Result<review::SessionModel> r) {
     if (!r) {
         banner_->setText(q(r.error()));
@@ -185,14 +212,29 @@ void ReviewWindow::loaded(Result<review::SessionModel> r) {
     model_ = std::make_shared<const review::SessionModel>(std::move(*r));
     const review::SessionModel& m = *model_;
     showWarning();
-    chart_->setSession(m.series, m.events, m.startMs, m.endMs);
+    // An alarm tripping in every check is one marker and one row.
+    episodes_ = review::alarmEpisodes(m.events);
+    chart_->setSession(m.series, review::withAlarmEpisodes(m.events, episodes_), m.startMs,
+                       m.endMs);
     listening_->setSession(model_);
+    std::map<std::pair<std::int64_t, std::string>, std::size_t> byStart;
+    for (std::size_t i = 0; i < episodes_.size(); ++i)
+        byStart[{episodes_[i].startMs, review::episodeSummary(episodes_[i])}] = i;
+    QList<QTreeWidgetItem*> rows;
     for (const Event& e : chart_->markers()) {
         QString line = q(review::clockText(e.ms)) + "  " + review::eventKindName(e.kind);
         if (!e.text.empty())
             line += ": " + q(e.text).section('\n', 0, 0);
-        list_->addItem(line);
+        auto* row = new QTreeWidgetItem(QStringList(line));
+        if (auto it = byStart.find({e.ms, e.text});
+            e.kind == EventKind::Alarm && it != byStart.end()) {
+            episodeOf_[int(rows.size())] = it->second;
+            if (episodes_[it->second].trips.size() > 1) // its trips are listed when it opens
+                row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+        rows << row;
     }
+    list_->addTopLevelItems(rows);
     statusBar()->showMessage(q(review::dateTimeText(m.startMs) + " to " +
                                review::clockText(m.endMs) + " (" +
                                review::durationText(m.endMs - m.startMs) + "), " + m.unit + "; " +
@@ -241,7 +283,10 @@ void ReviewWindow::choose(int marker) {
         return;
     chosen_ = marker;
     chart_->select(marker);
-    list_->setCurrentRow(marker);
+    QTreeWidgetItem* row = list_->topLevelItem(marker);
+    QTreeWidgetItem* current = list_->currentItem();
+    if (row && current != row && (!current || current->parent() != row))
+        list_->setCurrentItem(row);
     const Event& e = markers[static_cast<std::size_t>(marker)];
     details_->setText(describe(e));
     picture_->clear();
@@ -266,6 +311,18 @@ void ReviewWindow::choose(int marker) {
     }
 }
 
+void ReviewWindow::listTrips(QTreeWidgetItem* episodeRow) {
+    auto it = episodeOf_.find(list_->indexOfTopLevelItem(episodeRow));
+    if (it == episodeOf_.end() || episodeRow->childCount() > 0)
+        return;
+    QList<QTreeWidgetItem*> trips;
+    for (const review::AlarmTrip& t : episodes_[it->second].trips)
+        trips << new QTreeWidgetItem(QStringList(
+            q(review::clockText(t.ms) + "  " + t.line.alarm +
+              (t.line.reading.empty() ? "" : " " + t.line.limit + " Value = " + t.line.reading))));
+    episodeRow->addChildren(trips);
+}
+
 void ReviewWindow::playChosen() {
     const auto& markers = chart_->markers();
     if (!playback_ || playback_->event >= markers.size() || !model_)
@@ -287,13 +344,8 @@ void ReviewWindow::showPicture(const QImage& image) {
         return;
     QImage shown = image.scaled(360, 270, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                        .convertToFormat(QImage::Format_RGB32);
-    // Dimmed in the night view, as the live picture is.
-    const Theme theme(isNightPalette(QApplication::palette()));
-    if (theme.pictureBrightness() < 1) {
-        QPainter p(&shown);
-        p.fillRect(shown.rect(), QColor(0, 0, 0, int(255 * (1 - theme.pictureBrightness()))));
-    }
-    picture_->setPixmap(QPixmap::fromImage(shown));
+    // In red in the night view, as the live picture is; the file keeps its colours.
+    picture_->setPixmap(QPixmap::fromImage(Theme::current().picture(shown)));
     picture_->show();
 }
 
@@ -320,7 +372,17 @@ void ReviewWindow::writeReport(const fs::path& pdf) {
         review::SessionModel verified = *model;
         verified.problems = *problems;
         verified.verified = true;
-        Status s = review::writeReport(verified, pdf);
+        // Written beside its name and renamed over it: a report cut short
+        // never stands under the name of a finished one.
+        const fs::path partial = pdf.parent_path() / ("." + pdf.filename().string() + ".partial");
+        Status s = review::writeReport(verified, partial);
+        std::error_code ec;
+        if (s)
+            fs::rename(partial, pdf, ec);
+        if (ec)
+            s = Error{pdf.string() + " could not be written: " + ec.message()};
+        if (!s)
+            fs::remove(partial, ec);
         QMetaObject::invokeMethod(
             this,
             [this, s, pdf] {

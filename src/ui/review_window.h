@@ -5,6 +5,7 @@
 // that says what failed when the bag does not verify, and "Write Report...".
 // The bag is read, pictures are loaded and the report is written on a
 // worker thread; results come back to the window thread. Window thread only.
+#include "review/alarm_episodes.h"
 #include "review/recording_player.h"
 #include "review/session_model.h"
 #include "support/result.h"
@@ -14,12 +15,14 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
 class QLabel;
-class QListWidget;
 class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace kestle::ui {
 
@@ -56,18 +59,26 @@ class ReviewWindow : public QMainWindow {
     // Told when the bag has been read (or could not be), and when verified.
     std::function<void()> onLoaded, onVerified;
 
+  protected:
+    void changeEvent(QEvent* e) override;
+
   private:
+    void colourBanner();
     void loaded(Result<review::SessionModel> r);
     void showProblems(const std::vector<std::string>& problems);
     void showWarning();
     void askReportFile();
     void showPicture(const QImage& image);
+    void listTrips(QTreeWidgetItem* episodeRow);
 
     std::filesystem::path bag_;
     std::shared_ptr<const review::SessionModel> model_;
     ReadingsChart* chart_;
     QLabel* banner_;
-    QListWidget* list_;
+    // One row a marker; an alarm episode's row opens to its trips.
+    QTreeWidget* list_;
+    std::vector<review::AlarmEpisode> episodes_;
+    std::map<int, std::size_t> episodeOf_; // marker -> its episode
     QLabel* details_;
     QLabel* picture_;
     QPushButton* play_;

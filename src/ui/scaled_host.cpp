@@ -2,11 +2,13 @@
 
 #include "forms/layout_math.h"
 
+#include <QPainter>
+
 namespace kestle::ui {
 
 ScaledHost::ScaledHost(FormView* view, QWidget* parent) : QWidget(parent), view_(view) {
     view_->setParent(this);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ScaledHost::resizeEvent(QResizeEvent*) {
@@ -16,9 +18,11 @@ void ScaledHost::resizeEvent(QResizeEvent*) {
     if (std::abs(s - view_->scale()) > 1e-4)
         view_->setScale(s);
     view_->move((width() - view_->width()) / 2, (height() - view_->height()) / 2);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, view_->theme().window());
-    setPalette(pal);
+}
+
+void ScaledHost::paintEvent(QPaintEvent*) {
+    // The margin around the form, in the form's own colour (day or night).
+    QPainter(this).fillRect(rect(), view_->theme().window());
 }
 
 } // namespace kestle::ui

@@ -15,6 +15,7 @@ class ScaledHost : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     FormView* view_;

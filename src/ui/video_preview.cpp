@@ -1,5 +1,6 @@
 #include "ui/video_preview.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPainter>
 
@@ -26,9 +27,17 @@ void VideoPreview::showFrame(std::shared_ptr<const capture::VideoFrame> frame) {
     update();
 }
 
-void VideoPreview::setBrightness(double b) {
-    brightness_ = std::clamp(b, 0.0, 1.0);
+void VideoPreview::setTheme(const Theme& t) {
+    theme_ = t;
     update();
+}
+
+void VideoPreview::changeEvent(QEvent* e) {
+    const bool palette =
+        e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange;
+    if (palette && Theme::current().night() != theme_.night())
+        setTheme(Theme::current());
+    QWidget::changeEvent(e);
 }
 
 void VideoPreview::updateShown() {
@@ -38,9 +47,11 @@ void VideoPreview::updateShown() {
 void VideoPreview::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const std::uint32_t c = look_.backColor;
-    p.fillRect(rect(), QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+    QImage back(1, 1, QImage::Format_RGB32);
+    back.fill(QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+    p.fillRect(rect(), theme_.picture(back).pixelColor(0, 0));
     if (frame_) {
-        // Wraps the frame's pixels; nothing is copied.
+        // Wraps the frame's pixels; nothing is copied by day.
         const QImage img(frame_->pixels, frame_->width, frame_->height, frame_->stride,
                          QImage::Format_RGB32);
         QRect target = rect();
@@ -49,11 +60,14 @@ void VideoPreview::paintEvent(QPaintEvent*) {
             target = QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
                            fitted);
         }
-        p.drawImage(target, img);
-        if (brightness_ < 1)
-            p.fillRect(target, QColor(0, 0, 0, static_cast<int>((1 - brightness_) * 255)));
+        if (theme_.night()) // scaled first: only what is shown is turned red
+            p.drawImage(target, theme_.picture(img.scaled(target.size())));
+        else
+            p.drawImage(target, img);
     } else if (!look_.message.empty()) {
-        p.setPen(qGray(static_cast<QRgb>(c)) > 128 ? Qt::black : Qt::white);
+        p.setPen(theme_.night()                      ? theme_.text(0xFFFFFF)
+                 : qGray(static_cast<QRgb>(c)) > 128 ? Qt::black
+                                                     : Qt::white);
         p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
                    QString::fromStdString(look_.message));
     }

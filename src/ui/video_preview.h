@@ -4,8 +4,10 @@
 // background colour, or a message such as "No camera found". Shown while
 // the control is visible and has a picture or a message.
 #include "capture/capture_controls.h"
+#include "ui/theme.h"
 
 #include <QWidget>
+#include <vector>
 
 namespace kestle::ui {
 
@@ -15,14 +17,15 @@ class VideoPreview : public QWidget, public capture::PreviewTarget {
     void setLook(const capture::PreviewLook& look) override;
     void showFrame(std::shared_ptr<const capture::VideoFrame> frame) override;
 
-    // How bright the picture is shown, 0 to 1 (the night view dims it).
-    void setBrightness(double b);
+    // The night view shows the picture's luminance in red.
+    void setTheme(const Theme& t);
 
     // The frames shown so far (for measurements).
     long long framesShown() const { return shown_; }
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    void changeEvent(QEvent* e) override;
 
   private:
     void updateShown();
@@ -30,7 +33,26 @@ class VideoPreview : public QWidget, public capture::PreviewTarget {
     capture::PreviewLook look_;
     std::shared_ptr<const capture::VideoFrame> frame_;
     long long shown_ = 0;
-    double brightness_ = 1;
+    Theme theme_ = Theme::current();
+};
+
+// The live picture shown in several places (the main window, the set-up
+// form): what the control sends goes to each of them. Not owned.
+class PreviewFanOut : public capture::PreviewTarget {
+  public:
+    void add(capture::PreviewTarget* t) { targets_.push_back(t); }
+    void remove(capture::PreviewTarget* t) { std::erase(targets_, t); }
+    void setLook(const capture::PreviewLook& look) override {
+        for (auto* t : targets_)
+            t->setLook(look);
+    }
+    void showFrame(std::shared_ptr<const capture::VideoFrame> frame) override {
+        for (auto* t : targets_)
+            t->showFrame(frame);
+    }
+
+  private:
+    std::vector<capture::PreviewTarget*> targets_;
 };
 
 // Where the picture stands on the main form, in twips: the free room below

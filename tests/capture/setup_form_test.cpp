@@ -116,6 +116,24 @@ TEST_F(Setup, CaptureTellsStartsStatusAndLocksItsButtonsWhileRecording) {
     EXPECT_FALSE(f.Command3->enabled());
 }
 
+// A name typed without an extension records an AVI file; the status line
+// says where the recording goes and how fast it fills the disk.
+TEST_F(Setup, CaptureNamesAnAviFileAndSaysWhereAndHowFastItRecords) {
+    rc.silentVideo.startStatus = kStarted;
+    host.queueAnswer("/data/night one");
+    f.Command2->click();
+    EXPECT_THAT(rc.calls, Contains("CAPTURE Video.CaptureFileName = \"/data/night one.avi\""));
+    EXPECT_THAT(shown(), HasSubstr("STATUS \"Recording video to /data/night one.avi: "
+                                   "uncompressed, about 14 MB/s, 829 MB a minute\""));
+    f.Command3->click();
+    f.ChkUseVideoCap->click();
+    f.cboVideoCompressor->choose(0);
+    host.queueAnswer("/data/night.AVI"); // an extension of its own is kept
+    f.Command2->click();
+    EXPECT_THAT(rc.calls, Contains("CAPTURE Video.CaptureFileName = \"/data/night.AVI\""));
+    EXPECT_THAT(shown(), HasSubstr("to /data/night.AVI: MJPEG, about 2 MB/s"));
+}
+
 TEST_F(Setup, StylesRotationAndPositionsKeepTheirRules) {
     f.txttextureimage->setText("");
     f.cbotextstyle->choose(4);

@@ -19,6 +19,16 @@ TEST(LayoutMath, EdgesRoundSoNeighboursTouchAtEveryScale) {
     EXPECT_DOUBLE_EQ(fitScale(1618, 1170, 12135, 8775), 2.0);
 }
 
+TEST(LayoutMath, AWindowKeptInsideTheScreenMovesAndShrinksAsLittleAsItCan) {
+    const PxRect laptop{0, 0, 1366, 768};
+    EXPECT_EQ(keepInside({100, 40, 600, 400}, laptop), (PxRect{100, 40, 600, 400})); // fits
+    // The review window as it was: 1100 x 760 at y 40, below the screen's edge.
+    EXPECT_EQ(keepInside({133, 40, 1100, 760}, laptop), (PxRect{133, 8, 1100, 760}));
+    EXPECT_EQ(keepInside({-20, 500, 1400, 400}, laptop), (PxRect{0, 368, 1366, 400}));
+    // A free area that does not start at 0 (a panel on the left, a second screen).
+    EXPECT_EQ(keepInside({0, 0, 700, 900}, {1366, 30, 1280, 690}), (PxRect{1366, 30, 700, 690}));
+}
+
 TEST(LayoutMath, EachCaptionGetsAMnemonicOfItsOwn) {
     EXPECT_EQ(
         withMnemonics({"File", "ECM", "RF ", "Speech ", "&Scope", "Settings"}),

@@ -58,6 +58,25 @@ TEST_F(QtScreenRendererTest, TheTextStartsAtTenTenOverTheBackground) {
     EXPECT_FALSE(differs(10, 200, 573, 381)); // and nothing further down
 }
 
+// A display as full as it gets before it pages (1400 characters, 15 line
+// ends): the capture still holds its newest word.
+TEST_F(QtScreenRendererTest, AFullDisplaysNewestWordIsInThePicture) {
+    std::string full;
+    for (int line = 0; line < 15; ++line)
+        full += std::string(90, 'w').replace(10, 1, " ").replace(50, 1, " ") + "\r\n";
+    full += "dug worm pie located specter ";
+    const QImage without = renderer.picture(full);
+    const QImage with = renderer.picture(full + "Zanzibar");
+    int changedRows = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (without.pixel(x, y) != with.pixel(x, y)) {
+                ++changedRows;
+                break;
+            }
+    EXPECT_GT(changedRows, 5); // the word drawn, inside the picture
+}
+
 TEST_F(QtScreenRendererTest, AMissingFolderGivesAReasonAndLeavesNothing) {
     const Status s = renderer.render("text", dir / "gone" / "shot.jpg");
     EXPECT_FALSE(s.ok());

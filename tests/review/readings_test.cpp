@@ -74,6 +74,22 @@ TEST(Decimate, KeepsEveryPeakWithFewPointsAndRunsToTheEdges) {
     EXPECT_DOUBLE_EQ(lo, 1.9);
     EXPECT_DOUBLE_EQ(hi, 4.1);
     EXPECT_EQ(valueRange({{0, 3}}), std::make_pair(2.0, 4.0));
+
+    // Runs break where no reading came for 5 s, not where the points drawn
+    // are far apart only because the ones between were left out.
+    std::vector<Point> gappy;
+    for (std::int64_t t = 0; t <= 100000; t += 500)
+        if (t < 20000 || t > 40000)
+            gappy.push_back({t, double(t)});
+    const auto runs = splitAtGaps(decimate(gappy, 0, 100000, 5), gappy);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].back().ms, 19500);
+    EXPECT_EQ(runs[1].front().ms, 40500);
+    // The range of a zoom reaches where the lines cross its edges.
+    const auto [a, b] =
+        shownRange(splitAtGaps(decimate(gappy, 1200, 3300, 100), gappy), 1200, 3300);
+    EXPECT_LE(a, 1200);
+    EXPECT_GE(b, 3300);
 }
 
 TEST(JournalEvents, CapturesNameTheBagsCopiesAndWordsAnswerTheirQuestion) {

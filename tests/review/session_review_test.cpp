@@ -1,9 +1,11 @@
 // A night recorded by the program itself, read back from its bag: the model
 // a review window draws, and the PDF report a client checks the bag with.
 #include "evidence/sha256.h"
+#include "review/alarm_episodes.h"
 #include "review/recorded_night.h"
 #include "review/report.h"
 #include "review/session_model.h"
+#include "review/time_text.h"
 
 #include <gmock/gmock.h>
 
@@ -174,9 +176,13 @@ TEST(SessionReport, NamesTheQuestionsAlarmsAndEveryFileWithItsDigest) {
             EXPECT_THAT(text, HasSubstr(e.text));
             for (const std::string& w : e.words)
                 EXPECT_THAT(text, HasSubstr(w));
-        } else if (e.kind == EventKind::Alarm) {
-            EXPECT_THAT(text, HasSubstr(e.text.substr(e.text.find(" Voltage"))));
         }
+    }
+    // The alarms as episodes: when, which, how many trips, the peak.
+    for (const AlarmEpisode& e : alarmEpisodes(m->events)) {
+        EXPECT_THAT(text, HasSubstr(clockText(e.startMs)));
+        EXPECT_THAT(text, HasSubstr("Voltage Above 2.5"));
+        EXPECT_THAT(text, HasSubstr(e.peakReading));
     }
     for (const FileEntry& f : m->files) {
         EXPECT_THAT(text, HasSubstr(f.sha256)) << f.path;

@@ -17,6 +17,7 @@
 #include <QSlider>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -168,6 +169,15 @@ int main(int argc, char** argv) {
     const auto config =
         fs::temp_directory_path() / ("kestle-ui-config-" + std::to_string(::getpid()));
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
+    // Two screens of laptops, side by side: 1366 x 768 (the first) and 1280 x 720.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        fs::create_directories(config);
+        const fs::path screens = config / "screens.json";
+        std::ofstream(screens) << R"({"windowFrameMargins": true, "screens": [
+            {"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96},
+            {"name": "small", "x": 1366, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96}]})";
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screens.c_str());
+    }
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

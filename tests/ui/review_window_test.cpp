@@ -12,9 +12,14 @@
 
 #include <gmock/gmock.h>
 
+#include <QChartView>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
+#include <QValueAxis>
+
+#include <set>
 
 namespace kestle::ui {
 namespace {
@@ -86,13 +91,27 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         QTest::keyClick(&c, Qt::Key_Home);
         EXPECT_EQ(c.viewTo() - c.viewFrom(), whole);
 
-        // The report, written from the window.
+        // The report, written from the window over an older one: under its
+        // name there is the old report or the whole new one, never a part.
+        const fs::path pdf = k.dir() / "from-window.pdf";
+        std::ofstream(pdf) << "an older report";
         std::optional<Status> written;
         w.onReportWritten = [&](const Status& s) { written = s; };
-        w.writeReport(k.dir() / "from-window.pdf");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 20000));
+        w.writeReport(pdf);
+        std::set<std::uintmax_t> sizes;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                std::error_code ec;
+                sizes.insert(fs::file_size(pdf, ec));
+                return written.has_value();
+            },
+            20000));
         EXPECT_TRUE(*written) << written->error();
-        EXPECT_GT(fs::file_size(k.dir() / "from-window.pdf"), 1000u);
+        sizes.insert(fs::file_size(pdf));
+        EXPECT_EQ(sizes, (std::set<std::uintmax_t>{15, fs::file_size(pdf)}));
+        EXPECT_GT(fs::file_size(pdf), 1000u);
+        for (const auto& e : fs::directory_iterator(k.dir()))
+            EXPECT_NE(e.path().extension(), ".partial") << e.path();
     }
 
     // A bag changed since it was sealed opens with a warning naming the file.
@@ -145,6 +164,105 @@ TEST_F(LiveChartTest, FollowsTheReadingsOnlyWhileShown) {
     QCoreApplication::processEvents();
     EXPECT_EQ(live.chart().readingCount(), readings);
     EXPECT_EQ(live.chart().markers().size(), markers);
+}
+
+} // namespace
+} // namespace kestle::ui
+
+namespace kestle::ui {
+namespace {
+
+// A night with a time without readings, looked at whole and zoomed in: the
+// lines break where no readings came, stay inside their plots after a zoom,
+// and every plot's scale says its unit; the first and last labels are whole.
+TEST(ReadingsChartLook, LinesBreakAtGapsStayInTheirPlotsAndScalesShowUnits) {
+    const std::int64_t t0 = review::localMs({2026, 12, 9, 1, 0, 0});
+    std::array<std::vector<review::Point>, review::kSeriesCount> series;
+    for (auto& s : series)
+        for (std::int64_t ms = 0; ms <= 260000; ms += 500)
+            if (ms <= 60000 || ms >= 200000)
+                s.push_back({t0 + ms, double(ms) / 1000}); // a slope: it leaves a zoom's edges
+    ReadingsChart c;
+    c.resize(900, 700);
+    c.setSession(series, {}, t0, t0 + 260000);
+    c.show();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        const auto runs = c.drawnRuns(i);
+        ASSERT_EQ(runs.size(), 2u) << i;
+        for (const auto& run : runs) {
+            const bool before = run.front().x() <= runs[0].back().x();
+            for (const QPointF& p : run)
+                EXPECT_EQ(p.y() <= 60, before) << "a line across the gap, series " << i;
+        }
+    }
+    // Zoomed into the first minute: the lines that leave the view at its
+    // edges stay within the scale, and are drawn inside the plot.
+    c.setView(t0 + 20000, t0 + 25000);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        const auto [lo, hi] = c.scale(i);
+        EXPECT_LE(lo, 20.0) << i;
+        EXPECT_GE(hi, 25.0) << i;
+    }
+    const QImage shot = c.grab().toImage();
+    const QRect area = c.plotArea(0);
+    const QColor line(0x1F5FBF);
+    int touching = 0, drawn = 0;
+    for (int x = area.left(); x <= area.right(); ++x)
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const bool ink = shot.pixelColor(x, y) == line;
+            drawn += ink;
+            touching += ink && (y <= area.top() + 1 || y >= area.bottom() - 1);
+        }
+    EXPECT_GT(drawn, 100);
+    EXPECT_EQ(touching, 0) << "the line runs off its plot";
+    // Each scale names its unit; its top and bottom labels and the last time
+    // label have room.
+    const auto views = c.findChildren<QChartView*>();
+    ASSERT_EQ(views.size(), std::size_t(review::kSeriesCount));
+    for (int i = 0; i < review::kSeriesCount; ++i) {
+        auto* y = qobject_cast<QValueAxis*>(views[i]->chart()->axes(Qt::Vertical).first());
+        ASSERT_TRUE(y);
+        EXPECT_TRUE(y->labelFormat().endsWith(QString(" ") + review::seriesStyle(i).unit));
+        const QFontMetrics fm(y->labelsFont());
+        const QRectF plot = views[i]->chart()->plotArea();
+        EXPECT_GE(plot.top(), fm.height() / 2.0) << i;
+        EXPECT_GE(views[i]->height() - plot.bottom(), fm.height() / 2.0) << i;
+        EXPECT_GE(views[i]->width() - plot.right(), fm.horizontalAdvance("00:00:00") / 2.0) << i;
+    }
+}
+
+// An alarm tripping in every check of the night shows as one marker (a band
+// over its span) and one row of the list, which opens to its trips.
+TEST(ReviewWindowLook, AnAlarmTrippingEveryCycleIsOneMarkerAndOneRow) {
+    KestleProcess k;
+    const fs::path bag = review::test::recordNight(k);
+    ReviewWindow w(bag);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.model() != nullptr; }, 20000));
+    int alarmLines = 0;
+    for (const auto& e : w.model()->events)
+        if (e.kind == EventKind::Alarm)
+            ++alarmLines;
+    std::vector<const review::Event*> alarms;
+    for (const auto& e : w.chart().markers())
+        if (e.kind == EventKind::Alarm)
+            alarms.push_back(&e);
+    ASSERT_GE(alarmLines, 3);
+    ASSERT_EQ(alarms.size(), 1u);
+    EXPECT_GT(alarms[0]->durationMs, 0);
+    EXPECT_THAT(alarms[0]->text,
+                HasSubstr("Voltage Above 2.5: " + std::to_string(alarmLines) + " trips, peak "));
+    auto* list = w.findChild<QTreeWidget*>();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->topLevelItemCount(), int(w.chart().markers().size()));
+    const int row = firstOf(w.chart(), EventKind::Alarm);
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    item->setExpanded(true);
+    EXPECT_EQ(item->childCount(), alarmLines);
+    list->setCurrentItem(item->child(1)); // a trip chooses its episode
+    EXPECT_THAT(w.details().toStdString(), HasSubstr("each trip is in the list"));
 }
 
 } // namespace

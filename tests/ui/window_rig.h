@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QImage>
+#include <QWidget>
 #include <filesystem>
 #include <sstream>
 #include <unistd.h>
@@ -18,6 +20,49 @@
 namespace kestle::ui::test {
 
 namespace fs = std::filesystem;
+
+// The smallest rectangle holding every pixel that differs between two
+// pictures of the same size (empty when none does).
+inline QRect changedRect(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    QRect r;
+    for (int row = 0; row < std::min(x.height(), y.height()); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < std::min(x.width(), y.width()); ++col)
+            if (p[col] != q[col])
+                r |= QRect(col, row, 1, 1);
+    }
+    return r;
+}
+
+// What the night view must never show: a pixel bright in all of red, green
+// and blue (above 150), or one whose green or blue is above its red.
+struct NightFaults {
+    long bright = 0, notRed = 0;
+    QPoint first{-1, -1}; // the first faulty pixel
+    QColor firstColour;
+    long total() const { return bright + notRed; }
+};
+inline NightFaults nightFaults(const QImage& shot) {
+    NightFaults f;
+    const QImage img = shot.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const int r = qRed(row[x]), g = qGreen(row[x]), b = qBlue(row[x]);
+            const bool bright = r > 150 && g > 150 && b > 150, notRed = g > r || b > r;
+            f.bright += bright;
+            f.notRed += notRed;
+            if ((bright || notRed) && f.first.x() < 0) {
+                f.first = QPoint(x, y);
+                f.firstColour = QColor(row[x]);
+            }
+        }
+    }
+    return f;
+}
 
 class MainViewTest : public testing::Test {
   protected:
