@@ -1,20 +1,25 @@
 // The player's GStreamer glue: playbin with the chosen audio sink.
 #include "review/recording_player.h"
 
+#include "support/gst_glue.h"
 #include "support/gst_runtime.h"
 
 #include <cstdlib>
-#include <gst/gst.h>
 
 namespace kestle::review {
 
-namespace {
-
-GstElement* asElement(void* p) {
-    return static_cast<GstElement*>(p);
-}
-
-} // namespace
+struct RecordingPlayer::Gst {
+    gst::Ptr<GstElement> play;
+    gst::BusWatch bus;
+    explicit Gst(gst::Ptr<GstElement> p)
+        : play(std::move(p)),
+          bus(play.get(),
+              GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR)) {}
+    ~Gst() {
+        // Going to NULL never waits for a stream thread.
+        gst_element_set_state(play.get(), GST_STATE_NULL);
+    }
+};
 
 std::string audioSinkName() {
     const char* env = std::getenv("KESTLE_AUDIO_SINK");
@@ -32,25 +37,20 @@ Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fro
     error_.clear();
     if (Status s = initGstreamer(); !s)
         return s;
-    GstElement* play = gst_element_factory_make("playbin", nullptr);
-    GstElement* sink = gst_element_factory_make(sink_.c_str(), nullptr);
-    if (!play || !sink) {
-        if (play)
-            gst_object_unref(play);
-        if (sink)
-            gst_object_unref(sink);
+    gst::Ptr<GstElement> play = gst::own(gst_element_factory_make("playbin", nullptr));
+    gst::Ptr<GstElement> sink = gst::own(gst_element_factory_make(sink_.c_str(), nullptr));
+    if (!play || !sink)
         return Error{"the sound output " + sink_ + " is not available"};
-    }
     // A fake sink plays in real time too, so that its position is telling.
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync"))
-        g_object_set(sink, "sync", TRUE, nullptr);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink.get()), "sync"))
+        g_object_set(sink.get(), "sync", TRUE, nullptr);
     gchar* uri = gst_filename_to_uri(std::filesystem::absolute(wav).c_str(), nullptr);
-    g_object_set(play, "uri", uri, "audio-sink", sink, nullptr);
+    g_object_set(play.get(), "uri", uri, "audio-sink", sink.get(), nullptr); // playbin refs it
     g_free(uri);
-    pipeline_ = play;
+    gst_ = std::make_unique<Gst>(std::move(play));
     fromMs_ = fromMs;
     phase_ = Phase::Prerolling;
-    if (gst_element_set_state(play, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(gst_->play.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         stop();
         return Error{wav.string() + " cannot be played"};
     }
@@ -58,51 +58,38 @@ Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fro
 }
 
 void RecordingPlayer::stop() {
-    if (!pipeline_)
-        return;
-    // Going to NULL never waits for a stream thread.
-    gst_element_set_state(asElement(pipeline_), GST_STATE_NULL);
-    gst_object_unref(asElement(pipeline_));
-    pipeline_ = nullptr;
+    gst_.reset();
     phase_ = Phase::Idle;
 }
 
 void RecordingPlayer::poll() {
-    if (!pipeline_)
-        return;
-    GstBus* bus = gst_element_get_bus(asElement(pipeline_));
-    while (GstMessage* m = gst_bus_pop_filtered(
-               bus, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
-        const GstMessageType type = GST_MESSAGE_TYPE(m);
-        if (type == GST_MESSAGE_ERROR) {
-            GError* e = nullptr;
-            gst_message_parse_error(m, &e, nullptr);
-            error_ = e ? e->message : "playing failed";
-            g_clear_error(&e);
-        }
-        gst_message_unref(m);
+    while (gst_) {
+        const gst::Message m = gst_->bus.take();
+        if (!m)
+            return;
+        const GstMessageType type = GST_MESSAGE_TYPE(m.get());
+        if (type == GST_MESSAGE_ERROR)
+            error_ = gst::errorText(m.get());
         if (type != GST_MESSAGE_ASYNC_DONE) {
-            gst_object_unref(bus);
             stop();
             return;
         }
         if (phase_ == Phase::Prerolling && fromMs_ > 0) {
             phase_ = Phase::Seeking;
-            gst_element_seek_simple(asElement(pipeline_), GST_FORMAT_TIME,
+            gst_element_seek_simple(gst_->play.get(), GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                     fromMs_ * GST_MSECOND);
         } else if (phase_ != Phase::Playing) {
             phase_ = Phase::Playing;
-            gst_element_set_state(asElement(pipeline_), GST_STATE_PLAYING);
+            gst_element_set_state(gst_->play.get(), GST_STATE_PLAYING);
         }
     }
-    gst_object_unref(bus);
 }
 
 std::optional<std::int64_t> RecordingPlayer::positionMs() const {
     gint64 at = 0;
     if (phase_ != Phase::Playing ||
-        !gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
+        !gst_element_query_position(gst_->play.get(), GST_FORMAT_TIME, &at))
         return std::nullopt;
     return at / GST_MSECOND;
 }
