@@ -11,6 +11,7 @@
 #include "app/paths.h"
 #include "evidence/session_bag.h"
 #include "forms/ui_host.h"
+#include "support/lifetime.h"
 #include "support/scheduler.h"
 #include "support/worker_thread.h"
 
@@ -77,7 +78,7 @@ class SessionEvidence {
     // Hashes finished captures while the session runs (a look every 30 s).
     std::unique_ptr<WorkerThread> hasher_;
     void scanCaptures(WorkerThread& worker);
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Lifetime life_; // the sealer's result finds it ended once this goes
     LocalDateTime end_;
     bool endSeen_ = false, flushArmed_ = false;
 };
