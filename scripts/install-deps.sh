@@ -17,6 +17,8 @@ packages=(
   fonts-liberation2
   xvfb xauth imagemagick xdg-utils poppler-utils
   desktop-file-utils appstream man-db groff-base dpkg-dev lintian librsvg2-bin
+  # ThreadSanitizer's runtime, for test.sh's last step.
+  libtsan2
 )
 
 missing=()

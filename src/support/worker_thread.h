@@ -42,19 +42,22 @@ class WorkerThread {
     bool drain(std::chrono::milliseconds timeout);
 
     // Stops the worker; any thread but the worker's own (there it only
-    // stops and returns false). From the moment it
-    // is called no task starts but `last`: tasks not yet started and delayed
-    // ones are dropped (destroyed on the calling thread), and `last` runs on
-    // the worker once the task under way (if any) has returned. Waits at
-    // most `bound` for both, then joins the thread; true when it has ended.
+    // marks the stop and returns false). From the moment it is called no
+    // task starts but `last`: tasks not yet started and delayed ones are
+    // dropped (destroyed on the calling thread, never run), and `last` runs
+    // on the worker once the task under way, if any, has returned (a later
+    // call's `last` is dropped too). Waits at most `bound` for both, then
+    // joins the thread; true when the thread has ended.
     //
-    // When the bound is exceeded (a task that does not return: a driver
-    // stuck in a state change), false comes back and the thread is left
-    // running, joinable: it is never detached, since its task may still use
-    // its owner. A later stop() (or the destructor) waits again. So the
-    // bound holds as long as each task holds its own: the owner's tasks
-    // wait for nothing without a time limit (the last one measured from
-    // the start of stop()), and stopping() tells a long task to cut short.
+    // Past the bound (a task that does not return: a driver stuck in a
+    // state change) false comes back and the thread is left running and
+    // joinable. It is never detached: its task may still use its owner, so
+    // the owner cannot go before it. A later stop() or the destructor waits
+    // again. The bound therefore holds because the owner's tasks hold
+    // theirs: none waits without a time limit, the last one counts its
+    // limit from the start of the stop (the capture controls finish their
+    // files within it, which is what "exit within 2 seconds" rests on), and
+    // a long task may look at stopping() to cut itself short.
     bool stop(std::chrono::milliseconds bound, std::function<void()> last = {});
     // True once stop() has begun (any thread).
     bool stopping() const;
