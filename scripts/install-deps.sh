@@ -20,6 +20,8 @@ packages=(
   # Listening to a night: spectrograms and the voice detector.
   libfftw3-dev
   libwebrtc-audio-processing-dev
+  # ThreadSanitizer's runtime, for test.sh's last step.
+  libtsan2
 )
 
 missing=()

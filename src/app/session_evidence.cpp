@@ -156,12 +156,9 @@ SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths
     if (!evidence::hasUnsealedSessions(paths.dataDir))
         return;
     sched.expectResult();
-    sealer_ = std::thread([this, alive = alive_, data = paths.dataDir, now = info_.start,
-                           upTo = atStart_] {
+    sealer_ = std::thread([this, data = paths.dataDir, now = info_.start, upTo = atStart_] {
         auto sealed = evidence::sealAbandoned(data, now, upTo, aviMender());
-        sched_.postResult([this, alive, sealed = std::move(sealed)] {
-            if (!*alive)
-                return;
+        sched_.postResult(life_.guard([this, sealed = std::move(sealed)] {
             for (const auto& s : sealed) {
                 const std::string text =
                     s.status
@@ -172,7 +169,7 @@ SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths
                 if (host_)
                     host_->status(text);
             }
-        });
+        }));
     });
 }
 
@@ -276,7 +273,7 @@ void SessionEvidence::scanCaptures(WorkerThread& worker) {
 }
 
 SessionEvidence::~SessionEvidence() {
-    *alive_ = false;
+    life_.end();
     if (sealer_.joinable())
         sealer_.join();
 }

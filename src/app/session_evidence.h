@@ -11,6 +11,7 @@
 #include "app/paths.h"
 #include "evidence/session_bag.h"
 #include "forms/ui_host.h"
+#include "support/lifetime.h"
 #include "support/scheduler.h"
 #include "support/session_events.h"
 #include "support/worker_thread.h"
@@ -89,7 +90,7 @@ class SessionEvidence {
     void checkFolder();
     MainWindow* win_ = nullptr; // attached; it ends before the seal
     bool reattachFailed_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Lifetime life_; // the sealer's result finds it ended once this goes
     LocalDateTime end_;
     bool endSeen_ = false, flushArmed_ = false;
 };

@@ -7,15 +7,19 @@
 #include "capture/gst_capture.h"
 #include "capture/pcm_ring.h"
 #include "capture/wav_writer.h"
+#include "support/gst_glue.h"
 #include "support/gst_runtime.h"
+#include "support/lifetime.h"
 #include "support/worker_thread.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <unistd.h>
 
 namespace kestle::capture {
@@ -23,6 +27,7 @@ namespace kestle::capture {
 namespace {
 
 constexpr const char* kNoMicrophone = "No microphone found";
+constexpr const char* kEndedByExit = "The program ended during the recording";
 
 // What the streaming thread and the window thread share. The lock is held
 // only to take or swap the writer and to copy the ring, never while writing.
@@ -80,6 +85,7 @@ bool write(Recorder* rec, const std::shared_ptr<WavWriter>& w, const void* bytes
 }
 
 GstFlowReturn onSample(GstAppSink* sink, gpointer data) {
+    gst::InCallback in(data);
     auto* rec = static_cast<Recorder*>(data);
     GstSample* sample = gst_app_sink_pull_sample(sink);
     if (!sample)
@@ -118,38 +124,34 @@ class GstAudio final : public AudioControl {
   public:
     GstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched, int preRollSeconds)
         : catalog_(std::move(catalog)), sched_(sched), recorder_(std::make_shared<Recorder>()),
-          alive_(std::make_shared<bool>(true)),
           preRollSeconds_(std::clamp(preRollSeconds, 0, kMaxPreRollSeconds)) {
-        std::weak_ptr<bool> alive = alive_;
-        recorder_->failed = [this, alive](std::shared_ptr<WavWriter> w, std::string reason) {
-            const std::string path = w->path();
-            worker_.post([w] { (void)w->finish(); });
-            sched_.post([this, alive, path, reason] {
-                if (alive.expired())
-                    return;
-                recording_.clear();
-                report(path, "Recording stopped: " + reason);
+        // The streaming thread: a write failed (a full disk).
+        recorder_->failed = life_.guard([this](std::shared_ptr<WavWriter> w, std::string reason) {
+            worker_.post([this, w, reason] {
+                (void)w->finish();
+                ended(w->path(), {"Recording stopped: " + reason, true});
             });
-        };
+        });
         // The catalog outlives this control when the video control shares it.
-        catalog_->subscribe([this, alive] {
-            if (alive.expired())
-                return;
+        catalog_->subscribe(life_.guard([this] {
             if (!catalog_->current()->audio.empty())
                 noDeviceReported_ = false;
             if (onDevices_)
                 onDevices_();
-        });
+        }));
     }
 
     ~GstAudio() override {
-        alive_.reset();
+        life_.end(); // from here on nothing reaches the window thread
         std::shared_ptr<WavWriter> last = recorder_->swap(nullptr);
-        worker_.post([this, last] {
+        // Nothing queued runs any more (a writer handed over is finished
+        // as its task goes); the last recording is finished, then the
+        // microphone stops.
+        worker_.stop(WorkerThread::kStopBound, [this, last] {
             finishWriter(last);
             teardown();
         });
-        worker_.drain(std::chrono::seconds(2));
+        tellEndsAtExit();
     }
 
     void setCaptureFileName(const std::string& path) override { fileName_ = path; }
@@ -179,14 +181,18 @@ class GstAudio final : public AudioControl {
             report(nf.path, "Recording under this name: " + fileName_ + " already exists");
         std::shared_ptr<WavWriter> old = recorder_->swap(std::move(writer));
         if (old)
-            worker_.post([old] { (void)old->finish(); });
+            worker_.post([this, old] { finishWriter(old); });
         recording_ = fileName_;
+        current_ = nf.path;
+        open_.insert(nf.path);
+        tell({CaptureError::Source::Audio, false, nf.path, {}});
         run();
         return kStarted;
     }
 
     void stop() override {
         recording_.clear();
+        current_.clear();
         std::shared_ptr<WavWriter> old = recorder_->swap(nullptr);
         // The microphone goes on for the next alarm's pre-roll.
         const bool keep = keeping_ && running_;
@@ -249,9 +255,16 @@ class GstAudio final : public AudioControl {
 
     void setErrorHandler(ErrorHandler h) override { onError_ = std::move(h); }
     void setDevicesChangedHandler(std::function<void()> h) override { onDevices_ = std::move(h); }
+    void setRecordingHandler(RecordingHandler h) override { onRecording_ = std::move(h); }
     bool deviceAvailable() const override { return !catalog_->current()->audio.empty(); }
 
   private:
+    // How a recording's file ended, as the worker saw it.
+    struct Outcome {
+        std::string problem;
+        bool report = false; // the problem is yet to be told
+    };
+
     void report(const std::string& file, const std::string& reason) {
         if (onError_)
             onError_({CaptureError::Source::Audio, file, reason});
@@ -274,12 +287,68 @@ class GstAudio final : public AudioControl {
 
     // Worker: a finished recording; one that never got a sample because
     // its microphone failed leaves nothing behind.
-    void finishWriter(const std::shared_ptr<WavWriter>& w) {
+    void finishWriter(const std::shared_ptr<WavWriter>& w) { finishWriter(w, Outcome{}); }
+    void finishWriter(const std::shared_ptr<WavWriter>& w, Outcome o) {
         if (!w)
             return;
         (void)w->finish();
         if (sourceFailed_ && w->dataBytes() == 0)
             ::unlink(w->path().c_str());
+        ended(w->path(), std::move(o));
+    }
+
+    // Worker: the end of the file `path`, for the window thread.
+    void ended(const std::string& path, Outcome o) {
+        {
+            std::lock_guard l(outcomeMutex_);
+            outcomes_[path] = std::move(o);
+        }
+        sched_.post(life_.guard([this, path] { recordingEnded(path); }));
+    }
+
+    std::optional<Outcome> takeOutcome(const std::string& path) {
+        std::lock_guard l(outcomeMutex_);
+        auto it = outcomes_.find(path);
+        if (it == outcomes_.end())
+            return std::nullopt;
+        Outcome o = std::move(it->second);
+        outcomes_.erase(it);
+        return o;
+    }
+
+    void recordingEnded(const std::string& path) {
+        std::optional<Outcome> o = takeOutcome(path);
+        if (!o)
+            return;
+        if (path == current_) { // a failure ended the recording that runs
+            recording_.clear();
+            current_.clear();
+        }
+        if (o->report)
+            report(path, o->problem);
+        tellEnd(path, o->problem);
+    }
+
+    void tellEnd(const std::string& path, const std::string& problem) {
+        if (open_.erase(path) > 0)
+            tell({CaptureError::Source::Audio, true, path, problem});
+    }
+
+    // The destructor: every file made is finished now.
+    void tellEndsAtExit() {
+        while (!open_.empty()) {
+            const std::string path = *open_.begin();
+            std::optional<Outcome> o = takeOutcome(path);
+            std::string problem = o ? o->problem : std::string();
+            if (problem.empty() && path == current_)
+                problem = kEndedByExit;
+            tellEnd(path, problem);
+        }
+    }
+
+    void tell(const RecordingNotice& n) {
+        if (onRecording_)
+            onRecording_(n);
     }
 
     // Worker: the pipeline from device `index` to the appsink.
@@ -312,16 +381,14 @@ class GstAudio final : public AudioControl {
     }
 
     std::string assemble(GstElement* src) {
-        pipeline_ = gst_pipeline_new("audio-capture");
+        pipeline_ = gst::own(gst_pipeline_new("audio-capture"));
         GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
         GstElement* resample = gst_element_factory_make("audioresample", nullptr);
         GstElement* sink = gst_element_factory_make("appsink", nullptr);
         if (!convert || !resample || !sink) {
             for (GstElement* e : {src, convert, resample, sink})
-                if (e)
-                    gst_object_unref(gst_object_ref_sink(e));
-            gst_object_unref(pipeline_);
-            pipeline_ = nullptr;
+                gst::discard(e);
+            pipeline_.reset();
             return "GStreamer's audio elements are missing";
         }
         GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate",
@@ -332,27 +399,21 @@ class GstAudio final : public AudioControl {
         GstAppSinkCallbacks cb{};
         cb.new_sample = onSample;
         // The recorder outlives the pipeline (teardown comes first).
+        gst::handOver(recorder_.get());
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &cb, recorder_.get(), nullptr);
-        gst_bin_add_many(GST_BIN(pipeline_), src, convert, resample, sink, nullptr);
+        gst_bin_add_many(GST_BIN(pipeline_.get()), src, convert, resample, sink, nullptr);
         if (!gst_element_link_many(src, convert, resample, sink, nullptr))
             return "The microphone's sound cannot be converted";
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        gst_bus_set_sync_handler(
-            bus,
-            [](GstBus*, GstMessage* msg, gpointer data) {
-                if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
-                    GError* e = nullptr;
-                    gst_message_parse_error(msg, &e, nullptr);
-                    std::string text = e && e->message ? e->message : "unknown error";
-                    g_clear_error(&e);
-                    auto* self = static_cast<GstAudio*>(data);
-                    self->worker_.post([self, text] { self->sourceFailed(text); });
-                }
-                return GST_BUS_DROP;
-            },
-            this, nullptr);
-        gst_object_unref(bus);
-        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        // Worker: the pipeline of this watch is still the one that runs.
+        auto failed = [this, pipeline = pipeline_.get()](const std::string& text) {
+            if (pipeline_.get() == pipeline)
+                sourceFailed(text);
+        };
+        bus_ = std::make_unique<gst::BusWatch>(
+            pipeline_.get(), GST_MESSAGE_ERROR, [&worker = worker_, failed](gst::Message m) {
+                worker.post([failed, text = gst::errorText(m.get())] { failed(text); });
+            });
+        if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
             return "The microphone cannot be opened";
         return {};
     }
@@ -361,32 +422,30 @@ class GstAudio final : public AudioControl {
     void sourceFailed(const std::string& reason) {
         teardown();
         sourceFailed_ = true;
-        std::weak_ptr<bool> alive = alive_;
-        sched_.post([this, alive, reason] {
-            if (alive.expired())
-                return;
+        sched_.post(life_.guard([this, reason] {
             if (reason == kNoMicrophone)
                 noMicrophone();
             if (!running_)
                 return; // stopped meanwhile: its file is finished already
             running_ = false;
             recording_.clear();
+            current_.clear();
             std::shared_ptr<WavWriter> w = recorder_->swap(nullptr);
+            const std::string problem =
+                reason == kNoMicrophone ? reason : "The microphone stopped: " + reason;
             if (reason != kNoMicrophone)
-                report(w ? w->path() : std::string(), "The microphone stopped: " + reason);
-            worker_.post([this, w] { finishWriter(w); });
-        });
+                report(w ? w->path() : std::string(), problem);
+            worker_.post([this, w, problem] { finishWriter(w, {problem, false}); });
+        }));
     }
 
     void teardown() {
         if (!pipeline_)
             return;
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_object_unref(pipeline_);
-        pipeline_ = nullptr;
+        bus_.reset();
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        gst::takeOver(recorder_.get()); // the streaming thread has stopped
+        pipeline_.reset();
         // NULL has stopped the streaming thread: no sample comes after this.
         recorder_->flowing = false;
         recorder_->forget();
@@ -395,19 +454,28 @@ class GstAudio final : public AudioControl {
     std::shared_ptr<DeviceCatalog> catalog_;
     Scheduler& sched_;
     std::shared_ptr<Recorder> recorder_;
-    std::shared_ptr<bool> alive_; // expires when the control goes
     const int preRollSeconds_;
     // Window thread.
     std::string fileName_, recording_;
+    std::string current_;        // the file the recording writes
+    std::set<std::string> open_; // files made whose end is not told
+    RecordingHandler onRecording_;
     int device_ = 0, selected_ = 0;
     bool running_ = false, noDeviceReported_ = false;
     bool keeping_ = false; // the pre-roll is kept
     ErrorHandler onError_;
     std::function<void()> onDevices_;
+    // Written by the worker, taken on the window thread.
+    std::mutex outcomeMutex_;
+    std::map<std::string, Outcome> outcomes_;
     // Worker.
-    GstElement* pipeline_ = nullptr;
+    gst::Ptr<GstElement> pipeline_;
+    std::unique_ptr<gst::BusWatch> bus_;
     bool sourceFailed_ = false; // the last source could not run
-    WorkerThread worker_;       // last: it ends before the members it uses
+    // Guards every callback another thread, the scheduler or the catalog
+    // makes into this control.
+    Lifetime life_;
+    WorkerThread worker_; // last: stopped before the members its tasks use
 };
 
 } // namespace

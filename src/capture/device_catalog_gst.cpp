@@ -1,10 +1,10 @@
 // The device catalog on the GStreamer device monitor.
 #include "capture/device_catalog.h"
 
+#include "support/gst_glue.h"
 #include "support/gst_runtime.h"
+#include "support/lifetime.h"
 #include "support/worker_thread.h"
-
-#include <gst/gst.h>
 
 #include <algorithm>
 #include <atomic>
@@ -114,36 +114,29 @@ bool isMonitor(GstDevice* d) {
     return monitor;
 }
 
-class SystemCatalog final : public DeviceCatalog,
-                            public std::enable_shared_from_this<SystemCatalog> {
+class SystemCatalog final : public DeviceCatalog {
   public:
     explicit SystemCatalog(Scheduler& sched)
-        : sched_(sched), shared_(std::make_shared<DeviceLists>()) {}
-    ~SystemCatalog() override {
+        : sched_(sched), shared_(std::make_shared<DeviceLists>()) {
         worker_.post([this] {
-            for (GstDeviceMonitor* m : {videoMonitor_, audioMonitor_}) {
-                if (!m)
-                    continue;
-                GstBus* bus = gst_device_monitor_get_bus(m);
-                gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-                gst_object_unref(bus);
-                gst_device_monitor_stop(m);
-                gst_object_unref(m);
-            }
-        });
-        worker_.drain(std::chrono::seconds(2));
-    }
-
-    void begin() {
-        std::weak_ptr<SystemCatalog> self = weak_from_this();
-        worker_.post([this, self] {
             if (!initGstreamer()) {
-                publish(self, DeviceLists{true, {}, {}});
+                publish(DeviceLists{true, {}, {}});
                 return;
             }
-            videoMonitor_ = startMonitor("Video/Source");
-            audioMonitor_ = startMonitor("Audio/Source");
-            search(self);
+            video_ = startMonitor("Video/Source");
+            audio_ = startMonitor("Audio/Source");
+            search();
+        });
+    }
+    ~SystemCatalog() override {
+        life_.end();
+        worker_.stop(WorkerThread::kStopBound, [this] {
+            for (Monitor* m : {&video_, &audio_}) {
+                m->watch.reset();
+                if (m->monitor)
+                    gst_device_monitor_stop(m->monitor.get());
+                m->monitor.reset();
+            }
         });
     }
 
@@ -160,42 +153,39 @@ class SystemCatalog final : public DeviceCatalog,
     }
 
   private:
-    GstDeviceMonitor* startMonitor(const char* cls) {
-        GstDeviceMonitor* m = gst_device_monitor_new();
-        gst_device_monitor_add_filter(m, cls, nullptr);
-        // Plugged and pulled devices: search again (on the worker).
-        GstBus* bus = gst_device_monitor_get_bus(m);
-        gst_bus_set_sync_handler(
-            bus,
-            [](GstBus*, GstMessage* msg, gpointer data) {
-                auto* self = static_cast<SystemCatalog*>(data);
-                const auto t = GST_MESSAGE_TYPE(msg);
-                if ((t == GST_MESSAGE_DEVICE_ADDED || t == GST_MESSAGE_DEVICE_REMOVED) &&
-                    !self->rescanPending_.exchange(true)) {
-                    std::weak_ptr<SystemCatalog> w = self->weak_from_this();
-                    self->worker_.postAfter(std::chrono::milliseconds(200), [self, w] {
-                        self->rescanPending_ = false;
-                        self->search(w);
+    struct Monitor {
+        gst::Ptr<GstDeviceMonitor> monitor;
+        std::unique_ptr<gst::BusWatch> watch;
+    };
+
+    Monitor startMonitor(const char* cls) {
+        Monitor m;
+        m.monitor = gst::own(gst_device_monitor_new());
+        gst_device_monitor_add_filter(m.monitor.get(), cls, nullptr);
+        // Plugged and pulled devices: search again (on the worker), once for
+        // a burst of them.
+        m.watch = std::make_unique<gst::BusWatch>(
+            gst::own(gst_device_monitor_get_bus(m.monitor.get())),
+            GstMessageType(GST_MESSAGE_DEVICE_ADDED | GST_MESSAGE_DEVICE_REMOVED),
+            [this](gst::Message) {
+                if (!rescanPending_.exchange(true))
+                    worker_.postAfter(std::chrono::milliseconds(200), [this] {
+                        rescanPending_ = false;
+                        search();
                     });
-                }
-                return GST_BUS_DROP;
-            },
-            this, nullptr);
-        gst_object_unref(bus);
+            });
         // A provider without its server (PulseAudio not running) fails to
         // start: that is simply no devices of that class.
-        if (!gst_device_monitor_start(m)) {
-            gst_object_unref(m);
-            return nullptr;
-        }
+        if (!gst_device_monitor_start(m.monitor.get()))
+            return {};
         return m;
     }
 
-    void search(const std::weak_ptr<SystemCatalog>& self) {
+    void search() {
         DeviceLists l;
         l.searched = true;
-        if (videoMonitor_) {
-            GList* devices = gst_device_monitor_get_devices(videoMonitor_);
+        if (GstDeviceMonitor* videoMonitor = video_.monitor.get()) {
+            GList* devices = gst_device_monitor_get_devices(videoMonitor);
             for (GList* i = devices; i; i = i->next) {
                 auto* d = GST_DEVICE(i->data);
                 VideoDevice v{
@@ -205,8 +195,8 @@ class SystemCatalog final : public DeviceCatalog,
             }
             g_list_free_full(devices, gst_object_unref);
         }
-        if (audioMonitor_) {
-            GList* devices = gst_device_monitor_get_devices(audioMonitor_);
+        if (GstDeviceMonitor* audioMonitor = audio_.monitor.get()) {
+            GList* devices = gst_device_monitor_get_devices(audioMonitor);
             for (GList* i = devices; i; i = i->next) {
                 auto* d = GST_DEVICE(i->data);
                 if (isMonitor(d))
@@ -216,21 +206,20 @@ class SystemCatalog final : public DeviceCatalog,
             }
             g_list_free_full(devices, gst_object_unref);
         }
-        publish(self, std::move(l));
+        publish(std::move(l));
     }
 
-    void publish(const std::weak_ptr<SystemCatalog>& self, DeviceLists l) {
+    void publish(DeviceLists l) {
         auto lists = std::make_shared<const DeviceLists>(std::move(l));
         {
             std::lock_guard lock(m_);
             shared_ = lists;
         }
         searched_.notify_all();
-        sched_.post([self] {
-            if (auto s = self.lock())
-                for (auto& fn : s->subscribers_)
-                    fn();
-        });
+        sched_.post(life_.guard([this] {
+            for (auto& fn : subscribers_)
+                fn();
+        }));
     }
 
     Scheduler& sched_;
@@ -239,9 +228,9 @@ class SystemCatalog final : public DeviceCatalog,
     std::shared_ptr<const DeviceLists> shared_; // guarded by m_
     std::vector<std::function<void()>> subscribers_;
     std::atomic<bool> rescanPending_{false};
-    GstDeviceMonitor* videoMonitor_ = nullptr; // worker only
-    GstDeviceMonitor* audioMonitor_ = nullptr;
-    WorkerThread worker_; // last: it ends before the members it uses
+    Monitor video_, audio_; // worker only
+    Lifetime life_;         // guards the subscribers' calls
+    WorkerThread worker_;   // last: stopped before the members its tasks use
 };
 
 } // namespace
@@ -251,9 +240,7 @@ std::shared_ptr<DeviceCatalog> makeTestCatalog() {
 }
 
 std::shared_ptr<DeviceCatalog> makeSystemCatalog(Scheduler& sched) {
-    auto c = std::make_shared<SystemCatalog>(sched);
-    c->begin();
-    return c;
+    return std::make_shared<SystemCatalog>(sched);
 }
 
 } // namespace kestle::capture

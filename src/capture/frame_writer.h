@@ -12,7 +12,8 @@ namespace kestle::capture {
 
 class FrameWriter {
   public:
-    virtual ~FrameWriter() = default; // writes what it was given, then ends
+    // Writes what it was given (within half a second), then ends.
+    virtual ~FrameWriter() = default;
     // Any thread. `done(path it got, error)` runs on the writer's thread;
     // the error is empty on success.
     virtual void write(std::shared_ptr<const VideoFrame> frame, std::string path,

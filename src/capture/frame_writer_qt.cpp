@@ -14,8 +14,13 @@ namespace kestle::capture {
 
 namespace {
 
+// A picture given before the end is still written, within this time.
+constexpr auto kLastPictures = std::chrono::milliseconds(500);
+
 class JpegWriter final : public FrameWriter {
   public:
+    ~JpegWriter() override { worker_.drain(kLastPictures); }
+
     void write(std::shared_ptr<const VideoFrame> frame, std::string path,
                std::function<void(std::string, std::string)> done) override {
         worker_.post(

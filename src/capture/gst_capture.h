@@ -6,7 +6,11 @@
 // Threads: the controls are used on the window thread; state changes,
 // file finishing and picture encoding run on threads of their own, and
 // what they report comes back through `sched`. Destroying a control
-// finishes its open files, waiting at most 2 seconds.
+// finishes its open files, waiting at most 2 seconds; no callback comes
+// from it after that, but the recording handler is told the ends of its
+// files from the destructor itself (the problem "The program ended during
+// the recording" when one still ran), so a handler must outlive the
+// control or be cleared first.
 #include "capture/capture_controls.h"
 #include "capture/device_catalog.h"
 #include "support/scheduler.h"

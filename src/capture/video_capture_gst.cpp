@@ -5,10 +5,13 @@
 #include "capture/overlay_layers_gst.h"
 #include "capture/video_pipeline_gst.h"
 #include "support/gst_runtime.h"
+#include "support/lifetime.h"
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +20,14 @@ namespace kestle::capture {
 namespace {
 
 constexpr auto kSnapshotWait = std::chrono::milliseconds(3000);
+// The files' ends at exit are waited for this long, counted from the start
+// of the destructor: within the worker's bound, which is the exit's.
 constexpr auto kShutdownLimit = std::chrono::milliseconds(1500);
+static_assert(kShutdownLimit < WorkerThread::kStopBound);
+
+constexpr const char* kEndedByExit = "The program ended during the recording";
+constexpr const char* kUnfinishedAtExit = "The program ended before the recording was finished";
+constexpr const char* kNotBegunAtExit = "The program ended before the recording began";
 
 struct Compressor {
     std::string name;
@@ -53,10 +63,10 @@ bool isEmptyFile(const std::string& path) {
 class GstVideo final : public VideoControl {
   public:
     GstVideo(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched)
-        : sched_(sched), catalog_(std::move(catalog)), alive_(std::make_shared<bool>(true)),
-          writer_(makeJpegWriter()), hub_(*writer_), compressors_(availableCompressors()) {
+        : sched_(sched), catalog_(std::move(catalog)), writer_(makeJpegWriter()), hub_(*writer_),
+          compressors_(availableCompressors()) {
         // The catalog outlives this control when the audio control shares it.
-        catalog_->subscribe(guard([this] {
+        catalog_->subscribe(life_.guard([this] {
             if (!catalog_->current()->video.empty()) {
                 noCameraReported_ = false;
                 if (message_ == kNoCamera) {
@@ -67,37 +77,43 @@ class GstVideo final : public VideoControl {
             if (onDevices_)
                 onDevices_();
         }));
-        hub_.setOnPicture([this] {
+        // Streaming threads.
+        hub_.setOnPicture(life_.guard([this] {
             if (!framePending_.exchange(true))
-                sched_.post(guard([this] { deliverFrame(); }));
-        });
+                sched_.post(life_.guard([this] { deliverFrame(); }));
+        }));
         worker_.post([this] {
             VideoPipeline::Events events;
             events.sourceStopped = [this](const std::string& reason) {
-                sched_.post(guard([this, reason] { sourceStopped(reason); }));
+                sched_.post(life_.guard([this, reason] { sourceStopped(reason); }));
             };
             events.recordingEnded = [this](int id, const std::string& path,
                                            const std::string& reason) {
-                sched_.post(guard([this, id, path, reason] { recordingEnded(id, path, reason); }));
+                ended(id, {path, reason, true});
             };
             pipeline_ = std::make_unique<VideoPipeline>(worker_, hub_, std::move(events));
             layers_ = std::make_unique<OverlayLayers>(
                 hub_, makeOverlayPainter(), [this](const std::string& problem) {
-                    sched_.post(guard([this, problem] { report({}, problem); }));
+                    sched_.post(life_.guard([this, problem] { report({}, problem); }));
                 });
         });
     }
 
     ~GstVideo() override {
-        alive_.reset();
+        const auto deadline = std::chrono::steady_clock::now() + kShutdownLimit;
+        life_.end(); // from here on nothing reaches the window thread
         hub_.setOnPicture(nullptr);
-        worker_.post([this] {
+        // Nothing queued runs any more, a date tick least of all: only the
+        // end of the pipeline, which finishes the files.
+        worker_.stop(WorkerThread::kStopBound, [this, deadline] {
             if (pipeline_)
-                pipeline_->shutdown(kShutdownLimit);
+                pipeline_->shutdown(std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 deadline - std::chrono::steady_clock::now()),
+                                             std::chrono::milliseconds(0)));
             pipeline_.reset();
             layers_.reset();
         });
-        worker_.drain(std::chrono::seconds(2));
+        tellEndsAtExit();
     }
 
     void setVisible(bool on) override {
@@ -139,13 +155,13 @@ class GstVideo final : public VideoControl {
         // picture running: the pipeline stops only if no Start followed.
         if (!stopCheckPosted_) {
             stopCheckPosted_ = true;
-            sched_.callAfter(0, guard([this] {
-                                 stopCheckPosted_ = false;
-                                 if (previewWanted_)
-                                     return;
-                                 worker_.post([this] { pipeline_->stop(); });
-                                 refreshPicture();
-                             }));
+            sched_.callAfter(0, life_.guard([this] {
+                stopCheckPosted_ = false;
+                if (previewWanted_)
+                    return;
+                worker_.post([this] { pipeline_->stop(); });
+                refreshPicture();
+            }));
         }
     }
 
@@ -154,22 +170,23 @@ class GstVideo final : public VideoControl {
             snapshotFailed(path, "The camera is not running");
             return;
         }
-        const bool waiting = hub_.snapshot(path, [this, path](std::string, std::string error) {
-            sched_.post(guard([this, path, error] {
-                if (error.empty())
-                    lastSnapshotError_.clear();
-                else
-                    snapshotFailed(path, error);
+        // The writer's thread, or this one when the picture stops first.
+        const bool waiting =
+            hub_.snapshot(path, life_.guard([this, path](std::string, std::string error) {
+                sched_.post(life_.guard([this, path, error] {
+                    if (error.empty())
+                        lastSnapshotError_.clear();
+                    else
+                        snapshotFailed(path, error);
+                }));
             }));
-        });
         // A picture that does not come within its time is not waited for.
         if (waiting)
-            sched_.callAfter(kSnapshotWait.count(), guard([this] {
-                                 hub_.expireSnapshots(std::chrono::steady_clock::now() -
-                                                          kSnapshotWait +
-                                                          std::chrono::milliseconds(50),
-                                                      "No picture came from the camera");
-                             }));
+            sched_.callAfter(kSnapshotWait.count(), life_.guard([this] {
+                hub_.expireSnapshots(std::chrono::steady_clock::now() - kSnapshotWait +
+                                         std::chrono::milliseconds(50),
+                                     "No picture came from the camera");
+            }));
     }
 
     NameList videoDevices() const override {
@@ -337,18 +354,22 @@ class GstVideo final : public VideoControl {
     }
     void setErrorHandler(ErrorHandler h) override { onError_ = std::move(h); }
     void setDevicesChangedHandler(std::function<void()> h) override { onDevices_ = std::move(h); }
+    void setRecordingHandler(RecordingHandler h) override { onRecording_ = std::move(h); }
     bool deviceAvailable() const override { return !catalog_->current()->video.empty(); }
 
   private:
     static constexpr const char* kNoCamera = "No camera found";
 
-    // A window-thread callback that does nothing once the control is gone.
-    template <typename F> std::function<void()> guard(F fn) {
-        return [alive = std::weak_ptr<bool>(alive_), fn = std::move(fn)]() mutable {
-            if (!alive.expired())
-                fn();
-        };
-    }
+    // How a recording's file ended, as the worker saw it.
+    struct Outcome {
+        std::string path, problem;
+        bool report = true; // false: its cause has been told already
+    };
+    // A recording whose file was made and whose end is not told yet.
+    struct Open {
+        std::string path;
+        std::string cause; // why it was cut short, when the file's end does not say
+    };
 
     static const VideoDevice* device(const DeviceLists& lists, int index) {
         const auto& v = lists.video;
@@ -402,6 +423,8 @@ class GstVideo final : public VideoControl {
         endRecording();
         recording_ = fileName_;
         recordingId_ = ++lastId_;
+        open_[recordingId_] = {nf.path, {}};
+        tell({CaptureError::Source::Video, false, nf.path, {}});
         run();
         const RecordSpec r{recordingId_, nf.path, encoder};
         worker_.post([this, r] {
@@ -410,9 +433,7 @@ class GstVideo final : public VideoControl {
                 // picture the camera's own failure has been told already.
                 if (isEmptyFile(r.path))
                     ::unlink(r.path.c_str());
-                if (!pipeline_->running())
-                    e.clear();
-                sched_.post(guard([this, r, e] { recordingEnded(r.id, r.path, e); }));
+                ended(r.id, {r.path, e, pipeline_->running()});
             }
         });
         refreshPicture();
@@ -442,7 +463,7 @@ class GstVideo final : public VideoControl {
             catalog_->waitSearched(std::chrono::seconds(2));
             auto lists = catalog_->current();
             if (lists->video.empty()) {
-                sched_.post(guard([this] {
+                sched_.post(life_.guard([this] {
                     noCamera();
                     if (previewWanted_) {
                         previewWanted_ = false;
@@ -457,11 +478,11 @@ class GstVideo final : public VideoControl {
                 fmt < static_cast<int>(d.formats.size()) ? fmt : 0)];
             const std::string error = pipeline_->start({d.handle, f.caps, f.fpsNum, f.fpsDen});
             if (!error.empty()) {
-                sched_.post(guard([this, error] { sourceStopped(error); }));
+                sched_.post(life_.guard([this, error] { sourceStopped(error); }));
                 return;
             }
             auto settings = pipeline_->colorBalance();
-            sched_.post(guard([this, settings] { deviceSettings_ = settings; }));
+            sched_.post(life_.guard([this, settings] { deviceSettings_ = settings; }));
             paintOverlays();
         });
     }
@@ -534,24 +555,79 @@ class GstVideo final : public VideoControl {
         if (!previewWanted_)
             return;
         previewWanted_ = false;
+        if (auto it = open_.find(recordingId_); it != open_.end())
+            it->second.cause = "The camera stopped: " + reason;
         endRecording();
         refreshPicture();
         report({}, "The camera stopped: " + reason);
     }
 
-    void recordingEnded(int id, const std::string& path, const std::string& reason) {
+    // Worker: a recording's file is finished (or was never begun).
+    void ended(int id, Outcome o) {
+        {
+            std::lock_guard l(outcomeMutex_);
+            outcomes_[id] = std::move(o);
+        }
+        sched_.post(life_.guard([this, id] { recordingEnded(id); }));
+    }
+
+    std::optional<Outcome> takeOutcome(int id) {
+        std::lock_guard l(outcomeMutex_);
+        auto it = outcomes_.find(id);
+        if (it == outcomes_.end())
+            return std::nullopt;
+        Outcome o = std::move(it->second);
+        outcomes_.erase(it);
+        return o;
+    }
+
+    void recordingEnded(int id) {
+        std::optional<Outcome> o = takeOutcome(id);
+        if (!o)
+            return;
         if (id == recordingId_) {
             recording_.clear();
             recordingId_ = 0;
             refreshPicture();
         }
-        if (!reason.empty())
-            report(path, reason);
+        if (!o->problem.empty() && o->report)
+            report(o->path, o->problem);
+        tellEnd(id, o->problem);
+    }
+
+    void tellEnd(int id, const std::string& problem) {
+        auto it = open_.find(id);
+        if (it == open_.end())
+            return;
+        const Open rec = std::move(it->second);
+        open_.erase(it);
+        tell({CaptureError::Source::Video, true, rec.path, problem.empty() ? rec.cause : problem});
+    }
+
+    // The destructor: every file made is finished now (or never will be).
+    void tellEndsAtExit() {
+        while (!open_.empty()) {
+            const int id = open_.begin()->first;
+            std::optional<Outcome> o = takeOutcome(id);
+            std::string problem = o ? o->problem : kUnfinishedAtExit;
+            if (!o && isEmptyFile(open_.begin()->second.path)) {
+                // Its recording never began: the empty file goes again.
+                ::unlink(open_.begin()->second.path.c_str());
+                problem = kNotBegunAtExit;
+            }
+            if (problem.empty() && id == recordingId_)
+                problem = kEndedByExit;
+            tellEnd(id, problem);
+        }
+    }
+
+    void tell(const RecordingNotice& n) {
+        if (onRecording_)
+            onRecording_(n);
     }
 
     Scheduler& sched_;
     std::shared_ptr<DeviceCatalog> catalog_;
-    std::shared_ptr<bool> alive_; // gone when the control goes
     std::unique_ptr<FrameWriter> writer_;
     FrameHub hub_;
     std::vector<Compressor> compressors_;
@@ -569,7 +645,13 @@ class GstVideo final : public VideoControl {
     std::vector<Setting> deviceSettings_;
     ErrorHandler onError_;
     std::function<void()> onDevices_;
+    RecordingHandler onRecording_;
+    std::map<int, Open> open_;
     std::atomic<bool> framePending_{false};
+
+    // Written by the worker, taken on the window thread.
+    std::mutex outcomeMutex_;
+    std::map<int, Outcome> outcomes_;
 
     // Handed from the window thread to the worker.
     std::mutex overlayMutex_;
@@ -580,7 +662,10 @@ class GstVideo final : public VideoControl {
     std::unique_ptr<VideoPipeline> pipeline_;
     std::unique_ptr<OverlayLayers> layers_;
     bool dateTicking_ = false;
-    WorkerThread worker_; // last: it ends before the members it uses
+    // Guards every callback another thread, the scheduler or the catalog
+    // makes into this control.
+    Lifetime life_;
+    WorkerThread worker_; // last: stopped before the members its tasks use
 };
 
 } // namespace

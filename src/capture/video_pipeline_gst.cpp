@@ -1,6 +1,7 @@
 #include "capture/video_pipeline_gst.h"
 
 #include "capture/overlay.h"
+#include "support/gst_glue.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/colorbalance.h>
@@ -34,14 +35,6 @@ namespace {
 
 constexpr auto kFinishGuard = std::chrono::seconds(5);
 
-std::string messageText(GstMessage* msg) {
-    GError* e = nullptr;
-    gst_message_parse_error(msg, &e, nullptr);
-    std::string t = e && e->message ? e->message : "unknown error";
-    g_clear_error(&e);
-    return t;
-}
-
 GstElement* make(const char* factory) {
     return gst_element_factory_make(factory, nullptr);
 }
@@ -58,6 +51,7 @@ GstElement* capsFilter(const std::string& caps) {
 
 // Inversion before the overlays, so they keep their colours.
 GstPadProbeReturn invertProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    gst::InCallback in(data);
     auto* hub = static_cast<FrameHub*>(data);
     if (!hub->invert)
         return GST_PAD_PROBE_OK;
@@ -74,10 +68,12 @@ GstPadProbeReturn invertProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
 }
 
 GstVideoOverlayComposition* onDraw(GstElement*, GstSample*, gpointer data) {
+    gst::InCallback in(data);
     return static_cast<FrameHub*>(data)->composition();
 }
 
 GstFlowReturn onPicture(GstAppSink* sink, gpointer data) {
+    gst::InCallback in(data);
     if (GstSample* s = gst_app_sink_pull_sample(sink))
         static_cast<FrameHub*>(data)->onSample(s);
     return GST_FLOW_OK;
@@ -88,12 +84,11 @@ struct EosWatch {
     std::shared_ptr<EosSignal> signal;
     int id;
     WorkerThread* worker;
-    std::weak_ptr<bool> alive;
-    VideoPipeline* pipeline;
-    std::function<void(VideoPipeline*, int)> finished;
+    std::function<void()> finished; // guarded by the pipeline's lifetime
 };
 
 GstPadProbeReturn eosProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    gst::InCallback in(data);
     auto* w = static_cast<EosWatch*>(data);
     if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
         return GST_PAD_PROBE_OK;
@@ -102,10 +97,7 @@ GstPadProbeReturn eosProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
         w->signal->done.insert(w->id);
     }
     w->signal->cv.notify_all();
-    w->worker->post([alive = w->alive, p = w->pipeline, id = w->id, fn = w->finished] {
-        if (!alive.expired())
-            fn(p, id);
-    });
+    w->worker->post(w->finished);
     return GST_PAD_PROBE_OK;
 }
 
@@ -117,6 +109,7 @@ struct Cut {
 };
 
 GstPadProbeReturn cutProbe(GstPad*, GstPadProbeInfo*, gpointer data) {
+    gst::InCallback in(data);
     auto* c = static_cast<Cut*>(data);
     if (c->done->exchange(true))
         return GST_PAD_PROBE_REMOVE;
@@ -127,6 +120,7 @@ GstPadProbeReturn cutProbe(GstPad*, GstPadProbeInfo*, gpointer data) {
 }
 
 void freeCut(gpointer data) {
+    gst::takeOver(data);
     auto* c = static_cast<Cut*>(data);
     gst_object_unref(c->teePad);
     gst_object_unref(c->binPad);
@@ -136,11 +130,11 @@ void freeCut(gpointer data) {
 } // namespace
 
 VideoPipeline::VideoPipeline(WorkerThread& worker, FrameHub& hub, Events events)
-    : worker_(worker), hub_(hub), events_(std::move(events)), eos_(std::make_shared<EosSignal>()),
-      alive_(std::make_shared<bool>(true)) {}
+    : worker_(worker), hub_(hub), events_(std::move(events)), eos_(std::make_shared<EosSignal>()) {}
 
 VideoPipeline::~VideoPipeline() {
     shutdown(std::chrono::milliseconds(0));
+    life_.end();
 }
 
 bool VideoPipeline::recording() const {
@@ -195,7 +189,7 @@ void VideoPipeline::maybeStop() {
 }
 
 std::string VideoPipeline::build(const SourceSpec& s) {
-    pipeline_ = gst_pipeline_new("video-capture");
+    pipeline_ = gst::own(gst_pipeline_new("video-capture"));
     if (s.device) {
         source_ = gst_device_create_element(static_cast<GstDevice*>(s.device.get()), nullptr);
     } else {
@@ -216,13 +210,12 @@ std::string VideoPipeline::build(const SourceSpec& s) {
     GstElement* all[] = {source_, format, decode, convert, bgrx, flip_, ovl, tee_, queue, sink};
     if (std::any_of(std::begin(all), std::end(all), [](GstElement* e) { return !e; })) {
         for (GstElement* e : all)
-            if (e)
-                gst_object_unref(gst_object_ref_sink(e));
+            gst::discard(e);
         source_ = flip_ = tee_ = nullptr;
         return s.device ? "The camera cannot be opened" : "GStreamer's video elements are missing";
     }
     for (GstElement* e : all)
-        gst_bin_add(GST_BIN(pipeline_), e);
+        gst_bin_add(GST_BIN(pipeline_.get()), e);
     if (!gst_element_link_many(source_, format, decode, convert, bgrx, flip_, ovl, tee_, queue,
                                sink, nullptr))
         return "The camera's pictures cannot be converted";
@@ -232,6 +225,7 @@ std::string VideoPipeline::build(const SourceSpec& s) {
     g_object_set(queue, "leaky", 2, "max-size-buffers", 2u, "max-size-bytes", 0u, "max-size-time",
                  guint64{0}, nullptr);
     g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", FALSE, nullptr);
+    gst::handOver(&hub_);
     GstAppSinkCallbacks cb{};
     cb.new_sample = onPicture;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &cb, &hub_, nullptr);
@@ -240,25 +234,13 @@ std::string VideoPipeline::build(const SourceSpec& s) {
     gst_pad_add_probe(ovlSink, GST_PAD_PROBE_TYPE_BUFFER, invertProbe, &hub_, nullptr);
     gst_object_unref(ovlSink);
 
-    GstBus* bus = gst_element_get_bus(pipeline_);
-    gst_bus_set_sync_handler(
-        bus,
-        [](GstBus*, GstMessage* msg, gpointer data) {
-            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
-                auto* self = static_cast<VideoPipeline*>(data);
-                std::weak_ptr<bool> alive = self->alive_;
-                gst_message_ref(msg);
-                self->worker_.post([self, alive, msg] {
-                    if (!alive.expired())
-                        self->onMessage(msg);
-                    gst_message_unref(msg);
-                });
-            }
-            return GST_BUS_DROP;
-        },
-        this, nullptr);
-    gst_object_unref(bus);
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+    // Errors are handled on the worker.
+    auto handle = life_.guard([this](const gst::Message& m) { onMessage(m.get()); });
+    bus_ = std::make_unique<gst::BusWatch>(pipeline_.get(), GST_MESSAGE_ERROR,
+                                           [&worker = worker_, handle](gst::Message m) {
+                                               worker.post([handle, m]() mutable { handle(m); });
+                                           });
+    if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return s.device ? "The camera cannot be opened" : "The test pattern cannot start";
     return {};
 }
@@ -272,12 +254,11 @@ void VideoPipeline::teardown() {
         gst_object_unref(b->binPad);
     }
     branches_.clear();
-    GstBus* bus = gst_element_get_bus(pipeline_);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline_, GST_STATE_NULL);
-    gst_object_unref(pipeline_);
-    pipeline_ = source_ = tee_ = flip_ = nullptr;
+    bus_.reset();
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    gst::takeOver(&hub_); // the streaming threads have stopped
+    pipeline_.reset();
+    source_ = tee_ = flip_ = nullptr;
     running_ = {};
     hub_.clear("The camera stopped before a picture came");
 }
@@ -301,9 +282,8 @@ std::string VideoPipeline::record(const RecordSpec& r) {
     GstElement* all[] = {queue, rate, fps, convert, encode, mux, file};
     if (std::any_of(std::begin(all), std::end(all), [](GstElement* e) { return !e; })) {
         for (GstElement* e : all)
-            if (e)
-                gst_object_unref(gst_object_ref_sink(e));
-        gst_object_unref(gst_object_ref_sink(b->bin));
+            gst::discard(e);
+        gst::discard(b->bin);
         return "The video compressor is not available";
     }
     g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
@@ -318,7 +298,7 @@ std::string VideoPipeline::record(const RecordSpec& r) {
     for (GstElement* e : all)
         gst_bin_add(GST_BIN(b->bin), e);
     if (!gst_element_link_many(queue, rate, fps, convert, encode, mux, file, nullptr)) {
-        gst_object_unref(gst_object_ref_sink(b->bin));
+        gst::discard(b->bin);
         return "The video compressor does not take these pictures";
     }
     GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
@@ -328,17 +308,20 @@ std::string VideoPipeline::record(const RecordSpec& r) {
     gst_object_ref(b->binPad);
 
     GstPad* fileSink = gst_element_get_static_pad(file, "sink");
-    auto* watch =
-        new EosWatch{eos_,   r.id, &worker_,
-                     alive_, this, [](VideoPipeline* p, int id) { p->finishBranch(id, {}); }};
+    auto* watch = new EosWatch{eos_, r.id, &worker_,
+                               life_.guard([this, id = r.id] { finishBranch(id, {}); })};
+    gst::handOver(watch);
     gst_pad_add_probe(fileSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, eosProbe, watch,
-                      [](gpointer d) { delete static_cast<EosWatch*>(d); });
+                      [](gpointer d) {
+                          gst::takeOver(d);
+                          delete static_cast<EosWatch*>(d);
+                      });
     gst_object_unref(fileSink);
 
-    gst_bin_add(GST_BIN(pipeline_), b->bin);
+    gst_bin_add(GST_BIN(pipeline_.get()), b->bin);
     if (!gst_element_sync_state_with_parent(b->bin)) {
         gst_element_set_state(b->bin, GST_STATE_NULL);
-        gst_bin_remove(GST_BIN(pipeline_), b->bin);
+        gst_bin_remove(GST_BIN(pipeline_.get()), b->bin);
         gst_object_unref(b->binPad);
         return "The file cannot be written";
     }
@@ -346,7 +329,7 @@ std::string VideoPipeline::record(const RecordSpec& r) {
     b->teePad = gst_element_request_pad_simple(tee_, "src_%u");
     if (gst_pad_link(b->teePad, b->binPad) != GST_PAD_LINK_OK) {
         gst_element_set_state(b->bin, GST_STATE_NULL);
-        gst_bin_remove(GST_BIN(pipeline_), b->bin);
+        gst_bin_remove(GST_BIN(pipeline_.get()), b->bin);
         gst_element_release_request_pad(tee_, b->teePad);
         gst_object_unref(b->teePad);
         gst_object_unref(b->binPad);
@@ -364,12 +347,11 @@ void VideoPipeline::endRecording(int id) {
     b->cut = std::make_shared<std::atomic<bool>>(false);
     auto* cut =
         new Cut{GST_PAD(gst_object_ref(b->teePad)), GST_PAD(gst_object_ref(b->binPad)), b->cut};
+    gst::handOver(cut);
     b->idleProbe = gst_pad_add_probe(b->teePad, GST_PAD_PROBE_TYPE_IDLE, cutProbe, cut, freeCut);
-    std::weak_ptr<bool> alive = alive_;
-    worker_.postAfter(kFinishGuard, [this, alive, id] {
-        if (!alive.expired())
-            finishBranch(id, "The recording did not finish in time; its index may be missing");
-    });
+    worker_.postAfter(kFinishGuard, life_.guard([this, id] {
+        finishBranch(id, "The recording did not finish in time; its index may be missing");
+    }));
 }
 
 void VideoPipeline::finishBranch(int id, const std::string& reason) {
@@ -385,7 +367,7 @@ void VideoPipeline::finishBranch(int id, const std::string& reason) {
     if (gst_pad_is_linked(b->teePad))
         gst_pad_unlink(b->teePad, b->binPad);
     gst_element_set_state(b->bin, GST_STATE_NULL);
-    gst_bin_remove(GST_BIN(pipeline_), b->bin);
+    gst_bin_remove(GST_BIN(pipeline_.get()), b->bin);
     gst_element_release_request_pad(tee_, b->teePad);
     gst_object_unref(b->teePad);
     gst_object_unref(b->binPad);
@@ -396,9 +378,11 @@ void VideoPipeline::finishBranch(int id, const std::string& reason) {
 }
 
 void VideoPipeline::onMessage(GstMessage* msg) {
-    if (!pipeline_)
+    // Not from a pipeline or a recording that has gone since.
+    if (!pipeline_ ||
+        !gst_object_has_as_ancestor(GST_MESSAGE_SRC(msg), GST_OBJECT(pipeline_.get())))
         return;
-    const std::string text = messageText(msg);
+    const std::string text = gst::errorText(msg);
     for (auto& b : branches_) {
         if (gst_object_has_as_ancestor(GST_MESSAGE_SRC(msg), GST_OBJECT(b->bin))) {
             finishBranch(b->id, "Recording stopped: " + text);

@@ -12,6 +12,8 @@
 // are reported there too. The streaming threads only touch the FrameHub.
 #include "capture/capture_controls.h"
 #include "capture/video_frames_gst.h"
+#include "support/gst_glue.h"
+#include "support/lifetime.h"
 #include "support/worker_thread.h"
 
 #include <chrono>
@@ -97,7 +99,8 @@ class VideoPipeline {
     WorkerThread& worker_;
     FrameHub& hub_;
     Events events_;
-    GstElement* pipeline_ = nullptr;
+    gst::Ptr<GstElement> pipeline_;
+    std::unique_ptr<gst::BusWatch> bus_;
     GstElement* tee_ = nullptr;
     GstElement* flip_ = nullptr;
     GstElement* source_ = nullptr;
@@ -108,8 +111,8 @@ class VideoPipeline {
     bool stopWanted_ = false;
     // Shared with the streaming threads: set when a branch's file got its end.
     std::shared_ptr<struct EosSignal> eos_;
-    // Survives the pipeline: callbacks still queued on the worker check it.
-    std::shared_ptr<bool> alive_;
+    // Ends with the pipeline: tasks still queued on the worker find it ended.
+    Lifetime life_;
 };
 
 } // namespace kestle::capture

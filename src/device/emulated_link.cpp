@@ -22,16 +22,15 @@ EmulatedLink::~EmulatedLink() = default;
 void EmulatedLink::notifyLater(std::function<void(const HidEvents&)> fn) {
     if (!connected_)
         return;
-    std::weak_ptr<int> life = life_;
     unsigned connection = connection_;
-    scheduler_.callAfter(0, [this, life, connection, fn = std::move(fn)] {
-        if (life.expired() || !connected_ || connection != connection_)
+    scheduler_.callAfter(0, life_.guard([this, connection, fn = std::move(fn)] {
+        if (!connected_ || connection != connection_)
             return;
         // A copy, so a handler that disconnects does not pull the events away
         // from under the call.
         HidEvents events = events_;
         fn(events);
-    });
+    }));
 }
 
 void EmulatedLink::reportArrival() {
@@ -89,12 +88,8 @@ Status EmulatedLink::writeEx(int vendor, int product, const Report& out) {
         return Error{"no HID device " + hexId(vendor) + ":" + hexId(product) + " attached"};
     if (!attached_)
         return Error{"the Kestle is not attached"};
-    std::weak_ptr<int> life = life_;
     unsigned epoch = plugEpoch_;
-    scheduler_.callAfter(latency_, [this, life, out, epoch] {
-        if (!life.expired())
-            deliver(out, epoch);
-    });
+    scheduler_.callAfter(latency_, life_.guard([this, out, epoch] { deliver(out, epoch); }));
     return {};
 }
 

@@ -20,6 +20,7 @@
 //   the unplugged notification can be told apart.
 #include "device/hid_link.h"
 #include "device/trace_format.h"
+#include "support/lifetime.h"
 #include "support/scheduler.h"
 
 #include <deque>
@@ -67,8 +68,6 @@ class EmulatedLink : public HidLink, public Pluggable {
 
     Scheduler& scheduler_;
     Millis latency_;
-    // Expires when the link is destroyed; scheduled calls hold a weak copy.
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
     HidEvents events_;
     bool connected_ = false;
     unsigned connection_ = 0; // bumped by each connect and disconnect
@@ -76,6 +75,8 @@ class EmulatedLink : public HidLink, public Pluggable {
     unsigned plugEpoch_ = 0; // bumped by each unplug
     bool readNotify_ = false;
     std::deque<Report> pending_;
+    // Ends first, with the link: calls scheduled for it do nothing then.
+    Lifetime life_;
 };
 
 } // namespace kestle::device

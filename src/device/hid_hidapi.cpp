@@ -30,15 +30,25 @@ HidapiLink::~HidapiLink() {
 void HidapiLink::connect(HidEvents events) {
     disconnect();
     events_ = std::make_shared<const HidEvents>(std::move(events));
+    connection_ = std::make_unique<Lifetime>();
+    auto deliver = connection_->guard([this](const std::function<void(const HidEvents&)>& fn) {
+        std::shared_ptr<const HidEvents> events = events_;
+        fn(*events);
+    });
+    Notify notify = [&sched = scheduler_, deliver](std::function<void(const HidEvents&)> fn) {
+        sched.post([deliver, fn = std::move(fn)]() mutable { deliver(fn); });
+    };
     {
         std::lock_guard lock(mutex_);
         stopPolling_ = false;
     }
-    poller_ = std::thread(&HidapiLink::pollLoop, this, Token(events_));
+    poller_ = std::thread(&HidapiLink::pollLoop, this, std::move(notify));
 }
 
 void HidapiLink::disconnect() {
-    events_.reset(); // calls already posted find the token expired
+    if (connection_)
+        connection_->end(); // calls already posted do nothing
+    events_.reset();
     if (!poller_.joinable())
         return;
     {
@@ -56,24 +66,17 @@ void HidapiLink::disconnect() {
         close(*d);
 }
 
-void HidapiLink::notify(const Token& token, std::function<void(const HidEvents&)> fn) {
-    scheduler_.post([token, fn = std::move(fn)] {
-        if (auto events = token.lock())
-            fn(*events);
-    });
-}
-
-void HidapiLink::pollLoop(Token token) {
+void HidapiLink::pollLoop(Notify notify) {
     std::unique_lock lock(mutex_);
     while (!stopPolling_) {
         lock.unlock();
-        poll(token);
+        poll(notify);
         lock.lock();
         wake_.wait_for(lock, std::chrono::milliseconds(pollMs_), [this] { return stopPolling_; });
     }
 }
 
-void HidapiLink::poll(const Token& token) {
+void HidapiLink::poll(const Notify& notify) {
     std::vector<HidDeviceInfo> found = system_->enumerate(kVendorId, kProductId);
     std::set<std::string> paths;
     for (const auto& f : found)
@@ -110,7 +113,7 @@ void HidapiLink::poll(const Token& token) {
 
     for (auto& d : gone) {
         close(*d);
-        notify(token, [h = d->handle](const HidEvents& e) {
+        notify([h = d->handle](const HidEvents& e) {
             if (e.unplugged)
                 e.unplugged(h);
         });
@@ -120,21 +123,21 @@ void HidapiLink::poll(const Token& token) {
         if (d->failed) // the reader lost the device; start afresh
             close(*d);
         if (!d->reader.joinable())
-            open(*d, token);
+            open(*d, notify);
     }
     for (auto& d : arrived) {
-        notify(token, [h = d->handle](const HidEvents& e) {
+        notify([h = d->handle](const HidEvents& e) {
             if (e.plugged)
                 e.plugged(h);
         });
-        notify(token, [](const HidEvents& e) {
+        notify([](const HidEvents& e) {
             if (e.changed)
                 e.changed();
         });
     }
 }
 
-void HidapiLink::open(Device& d, const Token& token) {
+void HidapiLink::open(Device& d, const Notify& notify) {
     // Separate handles for reading and writing: hidapi allows no two calls
     // on one device from different threads at the same time.
     auto readPort = system_->open(d.path);
@@ -148,7 +151,7 @@ void HidapiLink::open(Device& d, const Token& token) {
     d.writer = std::move(*writePort);
     d.stop = false;
     d.failed = false;
-    d.reader = std::thread(&HidapiLink::readLoop, this, &d, std::move(*readPort), token);
+    d.reader = std::thread(&HidapiLink::readLoop, this, &d, std::move(*readPort), notify);
 }
 
 void HidapiLink::close(Device& d) {
@@ -159,7 +162,7 @@ void HidapiLink::close(Device& d) {
     d.writer.reset();
 }
 
-void HidapiLink::readLoop(Device* d, std::unique_ptr<HidPort> port, Token token) {
+void HidapiLink::readLoop(Device* d, std::unique_ptr<HidPort> port, Notify notify) {
     std::uint8_t buf[64];
     while (!d->stop) {
         int n = port->read(buf, sizeof buf, kReadTimeoutMs);
@@ -179,7 +182,7 @@ void HidapiLink::readLoop(Device* d, std::unique_ptr<HidPort> port, Token token)
                 d->pending.pop_front();
             d->pending.push_back(r);
         }
-        notify(token, [h = d->handle](const HidEvents& e) {
+        notify([h = d->handle](const HidEvents& e) {
             if (e.read)
                 e.read(h);
         });

@@ -19,6 +19,7 @@
 // is delivered after disconnect() returns.
 #include "device/hid_link.h"
 #include "device/hid_system.h"
+#include "support/lifetime.h"
 #include "support/scheduler.h"
 
 #include <atomic>
@@ -54,7 +55,9 @@ class HidapiLink : public HidLink {
 
   private:
     static constexpr std::size_t kMaxPending = 64;
-    using Token = std::weak_ptr<const HidEvents>;
+    // Any thread: hands a call with the events to the window thread, where
+    // it runs unless its connection has ended by then.
+    using Notify = std::function<void(std::function<void(const HidEvents&)>)>;
 
     struct Device {
         DeviceHandle handle = 0;
@@ -75,13 +78,12 @@ class HidapiLink : public HidLink {
     };
     using DevicePtr = std::shared_ptr<Device>;
 
-    void pollLoop(Token token);
-    void poll(const Token& token);
-    void open(Device& d, const Token& token);
+    void pollLoop(Notify notify);
+    void poll(const Notify& notify);
+    void open(Device& d, const Notify& notify);
     void close(Device& d);
-    void readLoop(Device* d, std::unique_ptr<HidPort> port, Token token);
+    void readLoop(Device* d, std::unique_ptr<HidPort> port, Notify notify);
     DevicePtr find(DeviceHandle h) const; // call with mutex_ held
-    void notify(const Token& token, std::function<void(const HidEvents&)> fn);
 
     Scheduler& scheduler_;
     std::unique_ptr<HidSystem> system_;
@@ -95,8 +97,11 @@ class HidapiLink : public HidLink {
     std::condition_variable wake_;
 
     std::thread poller_;
-    // Window thread only. Posted calls hold weak copies; reset by disconnect.
+    // Window thread only. A handler that disconnects keeps the events its
+    // call runs with.
     std::shared_ptr<const HidEvents> events_;
+    // The connection's: calls posted for it do nothing once it has ended.
+    std::unique_ptr<Lifetime> connection_;
 };
 
 } // namespace kestle::device

@@ -7,10 +7,34 @@
 #include "support/textfile.h"
 
 #include <system_error>
+#include <utility>
 
 namespace kestle::ecm {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The result a worker's task owes the scheduler: delivered once, by the
+// task, or empty when the worker drops the task unrun at its end.
+class OwedResult {
+  public:
+    explicit OwedResult(Scheduler& s) : sched_(&s) {}
+    OwedResult(const OwedResult&) = delete;
+    OwedResult& operator=(const OwedResult&) = delete;
+    ~OwedResult() {
+        if (sched_)
+            sched_->postResult([] {});
+    }
+    void deliver(std::function<void()> fn) {
+        std::exchange(sched_, nullptr)->postResult(std::move(fn));
+    }
+
+  private:
+    Scheduler* sched_;
+};
+
+} // namespace
 
 WordEngine::WordEngine(Scheduler& sched, forms::MainForm& f, forms::MainState& st,
                        forms::UiHost& host, device::Acquisition& acq, Rnd& rnd, Speech& speech,
@@ -46,7 +70,11 @@ void WordEngine::userlist() {
     if (!reader_)
         reader_ = std::make_unique<WorkerThread>();
     sched_.expectResult();
-    reader_->post([this, change, life = std::weak_ptr<int>(life_), path = userListPath_] {
+    auto apply = life_.guard([this, change](const UserListRead& read) {
+        if (change == listChange_)
+            userlistRead(read);
+    });
+    reader_->post([owed = std::make_shared<OwedResult>(sched_), apply, path = userListPath_] {
         auto read = std::make_shared<UserListRead>();
         if (auto bytes = readFileBytes(path, kMaxUserListBytes)) {
             read->entries = parseUserList(*bytes);
@@ -55,10 +83,7 @@ void WordEngine::userlist() {
             read->missing = fs::symlink_status(path, ec).type() == fs::file_type::not_found;
             read->entries = Error{bytes.error()};
         }
-        sched_.postResult([this, change, life, read] {
-            if (!life.expired() && change == listChange_)
-                userlistRead(*read);
-        });
+        owed->deliver([apply, read]() mutable { apply(*read); });
     });
 }
 

@@ -1,9 +1,9 @@
 #include "ecm/speech_playback_gst.h"
 
+#include "support/gst_glue.h"
 #include "support/gst_runtime.h"
 
 #include <gst/app/gstappsrc.h>
-#include <gst/gst.h>
 
 #include <algorithm>
 #include <utility>
@@ -24,36 +24,23 @@ GstClockTime streamTime(std::size_t samples) {
 } // namespace
 
 struct GstVoiceOutput::Pipeline {
-    GstElement* pipeline = nullptr;
-    GstElement* source = nullptr;
-    GstBus* bus = nullptr;
+    gst::Ptr<GstElement> pipeline;
+    gst::Ptr<GstElement> source;
+    std::unique_ptr<gst::BusWatch> bus;
 
     ~Pipeline() {
-        if (pipeline != nullptr) {
-            gst_element_set_state(pipeline, GST_STATE_NULL);
-        }
-        if (bus != nullptr) {
-            gst_object_unref(bus);
-        }
-        if (source != nullptr) {
-            gst_object_unref(source);
-        }
-        if (pipeline != nullptr) {
-            gst_object_unref(pipeline);
+        if (pipeline) {
+            gst_element_set_state(pipeline.get(), GST_STATE_NULL);
         }
     }
 
-    // Empties the bus (nobody else reads it); returns the first error's text.
+    // The errors that came (nobody else hears them); the first one's text.
     std::string takeError() {
         std::string text;
-        while (GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
+        while (gst::Message message = bus->take()) {
             if (text.empty()) {
-                GError* error = nullptr;
-                gst_message_parse_error(message, &error, nullptr);
-                text = error != nullptr && error->message != nullptr ? error->message : "error";
-                g_clear_error(&error);
+                text = gst::errorText(message.get());
             }
-            gst_message_unref(message);
         }
         return text;
     }
@@ -62,17 +49,17 @@ struct GstVoiceOutput::Pipeline {
     // first buffer starts it).
     GstClockTime runningTime() const {
         GstState state = GST_STATE_NULL;
-        gst_element_get_state(pipeline, &state, nullptr, 0);
+        gst_element_get_state(pipeline.get(), &state, nullptr, 0);
         if (state != GST_STATE_PLAYING) {
             return 0;
         }
-        GstClock* clock = gst_element_get_clock(pipeline);
+        GstClock* clock = gst_element_get_clock(pipeline.get());
         if (clock == nullptr) {
             return 0;
         }
         const GstClockTime now = gst_clock_get_time(clock);
         gst_object_unref(clock);
-        const GstClockTime base = gst_element_get_base_time(pipeline);
+        const GstClockTime base = gst_element_get_base_time(pipeline.get());
         return now > base ? now - base : 0;
     }
 };
@@ -92,22 +79,23 @@ Status GstVoiceOutput::open() {
         ",channels=1,layout=interleaved ! audioconvert ! audioresample ! " + sink_;
     auto candidate = std::make_unique<Pipeline>();
     GError* error = nullptr;
-    candidate->pipeline = gst_parse_launch(description.c_str(), &error);
+    candidate->pipeline = gst::own(gst_parse_launch(description.c_str(), &error));
     if (error != nullptr) {
         g_clear_error(&error);
         return {};
     }
-    if (candidate->pipeline == nullptr || !GST_IS_BIN(candidate->pipeline)) {
+    if (!candidate->pipeline || !GST_IS_BIN(candidate->pipeline.get())) {
         return {};
     }
-    candidate->source = gst_bin_get_by_name(GST_BIN(candidate->pipeline), "src");
-    candidate->bus = gst_element_get_bus(candidate->pipeline);
-    if (candidate->source == nullptr || candidate->bus == nullptr) {
+    candidate->source = gst::own(gst_bin_get_by_name(GST_BIN(candidate->pipeline.get()), "src"));
+    if (!candidate->source) {
         return {};
     }
+    candidate->bus = std::make_unique<gst::BusWatch>(candidate->pipeline.get(), GST_MESSAGE_ERROR);
     // An audio sink opens its device on the way up; failing here means
     // there is nothing to play on. Prerolling waits for the first buffer.
-    if (gst_element_set_state(candidate->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+    if (gst_element_set_state(candidate->pipeline.get(), GST_STATE_PLAYING) ==
+            GST_STATE_CHANGE_FAILURE ||
         !candidate->takeError().empty()) {
         return {};
     }
@@ -130,7 +118,7 @@ Status GstVoiceOutput::play(const Samples& samples) {
     const GstClockTime now = pipeline_->runningTime();
     const GstClockTime start = std::max<GstClockTime>(nextPts_, now + kHeadroom);
     const bool gap = start != nextPts_;
-    auto* source = GST_APP_SRC(pipeline_->source);
+    auto* source = GST_APP_SRC(pipeline_->source.get());
     for (std::size_t offset = 0; offset < samples.size(); offset += kChunkSamples) {
         const std::size_t count = std::min(kChunkSamples, samples.size() - offset);
         GstBuffer* buffer =

@@ -13,6 +13,7 @@
 #include "forms/main_form.h"
 #include "forms/main_state.h"
 #include "forms/ui_host.h"
+#include "support/lifetime.h"
 #include "support/result.h"
 #include "support/rng.h"
 #include "support/scheduler.h"
@@ -114,7 +115,7 @@ class WordEngine {
     bool speechErrorShown_ = false;
     bool noAnswerShown_ = false;
     unsigned listChange_ = 0; // a user list read applies only if nothing changed since
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    Lifetime life_;           // the list read's result finds it ended once the engine goes
     std::unique_ptr<WorkerThread> reader_; // last: it ends before the members it uses
 };
 

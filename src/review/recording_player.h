@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -47,8 +48,9 @@ class RecordingPlayer {
 
   private:
     enum class Phase { Idle, Prerolling, Seeking, Playing };
+    struct Gst; // the pipeline and its bus
     std::string sink_;
-    void* pipeline_ = nullptr; // GstElement*
+    std::unique_ptr<Gst> gst_;
     Phase phase_ = Phase::Idle;
     std::int64_t fromMs_ = 0;
     std::string error_;

@@ -1,21 +1,26 @@
 // The player's GStreamer glue: playbin with the chosen audio sink.
 #include "review/recording_player.h"
 
+#include "support/gst_glue.h"
 #include "support/gst_runtime.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <gst/gst.h>
 
 namespace kestle::review {
 
-namespace {
-
-GstElement* asElement(void* p) {
-    return static_cast<GstElement*>(p);
-}
-
-} // namespace
+struct RecordingPlayer::Gst {
+    gst::Ptr<GstElement> play;
+    gst::BusWatch bus;
+    explicit Gst(gst::Ptr<GstElement> p)
+        : play(std::move(p)),
+          bus(play.get(), GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS |
+                                         GST_MESSAGE_ERROR | GST_MESSAGE_SEGMENT_DONE)) {}
+    ~Gst() {
+        // Going to NULL never waits for a stream thread.
+        gst_element_set_state(play.get(), GST_STATE_NULL);
+    }
+};
 
 std::string audioSinkName() {
     const char* env = std::getenv("KESTLE_AUDIO_SINK");
@@ -33,29 +38,24 @@ Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fro
     error_.clear();
     if (Status s = initGstreamer(); !s)
         return s;
-    GstElement* play = gst_element_factory_make("playbin", nullptr);
-    GstElement* sink = gst_element_factory_make(sink_.c_str(), nullptr);
-    if (!play || !sink) {
-        if (play)
-            gst_object_unref(play);
-        if (sink)
-            gst_object_unref(sink);
+    gst::Ptr<GstElement> play = gst::own(gst_element_factory_make("playbin", nullptr));
+    gst::Ptr<GstElement> sink = gst::own(gst_element_factory_make(sink_.c_str(), nullptr));
+    if (!play || !sink)
         return Error{"the sound output " + sink_ + " is not available"};
-    }
     // A fake sink plays in real time too, so that its position is telling.
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync"))
-        g_object_set(sink, "sync", TRUE, nullptr);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink.get()), "sync"))
+        g_object_set(sink.get(), "sync", TRUE, nullptr);
     gchar* uri = gst_filename_to_uri(std::filesystem::absolute(wav).c_str(), nullptr);
-    g_object_set(play, "uri", uri, "audio-sink", sink, nullptr);
+    g_object_set(play.get(), "uri", uri, "audio-sink", sink.get(), nullptr); // playbin refs it
     g_free(uri);
     // Faster or slower with the pitch kept.
-    if (GstElement* tempo = gst_element_factory_make("scaletempo", nullptr))
-        g_object_set(play, "audio-filter", tempo, nullptr);
+    if (gst::Ptr<GstElement> tempo = gst::own(gst_element_factory_make("scaletempo", nullptr)))
+        g_object_set(play.get(), "audio-filter", tempo.get(), nullptr); // playbin refs it
     file_ = wav;
-    pipeline_ = play;
+    gst_ = std::make_unique<Gst>(std::move(play));
     fromMs_ = fromMs;
     phase_ = Phase::Prerolling;
-    if (gst_element_set_state(play, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(gst_->play.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         stop();
         return Error{wav.string() + " cannot be played"};
     }
@@ -63,37 +63,23 @@ Status RecordingPlayer::start(const std::filesystem::path& wav, std::int64_t fro
 }
 
 void RecordingPlayer::stop() {
-    if (!pipeline_)
-        return;
-    // Going to NULL never waits for a stream thread.
-    gst_element_set_state(asElement(pipeline_), GST_STATE_NULL);
-    gst_object_unref(asElement(pipeline_));
-    pipeline_ = nullptr;
+    gst_.reset();
     phase_ = Phase::Idle;
 }
 
 void RecordingPlayer::poll() {
-    if (!pipeline_)
-        return;
-    GstBus* bus = gst_element_get_bus(asElement(pipeline_));
-    while (GstMessage* m = gst_bus_pop_filtered(
-               bus, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR |
-                                   GST_MESSAGE_SEGMENT_DONE))) {
-        const GstMessageType type = GST_MESSAGE_TYPE(m);
+    while (gst_) {
+        const gst::Message m = gst_->bus.take();
+        if (!m)
+            return;
+        const GstMessageType type = GST_MESSAGE_TYPE(m.get());
         if (type == GST_MESSAGE_SEGMENT_DONE) { // the loop's end: round again
-            gst_message_unref(m);
             seek(false);
             continue;
         }
-        if (type == GST_MESSAGE_ERROR) {
-            GError* e = nullptr;
-            gst_message_parse_error(m, &e, nullptr);
-            error_ = e ? e->message : "playing failed";
-            g_clear_error(&e);
-        }
-        gst_message_unref(m);
+        if (type == GST_MESSAGE_ERROR)
+            error_ = gst::errorText(m.get());
         if (type != GST_MESSAGE_ASYNC_DONE) {
-            gst_object_unref(bus);
             stop();
             return;
         }
@@ -102,10 +88,9 @@ void RecordingPlayer::poll() {
             seek(true);
         } else if (phase_ != Phase::Playing) {
             phase_ = Phase::Playing;
-            gst_element_set_state(asElement(pipeline_), GST_STATE_PLAYING);
+            gst_element_set_state(gst_->play.get(), GST_STATE_PLAYING);
         }
     }
-    gst_object_unref(bus);
 }
 
 // From the start (or the loop's start) at the speed chosen; a loop is a
@@ -115,7 +100,7 @@ void RecordingPlayer::seek(bool flush) {
     int flags = GST_SEEK_FLAG_ACCURATE | (flush ? GST_SEEK_FLAG_FLUSH : 0);
     if (loop_)
         flags |= GST_SEEK_FLAG_SEGMENT;
-    gst_element_seek(asElement(pipeline_), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
+    gst_element_seek(gst_->play.get(), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
                      GST_SEEK_TYPE_SET, from * GST_MSECOND,
                      loop_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
                      loop_ ? loop_->second * GST_MSECOND : GST_CLOCK_TIME_NONE);
@@ -126,11 +111,11 @@ void RecordingPlayer::setSpeed(double speed) {
     if (phase_ != Phase::Playing)
         return;
     gint64 at = 0;
-    if (!gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
+    if (!gst_element_query_position(gst_->play.get(), GST_FORMAT_TIME, &at))
         return;
     const int flags =
         GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE | (loop_ ? GST_SEEK_FLAG_SEGMENT : 0);
-    gst_element_seek(asElement(pipeline_), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
+    gst_element_seek(gst_->play.get(), speed_, GST_FORMAT_TIME, GstSeekFlags(flags),
                      GST_SEEK_TYPE_SET, at, loop_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
                      loop_ ? loop_->second * GST_MSECOND : GST_CLOCK_TIME_NONE);
 }
@@ -138,7 +123,7 @@ void RecordingPlayer::setSpeed(double speed) {
 std::optional<std::int64_t> RecordingPlayer::positionMs() const {
     gint64 at = 0;
     if (phase_ != Phase::Playing ||
-        !gst_element_query_position(asElement(pipeline_), GST_FORMAT_TIME, &at))
+        !gst_element_query_position(gst_->play.get(), GST_FORMAT_TIME, &at))
         return std::nullopt;
     return at / GST_MSECOND;
 }

@@ -10,7 +10,9 @@
 //
 // Rules:
 // - guard() may be called on the owner's thread at any time, and on other
-//   threads only from inside a guarded callback (the owner is alive then).
+//   threads only while the owner is known to be alive: from inside a
+//   guarded callback, or on a thread the owner stops and joins before its
+//   Lifetime is destroyed (its own worker, support/worker_thread.h).
 // - A guarded callback never waits for the thread that calls end() (that
 //   would deadlock); it may call end() of its own Lifetime.
 // - The wrapped callable is destroyed wherever the last copy goes; it must

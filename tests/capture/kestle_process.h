@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace kestle::capture::test {
@@ -114,6 +117,29 @@ class KestleProcess {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
+    }
+
+    // The session bags in the data folder, sorted.
+    std::vector<fs::path> bags() const {
+        std::vector<fs::path> r;
+        std::error_code ec; // none yet: an empty list
+        for (const auto& e : fs::directory_iterator(data() / "Sessions", ec))
+            r.push_back(e.path());
+        std::sort(r.begin(), r.end());
+        return r;
+    }
+
+    // `kestle --verify DIR`: its exit status and output.
+    static std::pair<int, std::string> verify(const fs::path& bag) {
+        const std::string cmd =
+            std::string(KESTLE_BINARY) + " --verify '" + bag.string() + "' 2>&1";
+        std::FILE* p = ::popen(cmd.c_str(), "r");
+        std::string out;
+        char buf[512];
+        while (p && std::fgets(buf, sizeof buf, p))
+            out += buf;
+        const int status = p ? ::pclose(p) : -1;
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
     }
 
     // The data folder's files whose name ends with `suffix`, sorted.
