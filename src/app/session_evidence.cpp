@@ -141,6 +141,10 @@ SessionEvidence::SessionEvidence(Scheduler& sched, const Options& o, const Paths
     journaling_ = events_.subscribe([this](const events::Event& e) {
         if (auto entry = evidence::journalEntry(e))
             journal(entry->event, entry->fields);
+        // A recording made elsewhere is the session's evidence all the same.
+        if (auto* r = std::get_if<events::RecordingStarted>(&e))
+            if (bag_ && !evidence::liesIn(r->file, paths_.dataDir))
+                bag_->addOutsideCapture(r->file);
     });
     traceStream_.rdbuf(forward_.get());
     info_ = {sched.localNow(), versionText().substr(0, versionText().find('\n')),

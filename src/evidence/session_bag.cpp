@@ -120,8 +120,35 @@ Result<bool> copyTail(const fs::path& src, std::uint64_t from, std::uint64_t to,
 // The logs' rows of the session and the captures it made; with `upTo`, only
 // what the data folder held then (a later session's rows and files are not
 // this one's).
+// A link costs nothing, even for an hour of video; a copy where the file
+// system has none, made under a hidden name and then renamed, so that a
+// copy cut short is never taken for the capture.
+Status takeCapture(const fs::path& src, const fs::path& dst) {
+    std::error_code ec;
+    fs::create_directories(dst.parent_path(), ec);
+    fs::create_hard_link(src, dst, ec);
+    if (!ec)
+        return {};
+    const fs::path part = dst.parent_path() / ("." + dst.filename().string() + ".part");
+    fs::remove(part, ec);
+    if (!fs::copy_file(src, part, ec) || (fs::rename(part, dst, ec), ec)) {
+        const std::string why = ec.message();
+        fs::remove(part, ec);
+        return Error{"Cannot copy " + src.string() + " into the session: " + why};
+    }
+    return {};
+}
+
+// "a/b.avi" -> "b (2).avi".
+std::string numberedName(const std::string& name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = stem.size() == name.size() ? "" : name.substr(dot);
+    return stem + " (" + std::to_string(n) + ")" + ext;
+}
+
 Status gatherPayload(const fs::path& bag, const fs::path& dataDir, const StartState& start,
-                     const DataFolderState* upTo) {
+                     const DataFolderState* upTo, const std::set<fs::path>& outside) {
     std::error_code ec;
     fs::create_directories(bag / "data" / "logs", ec);
     for (const auto& [name, size] : start.folder.logSizes) {
@@ -138,22 +165,24 @@ Status gatherPayload(const fs::path& bag, const fs::path& dataDir, const StartSt
             name.starts_with(".") || (upTo && !upTo->files.contains(name)))
             continue;
         const fs::path dst = bag / "data" / "captures" / name;
-        fs::create_directories(dst.parent_path(), ec);
         if (fs::exists(dst))
             continue;
-        // A link costs nothing, even for an hour of video; a copy where the
-        // file system has none, made under a hidden name and then renamed,
-        // so that a copy cut short is never taken for the capture.
-        fs::create_hard_link(e.path(), dst, ec);
-        if (ec) {
-            const fs::path part = dst.parent_path() / ("." + name + ".part");
-            fs::remove(part, ec);
-            if (!fs::copy_file(e.path(), part, ec) || (fs::rename(part, dst, ec), ec)) {
-                const std::string why = ec.message();
-                fs::remove(part, ec);
-                return Error{"Cannot copy " + e.path().string() + " into the session: " + why};
-            }
-        }
+        if (Status s = takeCapture(e.path(), dst); !s)
+            return s;
+    }
+    // Recordings the operator made outside the data folder, under their own
+    // names (" (2)" when one of the data folder's has it).
+    for (const fs::path& p : outside) {
+        if (fs::symlink_status(p, ec).type() != fs::file_type::regular)
+            continue;
+        const std::string name = p.filename().string();
+        fs::path dst = bag / "data" / "captures" / name;
+        for (int n = 2; fs::exists(dst, ec) && !fs::equivalent(dst, p, ec); ++n)
+            dst = bag / "data" / "captures" / numberedName(name, n);
+        if (fs::exists(dst, ec))
+            continue;
+        if (Status s = takeCapture(p, dst); !s)
+            return s;
     }
     return {};
 }
@@ -162,17 +191,25 @@ Status gatherPayload(const fs::path& bag, const fs::path& dataDir, const StartSt
 // tag files go beside the payload, the lines into bag-info.txt.
 std::vector<std::string> mendCaptures(const fs::path& bag, const fs::path& dataDir,
                                       const StartState& start, const DataFolderState* upTo,
+                                      const std::set<fs::path>& outside,
                                       const CaptureMender& mender) {
     std::vector<std::string> lines;
     if (!mender)
         return lines;
     std::error_code ec;
+    std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(dataDir, ec)) {
         const std::string name = e.path().filename().string();
-        if (!e.is_regular_file(ec) || isLog(name) || start.folder.files.contains(name) ||
-            name.starts_with(".") || (upTo && !upTo->files.contains(name)))
-            continue;
-        auto mended = mender(e.path());
+        if (e.is_regular_file(ec) && !isLog(name) && !start.folder.files.contains(name) &&
+            !name.starts_with(".") && (!upTo || upTo->files.contains(name)))
+            files.push_back(e.path());
+    }
+    for (const fs::path& p : outside)
+        if (fs::symlink_status(p, ec).type() == fs::file_type::regular)
+            files.push_back(p);
+    for (const fs::path& file : files) {
+        const std::string name = file.filename().string();
+        auto mended = mender(file);
         const std::string inBag = "data/captures/" + name;
         if (!mended) {
             lines.push_back(inBag + ": not mended: " + mended.error());
@@ -423,8 +460,8 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
         !s)
         return s;
     const StartState start = {isoTime(info_.start), info_.version, info_.unit, atStart_};
-    const auto mended = mendCaptures(folder_, dataDir_, start, nullptr, mender_);
-    if (Status s = gatherPayload(folder_, dataDir_, start, nullptr); !s)
+    const auto mended = mendCaptures(folder_, dataDir_, start, nullptr, outside_, mender_);
+    if (Status s = gatherPayload(folder_, dataDir_, start, nullptr, outside_); !s)
         return s;
     if (Status s = sealBag(folder_, withMended(describe(start, isoTime(end), "normally"), mended),
                            baggingDate(end), &hashes_);
@@ -434,6 +471,18 @@ Status SessionBag::seal(const LocalDateTime& end, const fs::path& settingsFile) 
     ::close(lockFd_);
     lockFd_ = -1;
     return traced;
+}
+
+bool liesIn(const fs::path& file, const fs::path& folder) {
+    std::error_code ec;
+    const fs::path parent = file.parent_path();
+    if (fs::equivalent(parent, folder, ec))
+        return true;
+    auto norm = [&ec](const fs::path& p) {
+        fs::path n = fs::weakly_canonical(p, ec).lexically_normal();
+        return n.has_filename() || !n.has_parent_path() ? n : n.parent_path(); // "a/b/" is "a/b"
+    };
+    return norm(parent) == norm(folder);
 }
 
 bool hasUnsealedSessions(const fs::path& dataDir) {
@@ -485,6 +534,42 @@ StartState startFromJournal(const fs::path& bag) {
     return s;
 }
 
+// The recordings a session made outside its data folder, as its journal
+// names them.
+std::set<fs::path> outsideCaptures(const fs::path& bag, const fs::path& dataDir) {
+    std::set<fs::path> r;
+    const int fd = ::open((bag / "data" / "journal.jsonl").c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return r;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return r;
+    }
+    std::string rest;
+    char buf[1 << 16];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0) {
+        rest.append(buf, static_cast<std::size_t>(n));
+        std::size_t from = 0;
+        for (std::size_t nl; (nl = rest.find('\n', from)) != std::string::npos; from = nl + 1) {
+            const std::string_view line(rest.data() + from, nl - from);
+            if (line.find("\"event\":\"recording\"") == std::string_view::npos ||
+                journalField(line, "state") != "started")
+                continue;
+            const fs::path file = journalField(line, "file").value_or("");
+            if (!file.empty() && !liesIn(file, dataDir))
+                r.insert(file);
+        }
+        rest.erase(0, from);
+        if (rest.size() > (1 << 20)) // no line of ours is that long
+            rest.clear();
+    }
+    ::close(fd);
+    return r;
+}
+
 AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
                       const LocalDateTime& now, const DataFolderState& upTo,
                       const CaptureMender& mender) {
@@ -500,8 +585,9 @@ AbandonedSeal sealOne(const fs::path& bag, int lockFd, const fs::path& dataDir,
     // told from those before it: none are taken.
     std::vector<std::string> mended;
     if (known) {
-        mended = mendCaptures(bag, dataDir, *known, &upTo, mender);
-        if (Status s = gatherPayload(bag, dataDir, *known, &upTo); !s) {
+        const std::set<fs::path> outside = outsideCaptures(bag, dataDir);
+        mended = mendCaptures(bag, dataDir, *known, &upTo, outside, mender);
+        if (Status s = gatherPayload(bag, dataDir, *known, &upTo, outside); !s) {
             r.status = s;
             return r;
         }

@@ -86,6 +86,9 @@ class SessionBag {
     // Mends the session's unfinished captures (at the seal, and those
     // noted finished while it runs, see mendFinished()).
     void setMender(CaptureMender m) { mender_ = std::move(m); }
+    // A recording made outside the data folder: it goes into the bag's
+    // captures at the seal too.
+    void addOutsideCapture(const std::filesystem::path& file) { outside_.insert(file); }
     // Hashes the session's captures that have not changed since the last
     // call (finished ones), so that the seal need not read them again.
     // Any thread, but one at a time; it only reads.
@@ -117,9 +120,13 @@ class SessionBag {
     HashCache hashes_;
     DataFolderState atStart_;
     CaptureMender mender_;
+    std::set<std::filesystem::path> outside_;
     std::map<std::string, std::pair<std::uintmax_t, long long>> lastSeen_; // size, mtime
     bool sealed_ = false;
 };
+
+// True when `file` lies directly in `folder` (however either is written).
+bool liesIn(const std::filesystem::path& file, const std::filesystem::path& folder);
 
 // Seals every session in `dataDir`/Sessions whose program died before it
 // could, with the rows and files up to `upTo` (the data folder when this

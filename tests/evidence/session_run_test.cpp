@@ -187,6 +187,41 @@ TEST(SessionRun, TheDataFolderRemovedWhileRecordingStopsTheRecordingAndLosesNoEv
     EXPECT_GT(count(trace->text, "\n"), 20);
 }
 
+// The set-up form's "Capture" may record anywhere: the file is the
+// session's evidence all the same, at a normal end and after a kill.
+TEST(SessionRun, ARecordingOutsideTheDataFolderIsInTheBag) {
+    KestleProcess k;
+    const fs::path elsewhere = k.dir() / "elsewhere";
+    fs::create_directories(elsewhere);
+    const auto capture = [&](const std::string& name, const std::string& then) {
+        k.start("click vidtext\nanswer " + (elsewhere / name).string() +
+                "\nclick vid2.Command2\nwait 1500\n" + then);
+    };
+    capture("night", "click vid2.Command3\nquit\n");
+    ASSERT_EQ(k.wait(), 0) << k.out();
+    capture("killed.avi", "wait 60000\n");
+    ASSERT_TRUE(kestle::test::waitFor(
+        [&] {
+            std::error_code ec;
+            const auto size = fs::file_size(elsewhere / "killed.avi", ec);
+            return !ec && size > 100000;
+        },
+        30s));
+    k.kill9();
+    k.start("quit\n", {"--capture", "none"});
+    ASSERT_EQ(k.wait(), 0) << k.out();
+
+    const auto all = bags(k.data());
+    ASSERT_EQ(all.size(), 3u);
+    for (const auto& [bag, name] : {std::pair{all[0], "night.avi"}, {all[1], "killed.avi"}}) {
+        EXPECT_EQ(problems(bag), "") << bag;
+        const fs::path copy = bag / "data/captures" / name;
+        ASSERT_TRUE(fs::exists(copy)) << copy;
+        EXPECT_TRUE(fs::equivalent(copy, elsewhere / name) || read(copy) == read(elsewhere / name));
+    }
+    EXPECT_THAT(read(all[1] / "bag-info.txt"), HasSubstr("killed.avi: "));
+}
+
 TEST(SessionRun, SessionsOfTheSameSecondGetFoldersOfTheirOwn) {
     app::test::AppFolder app;
     app.setIni("[NAG]\r\nNAGSCREEN=1\r\n");
