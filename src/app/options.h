@@ -1,9 +1,11 @@
 #pragma once
 // Command line of the application.
+#include "device/trace_format.h"
 #include "support/datetime.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,9 @@ struct Options {
     std::optional<std::filesystem::path> review;        // a session's bag to look at
     std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
     bool liveChart = false; // the live chart opens with the main window
+    // A trace already read (a replayed session's, inflated from its bag):
+    // played instead of the device's; not a command-line option.
+    std::shared_ptr<const device::Trace> replayTrace;
 };
 
 struct ParseResult {

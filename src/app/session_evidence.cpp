@@ -296,13 +296,4 @@ void SessionEvidence::seal() {
         host_->status("This session's evidence could not be sealed: " + s.error());
 }
 
-int verifyCommand(const fs::path& bag, std::ostream& out) {
-    const auto problems = evidence::verifySession(bag);
-    for (const std::string& p : problems)
-        out << p << '\n';
-    if (problems.empty())
-        out << bag.string() << ": the bag is valid\n";
-    return problems.empty() ? 0 : 1;
-}
-
 } // namespace kestle::app

@@ -1,6 +1,5 @@
 #include "evidence/replay_plan.h"
 
-#include "evidence/trace_gz.h"
 #include "support/quote.h"
 #include "support/textfile.h"
 
@@ -81,63 +80,57 @@ std::optional<std::string> journalField(std::string_view line, std::string_view 
     return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
 }
 
-Result<ReplayPlan> planReplay(std::string_view journal) {
-    ReplayPlan plan;
-    // Where a dialog answered in the window goes: before the last action,
-    // which may have opened it, so that the answer waits for the dialog.
-    std::size_t answerAt = 0;
-    bool started = false, quitLast = false;
-    long long last = 0, end = -1;
-    int n = 0;
-    for (const std::string& line : splitLines(journal)) {
-        ++n;
-        if (line.empty())
-            continue;
-        const auto event = journalField(line, "event");
-        const auto t = journalField(line, "t");
-        if (!event || !t)
-            return Error{"journal line " + std::to_string(n) + " has no event or time"};
-        const long long at = std::strtoll(t->c_str(), nullptr, 10);
-        if (*event == "start") {
-            const auto time = journalField(line, "time");
-            if (!time || !parseIsoDateTime(*time, plan.start))
-                return Error{"journal line " + std::to_string(n) + " has no start time"};
-            started = true;
-        } else if (*event == "action") {
-            const auto command = journalField(line, "command");
-            if (!command)
-                return Error{"journal line " + std::to_string(n) + " has no command"};
-            if (at > last)
-                plan.script.push_back("wait " + std::to_string(at - last));
-            last = std::max(last, at);
-            answerAt = plan.script.size();
-            plan.script.push_back(*command);
-            quitLast = *command == "quit";
-        } else if (*event == "dialog" && journalField(line, "operator")) {
-            const auto answer = journalField(line, "answer");
-            const std::string given =
-                answer ? "answer " + escapeScriptText(*answer) : "answer-cancel";
-            plan.script.insert(plan.script.begin() + static_cast<std::ptrdiff_t>(answerAt++),
-                               given);
-        } else if (*event == "end") {
-            end = at;
-        }
+Status ReplayPlanner::line(std::string_view line) {
+    ++n_;
+    if (line.empty())
+        return {};
+    const auto event = journalField(line, "event");
+    const auto t = journalField(line, "t");
+    if (!event || !t)
+        return Error{"journal line " + std::to_string(n_) + " has no event or time"};
+    const long long at = std::strtoll(t->c_str(), nullptr, 10);
+    if (*event == "start") {
+        const auto time = journalField(line, "time");
+        if (!time || !parseIsoDateTime(*time, plan_.start))
+            return Error{"journal line " + std::to_string(n_) + " has no start time"};
+        started_ = true;
+    } else if (*event == "action") {
+        const auto command = journalField(line, "command");
+        if (!command)
+            return Error{"journal line " + std::to_string(n_) + " has no command"};
+        if (at > last_)
+            plan_.script.push_back("wait " + std::to_string(at - last_));
+        last_ = std::max(last_, at);
+        // Where a dialog answered in the window goes: before the last
+        // action, which may have opened it, so that the answer waits for it.
+        answerAt_ = plan_.script.size();
+        plan_.script.push_back(*command);
+        quitLast_ = *command == "quit";
+    } else if (*event == "dialog" && journalField(line, "operator")) {
+        const auto answer = journalField(line, "answer");
+        const std::string given = answer ? "answer " + escapeScriptText(*answer) : "answer-cancel";
+        plan_.script.insert(plan_.script.begin() + static_cast<std::ptrdiff_t>(answerAt_++), given);
+    } else if (*event == "end") {
+        end_ = at;
     }
-    if (!started)
-        return Error{"the journal has no start line"};
-    // The end of the script ends the session as it ended then.
-    if (!quitLast && end > last)
-        plan.script.push_back("wait " + std::to_string(end - last));
-    return plan;
+    return {};
 }
 
-Result<std::string> readGzip(const std::string& path) {
-    auto read = readGzipText(path);
-    if (!read)
-        return Error{read.error()};
-    if (!read->whole)
-        return Error{"Cannot read " + path + ": " + read->why};
-    return std::move(read->text);
+Result<ReplayPlan> ReplayPlanner::finish() {
+    if (!started_)
+        return Error{"the journal has no start line"};
+    // The end of the script ends the session as it ended then.
+    if (!quitLast_ && end_ > last_)
+        plan_.script.push_back("wait " + std::to_string(end_ - last_));
+    return std::move(plan_);
+}
+
+Result<ReplayPlan> planReplay(std::string_view journal) {
+    ReplayPlanner planner;
+    for (const std::string& line : splitLines(journal))
+        if (Status s = planner.line(line); !s)
+            return Error{s.error()};
+    return planner.finish();
 }
 
 } // namespace kestle::evidence

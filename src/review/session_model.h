@@ -3,6 +3,7 @@
 // bag's description, the settings, the verification result, every file
 // with its SHA-256 from the manifest, the readings of the logs per series
 // and the journal's events in time order. No toolkit; any thread.
+#include "evidence/bag_reader.h"
 #include "evidence/bagit.h"
 #include "review/log_rows.h"
 #include "support/datetime.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,15 +104,21 @@ struct Playback {
 };
 std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64_t ms);
 
-// Reads the bag at `folder`, and verifies it when `verify` (hashing every
+// Reads the bag at `folder` through the guarded bag reader (bounded: the
+// journal and the logs at most 1 GiB each and read line by line, tag texts
+// and settings a few MiB), and verifies it when `verify` (hashing every
 // file: the longest part for a long night; a window shows the night first
-// and verifies after). An error when it holds no journal with a start (not
-// a session's bag); everything else that is wrong or missing is among
-// `problems`.
-Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verify = true);
+// and verifies after). Ends soon after `stop` is set ("stopped"). An error
+// when it holds no journal with a start (not a session's bag); everything
+// else that is wrong or missing is among `problems`.
+Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verify = true,
+                                 evidence::StopFlag stop = {});
 
-// The events of a journal's text, in time order; `startMs` is the local
-// time of the line with "t" = 0.
+// The events of a journal, in time order; `startMs` is the local time of
+// the line with "t" = 0. `nextLine` gives the journal's lines one by one
+// (false at the end).
+std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& nextLine,
+                                 std::int64_t startMs, const std::vector<FileEntry>& files);
 std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                                  const std::vector<FileEntry>& files);
 

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
+#include "app/verify_command.h"
 #include "review/report.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
@@ -94,21 +95,31 @@ int main(int argc, char** argv) {
         std::cout << versionText();
         return 0;
     }
-    if (o.verify)
-        return verifyCommand(*o.verify, std::cout);
-    if (o.reportBag || o.review)
-        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends them
+    // A check, a report or a replay's reading ends soon after a signal
+    // (SIGINT, SIGTERM, SIGHUP), its half-written files removed.
+    if (o.verify) {
+        kestle::SignalStop stop;
+        const int rc = verifyCommand(*o.verify, std::cout, std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
+    }
+    if (o.review)
+        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends it
     if (o.reportBag) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        kestle::SignalStop stop;
         QGuiApplication gui(argc, argv);
-        return kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout, std::cerr);
+        const int rc = kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout,
+                                                     std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
     }
     if (o.replaySession) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        kestle::SignalStop stop;
         QGuiApplication gui(argc, argv);
-        return runReplaySession(o, std::cout, std::cerr);
+        const int rc = runReplaySession(o, std::cout, std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
     }
     if (o.review) {
         // Only the bag is looked at: no Kestle, no session of its own.

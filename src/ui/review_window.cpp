@@ -144,21 +144,23 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
     });
     resize(1100, 760);
     statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
-    worker_.post([this, bag = bag_] {
-        auto r = review::loadSession(bag, false);
+    worker_.post([this, bag = bag_, stop = stop_] {
+        auto r = review::loadSession(bag, false, stop);
         QMetaObject::invokeMethod(
             this, [this, r = std::move(r)]() mutable { loaded(std::move(r)); },
             Qt::QueuedConnection);
     });
-    verifier_.post([this, bag = bag_] {
-        *workerProblems_ = evidence::verifyBag(bag);
+    verifier_.post([this, bag = bag_, stop = stop_] {
+        *workerProblems_ = evidence::verifyBag(bag, stop);
         QMetaObject::invokeMethod(
             this, [this, problems = *workerProblems_] { showProblems(problems); },
             Qt::QueuedConnection);
     });
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+    stop_->store(true);
+}
 
 void ReviewWindow::loaded(Result<review::SessionModel> r) {
     if (!r) {
@@ -239,8 +241,12 @@ void ReviewWindow::choose(int marker) {
                     : review::recordingAt(markers, e.ms);
     play_->setVisible(playback_.has_value());
     if ((e.kind == EventKind::Screen || e.kind == EventKind::Snapshot) && !e.file.empty()) {
-        worker_.post([this, path = model_->folder / e.file, marker] {
-            QImage image(q(path.string()));
+        worker_.post([this, folder = model_->folder, file = e.file, marker, stop = stop_] {
+            QImage image;
+            if (auto bag = evidence::BagReader::open(folder, {}, stop))
+                if (auto bytes = bag->readAll(file, 32 << 20))
+                    image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                                       int(bytes->size()));
             QMetaObject::invokeMethod(
                 this,
                 [this, image, marker] {
@@ -302,11 +308,11 @@ void ReviewWindow::writeReport(const fs::path& pdf) {
         return;
     statusBar()->showMessage(q("Writing " + pdf.string() + " ..."));
     // After the verification on the same worker: the report says its result.
-    verifier_.post([this, model = model_, pdf, problems = workerProblems_] {
+    verifier_.post([this, model = model_, pdf, problems = workerProblems_, stop = stop_] {
         review::SessionModel verified = *model;
         verified.problems = *problems;
         verified.verified = true;
-        Status s = review::writeReport(verified, pdf);
+        Status s = review::writeReport(verified, pdf, stop);
         QMetaObject::invokeMethod(
             this,
             [this, s, pdf] {

@@ -79,6 +79,9 @@ class ReviewWindow : public QMainWindow {
     // written and read on the verifier only.
     std::shared_ptr<std::vector<std::string>> workerProblems_ =
         std::make_shared<std::vector<std::string>>();
+    // Set when the window goes: its reading, verification and report end
+    // between two chunks, not after the whole bag.
+    evidence::StopFlag stop_ = evidence::makeStopFlag();
     // Last: they end first, while the window still stands. The verifier
     // hashes the bag, then writes the reports (which say its result); the
     // worker reads the bag and the pictures.
