@@ -29,6 +29,10 @@ int verifyCommand(const std::filesystem::path& bag, std::ostream& out, std::ostr
     const std::string name = printableText(bag.string());
     const std::string version =
         v.version.empty() ? std::string() : " (BagIt " + printableText(v.version, 20) + ")";
+    if (v.stopped) {
+        err << name << ": the check was stopped before its end" << version << '\n';
+        return 2;
+    }
     switch (v.exitStatus()) {
     case 0: {
         std::string algorithms;
@@ -47,8 +51,7 @@ int verifyCommand(const std::filesystem::path& bag, std::ostream& out, std::ostr
             << count(v.problems.size(), "problem", "problems") << '\n';
         return 1;
     default:
-        err << name << ": the bag could not be checked" << version
-            << (v.stopped ? ": stopped before its end" : "") << '\n';
+        err << name << ": the bag could not be checked" << version << '\n';
         return 2;
     }
 }

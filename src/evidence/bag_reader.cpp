@@ -398,8 +398,9 @@ Status LineReader::fill() {
 Result<bool> LineReader::next(std::string_view& line) {
     std::size_t scanned = pos_;
     while (true) {
-        const char* ends = crEnds_ ? "\r\n" : "\n";
-        const std::size_t end = buf_.find_first_of(ends, scanned);
+        // memchr for the usual LF; both ends searched only in tag files.
+        const std::size_t end =
+            crEnds_ ? buf_.find_first_of("\r\n", scanned) : buf_.find('\n', scanned);
         if (end != std::string::npos) {
             std::size_t after = end + 1;
             if (buf_[end] == '\r') {

@@ -197,5 +197,40 @@ TEST(GzTrace, FlushedLinesSurviveAKillAndTheRepairMakesTheFileWhole) {
     EXPECT_EQ(closed, killed + "/ 00 01 02 03 04 05 06 07 # t=1000\n");
 }
 
+// A session killed before its first exchange leaves a gzip file cut short,
+// never an empty file; the seal makes it, or an empty one, a whole empty
+// trace. A damaged one is left as it is.
+TEST(GzTrace, ATraceWithNoExchangeIsSealedAsAWholeEmptyGzipFile) {
+    TempFolder tmp;
+    GzTrace trace([] { return 0LL; });
+    ASSERT_TRUE(trace.open(tmp.path() / "trace.gz"));
+    fs::copy_file(tmp.path() / "trace.gz", tmp.path() / "killed.gz");
+    write(tmp.path() / "empty.gz", "");
+    for (const char* name : {"killed.gz", "empty.gz"}) {
+        SCOPED_TRACE(name);
+        bool whole = true;
+        EXPECT_EQ(gunzip(tmp.path() / name, &whole), "");
+        EXPECT_FALSE(whole);
+        auto repaired = repairGzip(tmp.path() / name);
+        ASSERT_TRUE(repaired) << repaired.error();
+        EXPECT_TRUE(*repaired);
+        EXPECT_EQ(gunzip(tmp.path() / name, &whole), "");
+        EXPECT_TRUE(whole);
+    }
+    ASSERT_TRUE(trace.close());
+    bool whole = false;
+    EXPECT_EQ(gunzip(tmp.path() / "trace.gz", &whole), "");
+    EXPECT_TRUE(whole);
+
+    // Its check sum spoilt: damaged, not merely cut short.
+    std::string bytes = read(tmp.path() / "trace.gz");
+    bytes[bytes.size() - 8] ^= 1;
+    write(tmp.path() / "damaged.gz", bytes);
+    auto damaged = repairGzip(tmp.path() / "damaged.gz");
+    ASSERT_FALSE(damaged);
+    EXPECT_THAT(damaged.error(), HasSubstr("it is left as it is"));
+    EXPECT_EQ(read(tmp.path() / "damaged.gz"), bytes);
+}
+
 } // namespace
 } // namespace kestle::evidence
