@@ -585,7 +585,8 @@ Status BagReader::readChunks(std::string_view rel,
     auto f = openFile(rel);
     if (!f)
         return Error{f.error()};
-    std::vector<char> buf(kChunk);
+    // A small file needs no chunk of a megabyte (a bag may hold millions).
+    std::vector<char> buf(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, f->size() + 1)));
     while (true) {
         auto got = f->read(buf.data(), buf.size());
         if (!got)

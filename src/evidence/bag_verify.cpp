@@ -6,6 +6,7 @@
 #include "support/quote.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -46,15 +47,44 @@ struct Listing {
     std::uint64_t line = 0;
 };
 
+// A bag may list a million files: what is kept of each is small, and the
+// paths are kept once (the maps' keys are views of them).
 struct Manifest {
     std::string name;
     bool tag = false;
     std::string algorithmName;
     std::optional<DigestAlgorithm> algorithm;
-    std::vector<Listing> entries;
-    std::unordered_map<std::string, std::size_t> byPath; // listed path -> entry
-    std::unordered_set<std::string> resolved;            // the payload files it lists
+    std::deque<Listing> entries;                              // stays in place
+    std::unordered_map<std::string_view, std::size_t> byPath; // listed path -> entry
+    std::unordered_map<std::string_view, std::size_t> byFile; // payload file -> entry
 };
+
+// What a payload entry is.
+struct OnDisk {
+    EntryKind kind = EntryKind::Missing;
+    std::uint64_t size = 0, device = 0, inode = 0;
+};
+
+// Pairs of `names` that differ only in case (and not in normalisation):
+// their case keys sorted by hash, so that no second copy of every name is
+// kept.
+std::vector<std::pair<std::string_view, std::string_view>>
+caseTwins(const std::vector<std::string_view>& names) {
+    std::vector<std::pair<std::size_t, std::size_t>> keyed; // hash of the key, name
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (auto k = caseKeyOf(names[i]))
+            keyed.emplace_back(std::hash<std::string>{}(*k), i);
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::pair<std::string_view, std::string_view>> twins;
+    for (std::size_t i = 1; i < keyed.size(); ++i) {
+        if (keyed[i].first != keyed[i - 1].first)
+            continue;
+        const std::string_view a = names[keyed[i - 1].second], b = names[keyed[i].second];
+        if (caseKeyOf(a) == caseKeyOf(b) && nfcOf(a) != nfcOf(b))
+            twins.emplace_back(a, b);
+    }
+    return twins;
+}
 
 // "manifest-sha256.txt" -> "sha256" with `prefix` "manifest-".
 std::optional<std::string> algorithmOfName(std::string_view name, std::string_view prefix) {
@@ -239,7 +269,7 @@ class Verifier {
             return;
         }
         Status walked = r_.walk("data", [this](const std::string& path, const EntryInfo& info) {
-            disk_[path] = info;
+            disk_[path] = {info.kind, info.size, info.device, info.inode};
             if (info.kind == EntryKind::Regular) {
                 ++out_.payloadFiles;
                 out_.payloadBytes += info.size;
@@ -261,10 +291,11 @@ class Verifier {
 
     // Payload files whose names differ only in normalisation or in case.
     void similarNames() {
-        std::unordered_map<std::string, std::string> byCase;
+        std::vector<std::string_view> names;
         for (const auto& [path, info] : disk_) {
             if (info.kind == EntryKind::Directory)
                 continue;
+            names.push_back(path);
             if (auto n = nfcOf(path); n && *n != path) {
                 if (disk_.contains(*n))
                     warn(shown(path) + " and " + shown(*n) +
@@ -273,16 +304,10 @@ class Verifier {
                     warn(shown(path) + " and " + shown(it->second) +
                          ": names that differ only in Unicode normalisation");
             }
-            if (auto k = caseKeyOf(path); k && *k != path) {
-                const std::string twin = disk_.contains(*k)    ? *k
-                                         : byCase.contains(*k) ? byCase[*k]
-                                                               : std::string();
-                if (!twin.empty() && nfcOf(twin) != nfcOf(path))
-                    warn(shown(path) + " and " + shown(twin) +
-                         ": names that differ only in case, one file where case does not count");
-                byCase.emplace(*k, path);
-            }
         }
+        for (const auto& [a, b] : caseTwins(names))
+            warn(shown(a) + " and " + shown(b) +
+                 ": names that differ only in case, one file where case does not count");
     }
 
     // --- lines of a tag file, as UTF-8 ---
@@ -354,7 +379,6 @@ class Verifier {
         const ListKind kind = m.tag ? ListKind::Tag : ListKind::Payload;
         const std::size_t hexLength = m.algorithm ? digestHexLength(*m.algorithm) : 0;
         bool starWarned = false;
-        std::unordered_map<std::string, std::string> byCase; // case key -> listed path
         tagFileLines(m.name, kMaxManifestBytes, [&](std::uint64_t n, std::string_view line) {
             const std::string at = shown(m.name) + ", line " + std::to_string(n) + ": ";
             if (line.find_first_not_of(" \t") == std::string_view::npos) {
@@ -399,31 +423,31 @@ class Verifier {
                     warn(twice + " with the same checksum");
                 return;
             }
-            if (auto k = caseKeyOf(name.path)) {
-                auto [it, fresh] = byCase.emplace(*k, name.path);
-                if (!fresh)
-                    warn(shown(name.path) + " and " + shown(it->second) + " (" + shown(m.name) +
-                         "): names that differ only in case or normalisation, one file where "
-                         "they do not count");
-            }
-            m.byPath.emplace(name.path, m.entries.size());
-            m.entries.push_back({name.path, checksum, n});
+            m.entries.push_back({std::move(name.path), checksum, n});
+            m.byPath.emplace(m.entries.back().path, m.entries.size() - 1);
         });
+        std::vector<std::string_view> names;
+        for (const Listing& l : m.entries)
+            names.push_back(l.path);
+        for (const auto& [a, b] : caseTwins(names))
+            warn(shown(a) + " and " + shown(b) + " (" + shown(m.name) +
+                 "): names that differ only in case, one file where case does not count");
     }
 
     // A payload path as listed, found on disk: itself, or the one file whose
     // name is the same in NFC.
-    std::optional<std::string> findOnDisk(const std::string& listed) const {
-        if (disk_.contains(listed))
-            return listed;
+    // The payload entry (its key in disk_) a listed path names, if any.
+    const std::pair<const std::string, OnDisk>* findOnDisk(const std::string& listed) const {
+        if (auto it = disk_.find(listed); it != disk_.end())
+            return &*it;
         auto n = nfcOf(listed);
         if (!n)
-            return std::nullopt;
-        if (disk_.contains(*n))
-            return *n;
+            return nullptr;
+        if (auto it = disk_.find(*n); it != disk_.end())
+            return &*it;
         if (auto it = byNfc_.find(*n); it != byNfc_.end())
-            return it->second;
-        return std::nullopt;
+            return &*disk_.find(it->second);
+        return nullptr;
     }
 
     // Why `listed` is not in the payload, as the rest of a message.
@@ -486,12 +510,12 @@ class Verifier {
             for (const Manifest& m : manifests_)
                 if (!m.tag && !m.byPath.contains(name.path))
                     problem(shown(name.path) + ": listed in fetch.txt but not in " + shown(m.name));
-            const auto found = findOnDisk(name.path);
+            const auto* found = findOnDisk(name.path);
             if (!found) {
                 notFetched_.insert(name.path);
                 return;
             }
-            const EntryInfo& file = disk_.at(*found);
+            const OnDisk& file = found->second;
             if (!unknownLength && file.kind == EntryKind::Regular && parts->length.size() < 20 &&
                 std::stoull(std::string(parts->length)) != file.size)
                 warn(shown(name.path) + ": fetch.txt gives " + std::string(parts->length) +
@@ -502,34 +526,31 @@ class Verifier {
     // --- 3 complete: every file listed is there, every payload file listed ---
     void completeness() {
         for (Manifest& m : manifests_) {
-            for (const Listing& l : m.entries) {
+            for (std::size_t i = 0; i < m.entries.size(); ++i) {
+                const Listing& l = m.entries[i];
                 if (stopped())
                     return;
                 if (m.tag) {
                     tagListed(m, l);
                     continue;
                 }
-                auto found = findOnDisk(l.path);
+                const auto* found = findOnDisk(l.path);
                 if (!found) {
                     if (!notFetched_.contains(l.path))
                         problem(shown(l.path) + ": listed in " + shown(m.name) +
                                 whyMissing(l.path));
                     continue;
                 }
-                if (*found != l.path)
+                const std::string& file = found->first;
+                if (file != l.path)
                     warn(shown(l.path) + ": listed in " + shown(m.name) +
-                         " in another Unicode "
-                         "normalisation than the file's name, " +
-                         shown(*found));
-                if (!m.resolved.insert(*found).second)
-                    warn(shown(*found) + ": listed in " + shown(m.name) +
+                         " in another Unicode normalisation than the file's name, " + shown(file));
+                if (!m.byFile.emplace(file, i).second)
+                    warn(shown(file) + ": listed in " + shown(m.name) +
                          " a second time under a name in another normalisation");
-                const EntryInfo& info = disk_.at(*found);
-                if (info.kind == EntryKind::Directory)
+                if (found->second.kind == EntryKind::Directory)
                     problem(shown(l.path) + ": listed in " + shown(m.name) +
                             ", but a folder; manifests list files");
-                else if (info.kind == EntryKind::Regular)
-                    expect(*found, info, m, l, false);
             }
         }
         for (const std::string& path : notFetched_)
@@ -543,7 +564,7 @@ class Verifier {
             for (const Manifest& m : manifests_) {
                 if (m.tag)
                     continue;
-                const bool listed = m.resolved.contains(path);
+                const bool listed = m.byFile.contains(path);
                 inAny = inAny || listed;
                 if (!listed && everyManifest)
                     problem(shown(path) + ": not listed in " + shown(m.name));
@@ -561,10 +582,12 @@ class Verifier {
             return;
         }
         const std::string head = shown(l.path) + ": listed in " + shown(m.name);
-        if (info->kind == EntryKind::Regular)
-            expect(l.path, *info, m, l, true);
-        else if (info->kind == EntryKind::Missing && !info->blockedAt.empty() &&
-                 info->blockedBy != EntryKind::Missing)
+        if (info->kind == EntryKind::Regular) {
+            TagFile& t = tagFiles_[l.path];
+            t.info = {info->kind, info->size, info->device, info->inode};
+            t.expected.push_back({static_cast<std::size_t>(&m - manifests_.data()), l.checksum});
+        } else if (info->kind == EntryKind::Missing && !info->blockedAt.empty() &&
+                   info->blockedBy != EntryKind::Missing)
             problem(head + ", but its folder " + shown(info->blockedAt) + " is " +
                     entryKindText(info->blockedBy) + " (not followed)");
         else if (info->kind == EntryKind::Missing)
@@ -643,40 +666,43 @@ class Verifier {
     // --- 3 valid: every checksum of every manifest ---
     struct Expected {
         std::size_t manifest;
-        std::string checksum;
+        std::string_view checksum;
     };
-    struct ToHash {
-        EntryInfo info;
-        bool tag = false;
+    struct TagFile {
+        OnDisk info;
         std::vector<Expected> expected;
     };
 
-    void expect(const std::string& path, const EntryInfo& info, const Manifest& m, const Listing& l,
-                bool tag) {
-        if (!m.algorithm)
-            return;
-        ToHash& h = toHash_[path];
-        h.info = info;
-        h.tag = tag;
-        h.expected.push_back({static_cast<std::size_t>(&m - manifests_.data()), l.checksum});
-    }
-
     void checksums() {
+        // What each file is expected to be, manifest by manifest.
+        auto payloadExpected = [this](const std::string& path) {
+            std::vector<Expected> expected;
+            for (std::size_t i = 0; i < manifests_.size(); ++i) {
+                const Manifest& m = manifests_[i];
+                if (m.tag || !m.algorithm)
+                    continue;
+                if (auto it = m.byFile.find(path); it != m.byFile.end())
+                    expected.push_back({i, m.entries[it->second].checksum});
+            }
+            return expected;
+        };
         std::uint64_t total = 0, done = 0;
         std::map<std::pair<std::uint64_t, std::uint64_t>, int> links;
-        for (const auto& [path, h] : toHash_) {
-            total += h.info.size;
-            ++links[{h.info.device, h.info.inode}];
-        }
+        for (const auto& [path, d] : disk_)
+            if (d.kind == EntryKind::Regular) {
+                total += d.size;
+                ++links[{d.device, d.inode}];
+            }
+        for (const auto& [path, t] : tagFiles_)
+            total += t.info.size;
         // Hard links (the seal links captures): each file read once.
         std::map<std::pair<std::uint64_t, std::uint64_t>, std::map<DigestAlgorithm, std::string>>
             known;
-        for (const auto& [path, h] : toHash_) {
-            if (stopped())
-                return;
-            const std::pair id{h.info.device, h.info.inode};
+        auto check = [&](const std::string& path, const OnDisk& d,
+                         const std::vector<Expected>& expected, bool linked) {
+            const std::pair id{d.device, d.inode};
             std::vector<DigestAlgorithm> algorithms;
-            for (const Expected& e : h.expected) {
+            for (const Expected& e : expected) {
                 const DigestAlgorithm a = *manifests_[e.manifest].algorithm;
                 if (std::find(algorithms.begin(), algorithms.end(), a) == algorithms.end() &&
                     !known[id].contains(a))
@@ -694,19 +720,34 @@ class Verifier {
                 });
                 if (!read) {
                     failed(read.error());
-                    done = before + h.info.size;
-                    continue;
+                    done = before + d.size;
+                    known.erase(id);
+                    return;
                 }
                 const std::vector<std::string> hex = digest.hex();
                 for (std::size_t i = 0; i < algorithms.size(); ++i)
                     known[id][algorithms[i]] = hex[i];
             }
-            for (const Expected& e : h.expected)
+            for (const Expected& e : expected)
                 if (known[id][*manifests_[e.manifest].algorithm] != e.checksum)
                     problem(shown(path) + ": checksum does not match " +
                             shown(manifests_[e.manifest].name));
-            if (links[id] < 2)
+            if (!linked)
                 known.erase(id);
+        };
+        for (const auto& [path, d] : disk_) {
+            if (stopped())
+                return;
+            if (d.kind != EntryKind::Regular)
+                continue;
+            const std::vector<Expected> expected = payloadExpected(path);
+            if (!expected.empty())
+                check(path, d, expected, links[{d.device, d.inode}] > 1);
+        }
+        for (const auto& [path, t] : tagFiles_) {
+            if (stopped())
+                return;
+            check(path, t.info, t.expected, false);
         }
     }
 
@@ -718,12 +759,12 @@ class Verifier {
     std::string encoding_ = "UTF-8";
     bool utf8_ = true;
     std::map<std::string, EntryInfo> top_;
-    std::map<std::string, EntryInfo> disk_;              // the payload: path -> what it is
+    std::map<std::string, OnDisk> disk_;                 // the payload: path -> what it is
     std::unordered_map<std::string, std::string> byNfc_; // NFC of a name not in NFC -> the name
     mutable std::unordered_map<std::string, std::string> byCaseKey_; // made when first needed
     std::vector<Manifest> manifests_;
     std::set<std::string> notFetched_;
-    std::map<std::string, ToHash> toHash_;
+    std::map<std::string, TagFile> tagFiles_; // listed in a tag manifest
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -144,7 +145,9 @@ Result<FileDigest> sha256File(const std::filesystem::path& p) {
     }
     Digest md(DigestAlgorithm::Sha256);
     FileDigest d;
-    std::vector<char> buf(1 << 20);
+    // Sized to the file: a seal may hash thousands of small ones.
+    std::vector<char> buf(
+        static_cast<std::size_t>(std::min<std::uint64_t>(1 << 20, std::uint64_t(st.st_size) + 1)));
     for (;;) {
         const ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n < 0 && errno == EINTR)

@@ -200,9 +200,8 @@ std::string infoValue(const SessionModel& m, const std::string& label) {
 // says), else as the journal tells.
 std::pair<std::int64_t, std::int64_t> sessionTimes(const SessionModel& m) {
     LocalDateTime start, end;
-    const std::int64_t from = parseIsoDateTime(infoValue(m, "Session-Start"), start)
-                                  ? localMs(start)
-                                  : m.startMs;
+    const std::int64_t from =
+        parseIsoDateTime(infoValue(m, "Session-Start"), start) ? localMs(start) : m.startMs;
     const std::int64_t to =
         parseIsoDateTime(infoValue(m, "Session-End"), end) ? localMs(end) : m.endMs;
     return {from, std::max(from, to)};
@@ -382,8 +381,7 @@ void files(Layout& l, const SessionModel& m) {
     const std::vector<const FileEntry*> rest(order.begin() + static_cast<std::ptrdiff_t>(listed),
                                              order.end());
     for (const auto& [folder, count, bytes] : folderTotals(rest, 200))
-        l.row({q(folder), QString::number(count), QString::number(bytes)}, totalCols,
-              bodyFont());
+        l.row({q(folder), QString::number(count), QString::number(bytes)}, totalCols, bodyFont());
 }
 
 } // namespace

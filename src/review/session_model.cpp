@@ -52,8 +52,8 @@ class BagLines {
         if (!info || info->kind == evidence::EntryKind::Missing)
             return;
         if (info->size > maxBytes) {
-            why_ = std::string(rel) + ": larger than " + evidence::bytesText(maxBytes) +
-                   "; not read";
+            why_ =
+                std::string(rel) + ": larger than " + evidence::bytesText(maxBytes) + "; not read";
             return;
         }
         auto lines = bag.lines(rel, false);
@@ -213,7 +213,8 @@ std::optional<Event> CaptureCalls::status(std::string_view text) {
 }
 
 std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& nextLine,
-                                 std::int64_t startMs, const std::vector<FileEntry>& files) {
+                                 std::int64_t startMs, const std::vector<FileEntry>& files,
+                                 const std::function<bool(const Event&)>& keep) {
     std::map<std::string, std::string> byName; // file name -> the bag's copy
     for (const FileEntry& f : files)
         if (f.path.starts_with("data/captures/"))
@@ -287,7 +288,8 @@ std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& n
                 if (e.text = field(key); !e.text.empty())
                     break;
         }
-        out.push_back(std::move(e));
+        if (e.kind == EventKind::Question || !keep || keep(e))
+            out.push_back(std::move(e));
     }
     // The session clock only goes forward; kept stable for equal times.
     std::stable_sort(out.begin(), out.end(),
@@ -298,8 +300,8 @@ std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& n
 std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                                  const std::vector<FileEntry>& files) {
     std::size_t pos = 0;
-    return journalEvents(
-        [&](std::string_view& line) { return nextLine(journal, pos, line); }, startMs, files);
+    return journalEvents([&](std::string_view& line) { return nextLine(journal, pos, line); },
+                         startMs, files);
 }
 
 namespace {
@@ -366,8 +368,8 @@ Result<SessionModel> loadSession(const fs::path& folder, bool verify, evidence::
             const auto time = evidence::journalField(line, "time");
             if (!time || !parseIsoDateTime(*time, m.start))
                 break;
-            startT = std::strtoll(evidence::journalField(line, "t").value_or("0").c_str(),
-                                  nullptr, 10);
+            startT =
+                std::strtoll(evidence::journalField(line, "t").value_or("0").c_str(), nullptr, 10);
             m.version = evidence::journalField(line, "version").value_or("");
             m.unit = evidence::journalField(line, "unit").value_or("");
             started = true;
@@ -376,24 +378,14 @@ Result<SessionModel> loadSession(const fs::path& folder, bool verify, evidence::
         if (bag.stopped())
             return Error{"stopped"};
         if (!started)
-            return Error{folder.string() + " is not a session's bag: it has no journal with a start" +
+            return Error{folder.string() +
+                         " is not a session's bag: it has no journal with a start" +
                          (journal.why().empty() ? "" : " (" + journal.why() + ")")};
     }
     // Each line's "time" is its session clock's second, floored: the latest
-    // of (time - t) is the nearest to when the clock read 0.
+    // of (time - t) is the nearest to when the clock read 0. Worked out as
+    // the events are read, which are put in place after.
     m.startMs = localMs(m.start) - startT;
-    {
-        BagLines journal(bag, kJournal, kMaxJournalBytes);
-        for (std::string_view line; journal.next(line);) {
-            LocalDateTime at;
-            const auto time = evidence::journalField(line, "time");
-            const auto t = evidence::journalField(line, "t");
-            if (time && t && parseIsoDateTime(*time, at))
-                m.startMs = std::max<std::int64_t>(
-                    m.startMs, localMs(at) - std::strtoll(t->c_str(), nullptr, 10));
-        }
-    }
-
     if (verify) {
         evidence::VerifyOptions options;
         options.stop = stop;
@@ -413,8 +405,32 @@ Result<SessionModel> loadSession(const fs::path& folder, bool verify, evidence::
 
     {
         BagLines journal(bag, kJournal, kMaxJournalBytes);
-        m.events = journalEvents([&journal](std::string_view& line) { return journal.next(line); },
-                                 m.startMs, m.files);
+        auto next = [&journal, &m](std::string_view& line) {
+            if (!journal.next(line))
+                return false;
+            LocalDateTime at;
+            const auto time = evidence::journalField(line, "time");
+            const auto t = evidence::journalField(line, "t");
+            if (time && t && parseIsoDateTime(*time, at))
+                m.startMs = std::max<std::int64_t>(
+                    m.startMs, localMs(at) - std::strtoll(t->c_str(), nullptr, 10));
+            return true;
+        };
+        std::size_t kept = 0;
+        auto keep = [&kept, &m](const Event& e) {
+            const bool bulk = e.kind == EventKind::Word || e.kind == EventKind::Status ||
+                              (e.kind == EventKind::Other &&
+                               (e.name == "speech" || e.name == "action" || e.name == "dialog"));
+            if (bulk && kept >= kMaxKeptEvents) {
+                ++m.eventsNotKept;
+                return false;
+            }
+            ++kept;
+            return true;
+        };
+        m.events = journalEvents(next, 0, m.files, keep);
+        for (Event& e : m.events)
+            e.ms += m.startMs;
         if (!journal.why().empty())
             m.problems.push_back(journal.why() + "; the events after it are not shown");
     }

@@ -76,6 +76,9 @@ struct SessionModel {
     std::vector<FileEntry> files;
     std::array<std::vector<Point>, kSeriesCount> series;
     std::vector<Event> events; // in time order
+    // Words, speech and status lines of a long night past the first
+    // kMaxKeptEvents events: counted, not kept.
+    std::size_t eventsNotKept = 0;
 };
 
 // What the capture calls and status texts of a session mean for a review
@@ -104,6 +107,8 @@ struct Playback {
 };
 std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64_t ms);
 
+inline constexpr std::size_t kMaxKeptEvents = 200'000;
+
 // Reads the bag at `folder` through the guarded bag reader (bounded: the
 // journal and the logs at most 1 GiB each and read line by line, tag texts
 // and settings a few MiB), and verifies it when `verify` (hashing every
@@ -116,9 +121,12 @@ Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verif
 
 // The events of a journal, in time order; `startMs` is the local time of
 // the line with "t" = 0. `nextLine` gives the journal's lines one by one
-// (false at the end).
+// (false at the end); `keep`, when given, says which events are kept (a
+// long night's bound on memory): a question always is, and the words it
+// drops still answer their question.
 std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& nextLine,
-                                 std::int64_t startMs, const std::vector<FileEntry>& files);
+                                 std::int64_t startMs, const std::vector<FileEntry>& files,
+                                 const std::function<bool(const Event&)>& keep = {});
 std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                                  const std::vector<FileEntry>& files);
 

@@ -6,6 +6,7 @@
 #include "evidence/bagit.h"
 #include "evidence/digest.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
