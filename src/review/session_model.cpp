@@ -5,7 +5,6 @@
 #include "evidence/bag_names.h"
 #include "evidence/bag_verify.h"
 #include "evidence/replay_plan.h"
-#include "support/textfile.h"
 
 #include <algorithm>
 #include <cstdlib>

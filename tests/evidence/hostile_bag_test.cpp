@@ -100,6 +100,20 @@ TEST(HostileBag, ALinkToDevZeroOrAFifoIsRefusedAtOnceByEveryReader) {
     EXPECT_TRUE(review.get());
 }
 
+// A journal of 2 GiB (sparse: no disk used) is refused unread, where it
+// was once read whole into memory.
+TEST(HostileBag, AJournalPastItsLimitIsRefusedUnread) {
+    TempFolder tmp;
+    HandBag bag(tmp.path() / "bag");
+    bag.file("data/journal.jsonl", kStart);
+    fs::resize_file(bag.dir() / "data/journal.jsonl", 2ull << 30);
+    auto review = std::async(std::launch::async, [&] { return review::loadSession(bag.dir()); });
+    ASSERT_EQ(review.wait_for(30s), std::future_status::ready);
+    auto m = review.get();
+    ASSERT_FALSE(m);
+    EXPECT_THAT(m.error(), HasSubstr("data/journal.jsonl: larger than 1 GiB; not read"));
+}
+
 TEST(HostileBag, EveryManifestEveryEntryAndFetchTxtAreChecked) {
     TempFolder tmp;
     const std::vector<DigestAlgorithm> both = {DigestAlgorithm::Sha256, DigestAlgorithm::Sha512};
