@@ -236,7 +236,7 @@ void questions(Layout& l, const SessionModel& m) {
     l.row({"Time", "Question", "Answer words"}, cols, boldFont());
     int n = 0;
     for (const Event& e : m.events) {
-        if (e.kind != EventKind::Question || l.stopped())
+        if (e.kind != EventKind::Question)
             continue;
         ++n;
         std::string words;
@@ -255,7 +255,7 @@ void alarms(Layout& l, const SessionModel& m) {
     l.row({"Time", "Alarm"}, cols, boldFont());
     int n = 0;
     for (const Event& e : m.events)
-        if (e.kind == EventKind::Alarm && !l.stopped()) {
+        if (e.kind == EventKind::Alarm) {
             ++n;
             l.row({q(clockText(e.ms)), q(e.text)}, cols, bodyFont(), 0, rgb(kAlarmRed));
         }
