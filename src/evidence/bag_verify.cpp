@@ -495,8 +495,10 @@ class Verifier {
             if (!isAbsoluteUri(parts->url))
                 problem(at + shown(parts->url) + " is not an absolute URL");
             const bool unknownLength = parts->length == "-";
-            if (!unknownLength &&
-                parts->length.find_first_not_of("0123456789") != std::string_view::npos)
+            const bool number =
+                parts->length.size() < 20 &&
+                parts->length.find_first_not_of("0123456789") == std::string_view::npos;
+            if (!unknownLength && !number)
                 problem(at + "the length " + shown(parts->length) +
                         " is neither a number of bytes nor \"-\"");
             NameCheck name = checkListedName(parts->name, v_, ListKind::Fetch);
@@ -516,7 +518,7 @@ class Verifier {
                 return;
             }
             const OnDisk& file = found->second;
-            if (!unknownLength && file.kind == EntryKind::Regular && parts->length.size() < 20 &&
+            if (number && file.kind == EntryKind::Regular &&
                 std::stoull(std::string(parts->length)) != file.size)
                 warn(shown(name.path) + ": fetch.txt gives " + std::string(parts->length) +
                      " bytes, the file has " + std::to_string(file.size));

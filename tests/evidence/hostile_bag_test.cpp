@@ -145,6 +145,11 @@ TEST(HostileBag, EveryManifestEveryEntryAndFetchTxtAreChecked) {
         {"a file to fetch out of the bag",
          [](HandBag& b) { b.file("fetch.txt", "https://example.org/x - data/../../x\n").seal(); },
          1, "fetch.txt, line 1: data/../../x: goes up a folder"},
+        {"a length in fetch.txt that is not one",
+         [](HandBag& b) {
+             b.file("fetch.txt", "https://example.org/a.txt x5 data/a.txt\n").seal();
+         },
+         1, "fetch.txt, line 1: the length x5 is neither a number of bytes nor \"-\""},
         {"a file to fetch that was fetched",
          [](HandBag& b) { b.file("fetch.txt", "https://example.org/a.txt 5 data/a.txt\n").seal(); },
          0, ""},
