@@ -1,21 +1,11 @@
 #include "evidence/bag_verify.h"
 
-#include "evidence/bag_names.h"
 #include "evidence/bag_tags.h"
-#include "evidence/digest.h"
-#include "support/quote.h"
+#include "evidence/bag_verifier.h"
 
 #include <algorithm>
-#include <deque>
-#include <map>
-#include <optional>
-#include <set>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace kestle::evidence {
-
-namespace fs = std::filesystem;
 
 int Verification::exitStatus() const {
     if (!problems.empty())
@@ -23,15 +13,12 @@ int Verification::exitStatus() const {
     return unchecked.empty() && !stopped ? 0 : 2;
 }
 
+namespace detail {
+
 namespace {
 
-constexpr std::size_t kMaxListedProblems = 10000;
 constexpr std::uint64_t kMaxDeclarationBytes = 64 << 10;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-std::string shown(std::string_view name) {
-    return printableText(name);
-}
 
 std::string lowered(std::string_view s) {
     std::string r(s);
@@ -40,30 +27,6 @@ std::string lowered(std::string_view s) {
             c = static_cast<char>(c - 'A' + 'a');
     return r;
 }
-
-struct Listing {
-    std::string path;     // as looked up (decoded, "./" cut off)
-    std::string checksum; // lower case
-    std::uint64_t line = 0;
-};
-
-// A bag may list a million files: what is kept of each is small, and the
-// paths are kept once (the maps' keys are views of them).
-struct Manifest {
-    std::string name;
-    bool tag = false;
-    std::string algorithmName;
-    std::optional<DigestAlgorithm> algorithm;
-    std::deque<Listing> entries;                              // stays in place
-    std::unordered_map<std::string_view, std::size_t> byPath; // listed path -> entry
-    std::unordered_map<std::string_view, std::size_t> byFile; // payload file -> entry
-};
-
-// What a payload entry is.
-struct OnDisk {
-    EntryKind kind = EntryKind::Missing;
-    std::uint64_t size = 0, device = 0, inode = 0;
-};
 
 // Pairs of `names` that differ only in case (and not in normalisation):
 // their case keys sorted by hash, so that no second copy of every name is
@@ -102,683 +65,359 @@ bool isNormalisedAlgorithm(std::string_view a) {
     return true;
 }
 
-class Verifier {
-  public:
-    Verifier(const BagReader& reader, const VerifyOptions& options)
-        : r_(reader), options_(options) {}
+} // namespace
 
-    Verification run() {
-        if (declaration() && topLevel()) {
-            payloadFolder();
-            for (Manifest& m : manifests_)
-                readManifest(m);
-            if (!stopped())
-                fetchFile();
-            if (!stopped())
-                completeness();
-            if (!stopped())
-                bagInfo();
-            if (!stopped())
-                checksums();
-        }
-        if (omitted_ > 0)
-            out_.problems.push_back("... and " + std::to_string(omitted_) +
-                                    " more problems not listed");
-        out_.stopped = out_.stopped || r_.stopped();
-        return std::move(out_);
+Verification Verifier::run() {
+    if (declaration() && topLevel()) {
+        payloadFolder();
+        for (Manifest& m : manifests_)
+            readManifest(m);
+        if (!stopped())
+            fetchFile();
+        if (!stopped())
+            completeness();
+        if (!stopped())
+            bagInfo();
+        if (!stopped())
+            checksums();
     }
+    if (omitted_ > 0)
+        out_.problems.push_back("... and " + std::to_string(omitted_) +
+                                " more problems not listed");
+    out_.stopped = out_.stopped || r_.stopped();
+    return std::move(out_);
+}
 
-  private:
-    // --- what is found ---
-    void problem(std::string s) {
-        if (out_.problems.size() >= kMaxListedProblems) {
-            ++omitted_;
-            return;
-        }
-        out_.problems.push_back(std::move(s));
+// --- 2.1.1 the bag declaration ---
+bool Verifier::declaration() {
+    auto info = r_.inspect("bagit.txt");
+    if (!info) {
+        failed(info.error());
+        return false;
     }
-    void warn(std::string s) {
-        if (out_.warnings.size() < kMaxListedProblems)
-            out_.warnings.push_back(std::move(s));
+    if (info->kind == EntryKind::Missing) {
+        problem("bagit.txt: missing; every bag declares its version in it");
+        return false;
     }
-    // A read that failed: stopped, or something not checked.
-    void failed(const std::string& error) {
-        if (r_.stopped())
-            out_.stopped = true;
+    if (info->kind != EntryKind::Regular) {
+        problem(std::string("bagit.txt: ") + entryKindText(info->kind) + ", not a regular file");
+        return false;
+    }
+    auto bytes = r_.readAll("bagit.txt", kMaxDeclarationBytes);
+    if (!bytes) {
+        if (info->size > kMaxDeclarationBytes)
+            problem(bytes.error() + "; it is two short lines");
         else
-            out_.unchecked.push_back(error);
+            failed(bytes.error());
+        return false;
     }
-    bool stopped() const { return out_.stopped || r_.stopped(); }
-
-    // --- 2.1.1 the bag declaration ---
-    bool declaration() {
-        auto info = r_.inspect("bagit.txt");
-        if (!info) {
-            failed(info.error());
-            return false;
-        }
-        if (info->kind == EntryKind::Missing) {
-            problem("bagit.txt: missing; every bag declares its version in it");
-            return false;
-        }
-        if (info->kind != EntryKind::Regular) {
-            problem(std::string("bagit.txt: ") + entryKindText(info->kind) +
-                    ", not a regular file");
-            return false;
-        }
-        auto bytes = r_.readAll("bagit.txt", kMaxDeclarationBytes);
-        if (!bytes) {
-            if (info->size > kMaxDeclarationBytes)
-                problem(bytes.error() + "; it is two short lines");
-            else
-                failed(bytes.error());
-            return false;
-        }
-        Declaration d = parseDeclaration(*bytes);
-        out_.version = d.version;
-        for (std::string& p : d.problems)
-            problem(std::move(p));
-        for (std::string& w : d.warnings)
-            warn(std::move(w));
-        if (!d.wellFormed)
-            return false;
-        if (!d.known) {
-            out_.unchecked.push_back("bagit.txt: BagIt version " + shown(d.version) +
-                                     ": this program checks bags of versions 1.0 and 0.97 only");
-            return false;
-        }
-        v_ = *d.known;
-        encoding_ = d.encoding.empty() ? "UTF-8" : d.encoding;
-        utf8_ = isUtf8Encoding(encoding_);
-        if (!knownEncoding(encoding_)) {
-            out_.unchecked.push_back("bagit.txt: the tag files' encoding " + shown(encoding_) +
-                                     " is not one this system can read");
-            return false;
-        }
-        if (!utf8_ && v_ == BagVersion::V1_0)
-            warn("bagit.txt: the tag files are in " + shown(encoding_) +
-                 "; UTF-8 is the encoding recommended");
-        return true;
+    Declaration d = parseDeclaration(*bytes);
+    out_.version = d.version;
+    for (std::string& p : d.problems)
+        problem(std::move(p));
+    for (std::string& w : d.warnings)
+        warn(std::move(w));
+    if (!d.wellFormed)
+        return false;
+    if (!d.known) {
+        out_.unchecked.push_back("bagit.txt: BagIt version " + shown(d.version) +
+                                 ": this program checks bags of versions 1.0 and 0.97 only");
+        return false;
     }
-
-    // --- 2 the tag files in the bag's folder ---
-    bool topLevel() {
-        auto entries = r_.list("");
-        if (!entries) {
-            failed(entries.error());
-            return false;
-        }
-        for (const DirEntry& e : *entries) {
-            top_[e.name] = e.info;
-            if (e.info.kind != EntryKind::Regular && e.info.kind != EntryKind::Directory)
-                warn(shown(e.name) + ": " + entryKindText(e.info.kind) +
-                     " in the bag's folder; it is not read");
-            bool tag = false;
-            auto algorithm = algorithmOfName(e.name, "manifest-");
-            if (!algorithm) {
-                algorithm = algorithmOfName(e.name, "tagmanifest-");
-                tag = true;
-            }
-            if (!algorithm)
-                continue;
-            if (!isNormalisedAlgorithm(*algorithm)) {
-                warn(shown(e.name) + ": not read as a manifest: an algorithm's name in it must be "
-                                     "lower-case letters and digits");
-                continue;
-            }
-            if (e.info.kind != EntryKind::Regular) {
-                problem(shown(e.name) + ": " + entryKindText(e.info.kind) + ", not a regular file");
-                continue;
-            }
-            Manifest m;
-            m.name = e.name;
-            m.tag = tag;
-            m.algorithmName = *algorithm;
-            m.algorithm = digestAlgorithm(*algorithm);
-            if (!m.algorithm)
-                out_.unchecked.push_back(shown(m.name) + ": the algorithm " + shown(*algorithm) +
-                                         " is not one this program knows (" + digestNames() +
-                                         "); its checksums are not checked");
-            else if (!tag)
-                out_.algorithms.push_back(*algorithm);
-            manifests_.push_back(std::move(m));
-        }
-        // Payload manifests first: tag manifests are checked against them.
-        std::stable_partition(manifests_.begin(), manifests_.end(),
-                              [](const Manifest& m) { return !m.tag; });
-        if (std::none_of(manifests_.begin(), manifests_.end(),
-                         [](const Manifest& m) { return !m.tag; }))
-            problem("no payload manifest (manifest-ALGORITHM.txt): a bag has at least one");
-        return true;
+    v_ = *d.known;
+    encoding_ = d.encoding.empty() ? "UTF-8" : d.encoding;
+    utf8_ = isUtf8Encoding(encoding_);
+    if (!knownEncoding(encoding_)) {
+        out_.unchecked.push_back("bagit.txt: the tag files' encoding " + shown(encoding_) +
+                                 " is not one this system can read");
+        return false;
     }
+    if (!utf8_ && v_ == BagVersion::V1_0)
+        warn("bagit.txt: the tag files are in " + shown(encoding_) +
+             "; UTF-8 is the encoding recommended");
+    return true;
+}
 
-    // --- 2.1.2 the payload folder, walked without following anything ---
-    void payloadFolder() {
-        auto data = r_.inspect("data");
-        if (!data) {
-            failed(data.error());
-            return;
+// --- 2 the tag files in the bag's folder ---
+bool Verifier::topLevel() {
+    auto entries = r_.list("");
+    if (!entries) {
+        failed(entries.error());
+        return false;
+    }
+    for (const DirEntry& e : *entries) {
+        top_[e.name] = e.info;
+        if (e.info.kind != EntryKind::Regular && e.info.kind != EntryKind::Directory)
+            warn(shown(e.name) + ": " + entryKindText(e.info.kind) +
+                 " in the bag's folder; it is not read");
+        bool tag = false;
+        auto algorithm = algorithmOfName(e.name, "manifest-");
+        if (!algorithm) {
+            algorithm = algorithmOfName(e.name, "tagmanifest-");
+            tag = true;
         }
-        if (data->kind != EntryKind::Directory) {
-            problem(
-                data->kind == EntryKind::Missing
+        if (!algorithm)
+            continue;
+        if (!isNormalisedAlgorithm(*algorithm)) {
+            warn(shown(e.name) + ": not read as a manifest: an algorithm's name in it must be "
+                                 "lower-case letters and digits");
+            continue;
+        }
+        if (e.info.kind != EntryKind::Regular) {
+            problem(shown(e.name) + ": " + entryKindText(e.info.kind) + ", not a regular file");
+            continue;
+        }
+        Manifest m;
+        m.name = e.name;
+        m.tag = tag;
+        m.algorithmName = *algorithm;
+        m.algorithm = digestAlgorithm(*algorithm);
+        if (!m.algorithm)
+            out_.unchecked.push_back(shown(m.name) + ": the algorithm " + shown(*algorithm) +
+                                     " is not one this program knows (" + digestNames() +
+                                     "); its checksums are not checked");
+        else if (!tag)
+            out_.algorithms.push_back(*algorithm);
+        manifests_.push_back(std::move(m));
+    }
+    // Payload manifests first: tag manifests are checked against them.
+    std::stable_partition(manifests_.begin(), manifests_.end(),
+                          [](const Manifest& m) { return !m.tag; });
+    if (std::none_of(manifests_.begin(), manifests_.end(),
+                     [](const Manifest& m) { return !m.tag; }))
+        problem("no payload manifest (manifest-ALGORITHM.txt): a bag has at least one");
+    return true;
+}
+
+// --- 2.1.2 the payload folder, walked without following anything ---
+void Verifier::payloadFolder() {
+    auto data = r_.inspect("data");
+    if (!data) {
+        failed(data.error());
+        return;
+    }
+    if (data->kind != EntryKind::Directory) {
+        problem(data->kind == EntryKind::Missing
                     ? "data/: missing; a bag's payload is in the folder data/"
                     : std::string("data: ") + entryKindText(data->kind) +
                           ", not the payload folder" +
                           (data->kind == EntryKind::Symlink ? " (links are not followed)" : ""));
+        return;
+    }
+    Status walked = r_.walk("data", [this](const std::string& path, const EntryInfo& info) {
+        disk_[path] = {info.kind, info.size, info.device, info.inode};
+        if (info.kind == EntryKind::Regular) {
+            ++out_.payloadFiles;
+            out_.payloadBytes += info.size;
+            if (isSystemFile(path))
+                warn(shown(path) + ": a file an operating system leaves in folders, "
+                                   "probably not meant to be in the payload");
+        } else if (info.kind == EntryKind::Symlink) {
+            problem(shown(path) + ": a symbolic link; a payload holds regular files only, "
+                                  "and links are never followed");
+        } else if (info.kind != EntryKind::Directory) {
+            problem(shown(path) + ": not a regular file (" + entryKindText(info.kind) + ")");
+        }
+        return Status{};
+    });
+    if (!walked)
+        failed(walked.error());
+    similarNames();
+}
+
+// Payload files whose names differ only in normalisation or in case.
+void Verifier::similarNames() {
+    std::vector<std::string_view> names;
+    for (const auto& [path, info] : disk_) {
+        if (info.kind == EntryKind::Directory)
+            continue;
+        names.push_back(path);
+        if (auto n = nfcOf(path); n && *n != path) {
+            if (disk_.contains(*n))
+                warn(shown(path) + " and " + shown(*n) +
+                     ": names that differ only in Unicode normalisation");
+            else if (auto [it, fresh] = byNfc_.emplace(*n, path); !fresh)
+                warn(shown(path) + " and " + shown(it->second) +
+                     ": names that differ only in Unicode normalisation");
+        }
+    }
+    for (const auto& [a, b] : caseTwins(names))
+        warn(shown(a) + " and " + shown(b) +
+             ": names that differ only in case, one file where case does not count");
+}
+
+// --- lines of a tag file, as UTF-8 ---
+// Calls `line` for each; false when the file could not be read whole.
+bool Verifier::tagFileLines(const std::string& name, std::uint64_t maxBytes,
+                            const std::function<void(std::uint64_t, std::string_view)>& line) {
+    const auto size = top_.contains(name) ? top_[name].size : 0;
+    if (size > maxBytes) {
+        problem(shown(name) + ": larger than " + bytesText(maxBytes) + "; it is not read");
+        return false;
+    }
+    auto bom = [&](std::string_view& first) {
+        if (!first.starts_with(kBom))
             return;
-        }
-        Status walked = r_.walk("data", [this](const std::string& path, const EntryInfo& info) {
-            disk_[path] = {info.kind, info.size, info.device, info.inode};
-            if (info.kind == EntryKind::Regular) {
-                ++out_.payloadFiles;
-                out_.payloadBytes += info.size;
-                if (isSystemFile(path))
-                    warn(shown(path) + ": a file an operating system leaves in folders, "
-                                       "probably not meant to be in the payload");
-            } else if (info.kind == EntryKind::Symlink) {
-                problem(shown(path) + ": a symbolic link; a payload holds regular files only, "
-                                      "and links are never followed");
-            } else if (info.kind != EntryKind::Directory) {
-                problem(shown(path) + ": not a regular file (" + entryKindText(info.kind) + ")");
-            }
-            return Status{};
-        });
-        if (!walked)
-            failed(walked.error());
-        similarNames();
-    }
-
-    // Payload files whose names differ only in normalisation or in case.
-    void similarNames() {
-        std::vector<std::string_view> names;
-        for (const auto& [path, info] : disk_) {
-            if (info.kind == EntryKind::Directory)
-                continue;
-            names.push_back(path);
-            if (auto n = nfcOf(path); n && *n != path) {
-                if (disk_.contains(*n))
-                    warn(shown(path) + " and " + shown(*n) +
-                         ": names that differ only in Unicode normalisation");
-                else if (auto [it, fresh] = byNfc_.emplace(*n, path); !fresh)
-                    warn(shown(path) + " and " + shown(it->second) +
-                         ": names that differ only in Unicode normalisation");
-            }
-        }
-        for (const auto& [a, b] : caseTwins(names))
-            warn(shown(a) + " and " + shown(b) +
-                 ": names that differ only in case, one file where case does not count");
-    }
-
-    // --- lines of a tag file, as UTF-8 ---
-    // Calls `line` for each; false when the file could not be read whole.
-    bool tagFileLines(const std::string& name, std::uint64_t maxBytes,
-                      const std::function<void(std::uint64_t, std::string_view)>& line) {
-        const auto size = top_.contains(name) ? top_[name].size : 0;
-        if (size > maxBytes) {
-            problem(shown(name) + ": larger than " + bytesText(maxBytes) + "; it is not read");
+        first.remove_prefix(kBom.size());
+        if (v_ == BagVersion::V1_0)
+            problem(shown(name) + ": begins with a byte-order mark, which UTF-8 tag files "
+                                  "must not");
+        else
+            warn(shown(name) + ": begins with a byte-order mark");
+    };
+    if (utf8_) {
+        auto lines = r_.lines(name, true);
+        if (!lines) {
+            failed(lines.error());
             return false;
         }
-        auto bom = [&](std::string_view& first) {
-            if (!first.starts_with(kBom))
-                return;
-            first.remove_prefix(kBom.size());
-            if (v_ == BagVersion::V1_0)
-                problem(shown(name) + ": begins with a byte-order mark, which UTF-8 tag files "
-                                      "must not");
-            else
-                warn(shown(name) + ": begins with a byte-order mark");
-        };
-        if (utf8_) {
-            auto lines = r_.lines(name, true);
-            if (!lines) {
-                failed(lines.error());
+        std::string_view text;
+        while (true) {
+            auto more = lines->next(text);
+            if (!more) {
+                if (more.error().find("longer than") != std::string::npos)
+                    problem(more.error());
+                else
+                    failed(more.error());
                 return false;
             }
-            std::string_view text;
-            while (true) {
-                auto more = lines->next(text);
-                if (!more) {
-                    if (more.error().find("longer than") != std::string::npos)
-                        problem(more.error());
-                    else
-                        failed(more.error());
-                    return false;
-                }
-                if (!*more)
-                    return true;
-                if (lines->number() == 1)
-                    bom(text);
-                if (!isUtf8(text)) {
-                    problem(shown(name) + ", line " + std::to_string(lines->number()) +
-                            ": not UTF-8 text, the encoding bagit.txt declares");
-                    continue;
-                }
-                line(lines->number(), text);
+            if (!*more)
+                return true;
+            if (lines->number() == 1)
+                bom(text);
+            if (!isUtf8(text)) {
+                problem(shown(name) + ", line " + std::to_string(lines->number()) +
+                        ": not UTF-8 text, the encoding bagit.txt declares");
+                continue;
             }
+            line(lines->number(), text);
         }
-        auto bytes = r_.readAll(name, maxBytes);
-        if (!bytes) {
-            failed(bytes.error());
-            return false;
-        }
-        auto text = tagTextAsUtf8(*bytes, encoding_);
-        if (!text) {
-            problem(shown(name) + ": " + text.error());
-            return false;
-        }
-        std::uint64_t n = 0;
-        for (std::string_view l : tagLines(*text))
-            line(++n, l);
-        return true;
     }
-
-    // --- 2.1.3 and 2.2.1: one manifest's lines ---
-    void readManifest(Manifest& m) {
-        const BagVersion v = v_;
-        const ListKind kind = m.tag ? ListKind::Tag : ListKind::Payload;
-        const std::size_t hexLength = m.algorithm ? digestHexLength(*m.algorithm) : 0;
-        bool starWarned = false;
-        tagFileLines(m.name, kMaxManifestBytes, [&](std::uint64_t n, std::string_view line) {
-            const std::string at = shown(m.name) + ", line " + std::to_string(n) + ": ";
-            if (line.find_first_not_of(" \t") == std::string_view::npos) {
-                warn(at + "empty");
-                return;
-            }
-            auto parts = splitManifestLine(line);
-            if (!parts) {
-                problem(at + "not \"CHECKSUM NAME\": " + shown(line));
-                return;
-            }
-            if (parts->md5sumStar && !starWarned) {
-                starWarned = true;
-                warn(shown(m.name) + ": written by md5sum in binary mode (\"*\" before each "
-                                     "name), which strict readers refuse");
-            }
-            if (!isHex(parts->checksum) || (hexLength && parts->checksum.size() != hexLength)) {
-                problem(at + shown(parts->checksum) + " is not a " + shown(m.algorithmName) +
-                        " checksum" +
-                        (hexLength ? " (" + std::to_string(hexLength) + " hex digits)" : ""));
-                return;
-            }
-            NameCheck name = checkListedName(parts->name, v, kind);
-            const std::string who = at + shown(parts->name) + ": ";
-            for (const std::string& p : name.problems)
-                problem(who + p);
-            for (const std::string& w : name.warnings)
-                warn(who + w);
-            if (!name.usable)
-                return;
-            const std::string checksum = lowered(parts->checksum);
-            if (auto it = m.byPath.find(name.path); it != m.byPath.end()) {
-                const Listing& first = m.entries[it->second];
-                const std::string twice = shown(name.path) + ": listed twice in " + shown(m.name) +
-                                          " (lines " + std::to_string(first.line) + " and " +
-                                          std::to_string(n) + ")";
-                if (first.checksum != checksum)
-                    problem(twice + " with different checksums");
-                else if (v == BagVersion::V1_0)
-                    problem(twice + "; a manifest lists each file once");
-                else
-                    warn(twice + " with the same checksum");
-                return;
-            }
-            m.entries.push_back({std::move(name.path), checksum, n});
-            m.byPath.emplace(m.entries.back().path, m.entries.size() - 1);
-        });
-        std::vector<std::string_view> names;
-        for (const Listing& l : m.entries)
-            names.push_back(l.path);
-        for (const auto& [a, b] : caseTwins(names))
-            warn(shown(a) + " and " + shown(b) + " (" + shown(m.name) +
-                 "): names that differ only in case, one file where case does not count");
+    auto bytes = r_.readAll(name, maxBytes);
+    if (!bytes) {
+        failed(bytes.error());
+        return false;
     }
+    auto text = tagTextAsUtf8(*bytes, encoding_);
+    if (!text) {
+        problem(shown(name) + ": " + text.error());
+        return false;
+    }
+    std::uint64_t n = 0;
+    for (std::string_view l : tagLines(*text))
+        line(++n, l);
+    return true;
+}
 
-    // A payload path as listed, found on disk: itself, or the one file whose
-    // name is the same in NFC.
-    // The payload entry (its key in disk_) a listed path names, if any.
-    const std::pair<const std::string, OnDisk>* findOnDisk(const std::string& listed) const {
-        if (auto it = disk_.find(listed); it != disk_.end())
-            return &*it;
-        auto n = nfcOf(listed);
-        if (!n)
-            return nullptr;
-        if (auto it = disk_.find(*n); it != disk_.end())
-            return &*it;
-        if (auto it = byNfc_.find(*n); it != byNfc_.end())
-            return &*disk_.find(it->second);
+// --- 2.1.3 and 2.2.1: one manifest's lines ---
+void Verifier::readManifest(Manifest& m) {
+    const BagVersion v = v_;
+    const ListKind kind = m.tag ? ListKind::Tag : ListKind::Payload;
+    const std::size_t hexLength = m.algorithm ? digestHexLength(*m.algorithm) : 0;
+    bool starWarned = false;
+    tagFileLines(m.name, kMaxManifestBytes, [&](std::uint64_t n, std::string_view line) {
+        const std::string at = shown(m.name) + ", line " + std::to_string(n) + ": ";
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            warn(at + "empty");
+            return;
+        }
+        auto parts = splitManifestLine(line);
+        if (!parts) {
+            problem(at + "not \"CHECKSUM NAME\": " + shown(line));
+            return;
+        }
+        if (parts->md5sumStar && !starWarned) {
+            starWarned = true;
+            warn(shown(m.name) + ": written by md5sum in binary mode (\"*\" before each "
+                                 "name), which strict readers refuse");
+        }
+        if (!isHex(parts->checksum) || (hexLength && parts->checksum.size() != hexLength)) {
+            problem(at + shown(parts->checksum) + " is not a " + shown(m.algorithmName) +
+                    " checksum" +
+                    (hexLength ? " (" + std::to_string(hexLength) + " hex digits)" : ""));
+            return;
+        }
+        NameCheck name = checkListedName(parts->name, v, kind);
+        const std::string who = at + shown(parts->name) + ": ";
+        for (const std::string& p : name.problems)
+            problem(who + p);
+        for (const std::string& w : name.warnings)
+            warn(who + w);
+        if (!name.usable)
+            return;
+        const std::string checksum = lowered(parts->checksum);
+        if (auto it = m.byPath.find(name.path); it != m.byPath.end()) {
+            const Listing& first = m.entries[it->second];
+            const std::string twice = shown(name.path) + ": listed twice in " + shown(m.name) +
+                                      " (lines " + std::to_string(first.line) + " and " +
+                                      std::to_string(n) + ")";
+            if (first.checksum != checksum)
+                problem(twice + " with different checksums");
+            else if (v == BagVersion::V1_0)
+                problem(twice + "; a manifest lists each file once");
+            else
+                warn(twice + " with the same checksum");
+            return;
+        }
+        m.entries.push_back({std::move(name.path), checksum, n});
+        m.byPath.emplace(m.entries.back().path, m.entries.size() - 1);
+    });
+    std::vector<std::string_view> names;
+    for (const Listing& l : m.entries)
+        names.push_back(l.path);
+    for (const auto& [a, b] : caseTwins(names))
+        warn(shown(a) + " and " + shown(b) + " (" + shown(m.name) +
+             "): names that differ only in case, one file where case does not count");
+}
+
+// A payload path as listed, found on disk: itself, or the one file whose
+// name is the same in NFC.
+// The payload entry (its key in disk_) a listed path names, if any.
+const std::pair<const std::string, OnDisk>* Verifier::findOnDisk(const std::string& listed) const {
+    if (auto it = disk_.find(listed); it != disk_.end())
+        return &*it;
+    auto n = nfcOf(listed);
+    if (!n)
         return nullptr;
+    if (auto it = disk_.find(*n); it != disk_.end())
+        return &*it;
+    if (auto it = byNfc_.find(*n); it != byNfc_.end())
+        return &*disk_.find(it->second);
+    return nullptr;
+}
+
+// Why `listed` is not in the payload, as the rest of a message.
+std::string Verifier::whyMissing(const std::string& listed) const {
+    for (std::size_t slash = listed.find('/', 5); slash != std::string::npos;
+         slash = listed.find('/', slash + 1)) {
+        const std::string folder = listed.substr(0, slash);
+        auto it = disk_.find(folder);
+        if (it != disk_.end() && it->second.kind != EntryKind::Directory)
+            return ", but its folder " + shown(folder) + " is " + entryKindText(it->second.kind) +
+                   " (not followed)";
     }
+    if (byCaseKey_.empty())
+        for (const auto& [path, info] : disk_)
+            if (info.kind == EntryKind::Regular)
+                if (auto k = caseKeyOf(path))
+                    byCaseKey_.emplace(*k, path);
+    if (auto k = caseKeyOf(listed))
+        if (auto it = byCaseKey_.find(*k); it != byCaseKey_.end())
+            return " but missing (" + shown(it->second) +
+                   ", whose name differs only in case, is there)";
+    return " but missing";
+}
 
-    // Why `listed` is not in the payload, as the rest of a message.
-    std::string whyMissing(const std::string& listed) const {
-        for (std::size_t slash = listed.find('/', 5); slash != std::string::npos;
-             slash = listed.find('/', slash + 1)) {
-            const std::string folder = listed.substr(0, slash);
-            auto it = disk_.find(folder);
-            if (it != disk_.end() && it->second.kind != EntryKind::Directory)
-                return ", but its folder " + shown(folder) + " is " +
-                       entryKindText(it->second.kind) + " (not followed)";
-        }
-        if (byCaseKey_.empty())
-            for (const auto& [path, info] : disk_)
-                if (info.kind == EntryKind::Regular)
-                    if (auto k = caseKeyOf(path))
-                        byCaseKey_.emplace(*k, path);
-        if (auto k = caseKeyOf(listed))
-            if (auto it = byCaseKey_.find(*k); it != byCaseKey_.end())
-                return " but missing (" + shown(it->second) +
-                       ", whose name differs only in case, is there)";
-        return " but missing";
-    }
+} // namespace detail
 
-    // --- 2.2.3 fetch.txt ---
-    void fetchFile() {
-        if (!top_.contains("fetch.txt"))
-            return;
-        const EntryInfo& info = top_["fetch.txt"];
-        if (info.kind != EntryKind::Regular) {
-            problem(std::string("fetch.txt: ") + entryKindText(info.kind) + ", not a regular file");
-            return;
-        }
-        tagFileLines("fetch.txt", kMaxManifestBytes, [&](std::uint64_t n, std::string_view line) {
-            const std::string at = "fetch.txt, line " + std::to_string(n) + ": ";
-            if (line.find_first_not_of(" \t") == std::string_view::npos) {
-                warn(at + "empty");
-                return;
-            }
-            auto parts = splitFetchLine(line);
-            if (!parts) {
-                problem(at + "not \"URL LENGTH NAME\": " + shown(line));
-                return;
-            }
-            if (!isAbsoluteUri(parts->url))
-                problem(at + shown(parts->url) + " is not an absolute URL");
-            const bool unknownLength = parts->length == "-";
-            const bool number =
-                parts->length.size() < 20 &&
-                parts->length.find_first_not_of("0123456789") == std::string_view::npos;
-            if (!unknownLength && !number)
-                problem(at + "the length " + shown(parts->length) +
-                        " is neither a number of bytes nor \"-\"");
-            NameCheck name = checkListedName(parts->name, v_, ListKind::Fetch);
-            const std::string who = at + shown(parts->name) + ": ";
-            for (const std::string& p : name.problems)
-                problem(who + p);
-            for (const std::string& w : name.warnings)
-                warn(who + w);
-            if (!name.usable)
-                return;
-            for (const Manifest& m : manifests_)
-                if (!m.tag && !m.byPath.contains(name.path))
-                    problem(shown(name.path) + ": listed in fetch.txt but not in " + shown(m.name));
-            const auto* found = findOnDisk(name.path);
-            if (!found) {
-                notFetched_.insert(name.path);
-                return;
-            }
-            const OnDisk& file = found->second;
-            if (number && file.kind == EntryKind::Regular &&
-                std::stoull(std::string(parts->length)) != file.size)
-                warn(shown(name.path) + ": fetch.txt gives " + std::string(parts->length) +
-                     " bytes, the file has " + std::to_string(file.size));
-        });
-    }
-
-    // --- 3 complete: every file listed is there, every payload file listed ---
-    void completeness() {
-        for (Manifest& m : manifests_) {
-            for (std::size_t i = 0; i < m.entries.size(); ++i) {
-                const Listing& l = m.entries[i];
-                if (stopped())
-                    return;
-                if (m.tag) {
-                    tagListed(m, l);
-                    continue;
-                }
-                const auto* found = findOnDisk(l.path);
-                if (!found) {
-                    if (!notFetched_.contains(l.path))
-                        problem(shown(l.path) + ": listed in " + shown(m.name) +
-                                whyMissing(l.path));
-                    continue;
-                }
-                const std::string& file = found->first;
-                if (file != l.path)
-                    warn(shown(l.path) + ": listed in " + shown(m.name) +
-                         " in another Unicode normalisation than the file's name, " + shown(file));
-                if (!m.byFile.emplace(file, i).second)
-                    warn(shown(file) + ": listed in " + shown(m.name) +
-                         " a second time under a name in another normalisation");
-                if (found->second.kind == EntryKind::Directory)
-                    problem(shown(l.path) + ": listed in " + shown(m.name) +
-                            ", but a folder; manifests list files");
-            }
-        }
-        for (const std::string& path : notFetched_)
-            problem(shown(path) + ": listed in fetch.txt but not fetched: the bag is not "
-                                  "complete until it is (this program fetches nothing)");
-        const bool everyManifest = v_ == BagVersion::V1_0;
-        for (const auto& [path, info] : disk_) {
-            if (info.kind != EntryKind::Regular)
-                continue;
-            bool inAny = false;
-            for (const Manifest& m : manifests_) {
-                if (m.tag)
-                    continue;
-                const bool listed = m.byFile.contains(path);
-                inAny = inAny || listed;
-                if (!listed && everyManifest)
-                    problem(shown(path) + ": not listed in " + shown(m.name));
-            }
-            if (!inAny && !everyManifest)
-                problem(shown(path) + ": not listed in any payload manifest");
-        }
-        tagManifestCoverage();
-    }
-
-    void tagListed(const Manifest& m, const Listing& l) {
-        auto info = r_.inspect(l.path);
-        if (!info) {
-            failed(info.error());
-            return;
-        }
-        const std::string head = shown(l.path) + ": listed in " + shown(m.name);
-        if (info->kind == EntryKind::Regular) {
-            TagFile& t = tagFiles_[l.path];
-            t.info = {info->kind, info->size, info->device, info->inode};
-            t.expected.push_back({static_cast<std::size_t>(&m - manifests_.data()), l.checksum});
-        } else if (info->kind == EntryKind::Missing && !info->blockedAt.empty() &&
-                   info->blockedBy != EntryKind::Missing)
-            problem(head + ", but its folder " + shown(info->blockedAt) + " is " +
-                    entryKindText(info->blockedBy) + " (not followed)");
-        else if (info->kind == EntryKind::Missing)
-            problem(head + " but missing");
-        else
-            problem(
-                head + ", but " + entryKindText(info->kind) +
-                (info->kind == EntryKind::Symlink ? " (not followed)" : ", not a regular file"));
-    }
-
-    // 2.2.1: a tag manifest lists every payload manifest (1.0).
-    void tagManifestCoverage() {
-        std::set<std::string> listedAnywhere;
-        bool anyTagManifest = false;
-        for (const Manifest& t : manifests_) {
-            if (!t.tag)
-                continue;
-            anyTagManifest = true;
-            for (const Listing& l : t.entries)
-                listedAnywhere.insert(l.path);
-            if (v_ != BagVersion::V1_0)
-                continue;
-            for (const Manifest& m : manifests_)
-                if (!m.tag && !t.byPath.contains(m.name))
-                    problem(shown(t.name) + ": does not list the payload manifest " +
-                            shown(m.name) + ", as every tag manifest must");
-        }
-        if (!anyTagManifest || v_ != BagVersion::V1_0)
-            return;
-        for (const auto& [name, info] : top_)
-            if (info.kind == EntryKind::Regular && !name.starts_with("tagmanifest-") &&
-                !name.starts_with(".") && !listedAnywhere.contains(name))
-                warn(shown(name) + ": a tag file no tag manifest lists");
-    }
-
-    // --- 2.2.2 bag-info.txt, optional ---
-    void bagInfo() {
-        if (!top_.contains("bag-info.txt"))
-            return;
-        const EntryInfo& info = top_["bag-info.txt"];
-        if (info.kind != EntryKind::Regular) {
-            problem(std::string("bag-info.txt: ") + entryKindText(info.kind) +
-                    ", not a regular file");
-            return;
-        }
-        std::string text;
-        if (!tagFileLines("bag-info.txt", kMaxTagFileBytes,
-                          [&text](std::uint64_t, std::string_view l) {
-                              text += l;
-                              text += '\n';
-                          }))
-            return;
-        BagInfoCheck c = checkBagInfo(text, v_);
-        for (std::string& p : c.problems)
-            problem(std::move(p));
-        for (std::string& w : c.warnings)
-            warn(std::move(w));
-        const std::vector<std::string> oxums = infoValues(c.info, "Payload-Oxum");
-        if (oxums.size() > 1 && v_ == BagVersion::V1_0)
-            problem("bag-info.txt: Payload-Oxum is given " + std::to_string(oxums.size()) +
-                    " times; it may be given once");
-        const std::string actual =
-            std::to_string(out_.payloadBytes) + "." + std::to_string(out_.payloadFiles);
-        for (const std::string& oxum : oxums) {
-            const std::size_t dot = oxum.find('.');
-            if (dot == 0 || dot == std::string::npos || dot + 1 == oxum.size() ||
-                oxum.find_first_not_of("0123456789.") != std::string::npos ||
-                oxum.find('.', dot + 1) != std::string::npos)
-                problem("bag-info.txt: Payload-Oxum " + shown(oxum) + " is not OCTETS.FILES");
-            else if (oxum != actual && notFetched_.empty())
-                problem("bag-info.txt: Payload-Oxum " + shown(oxum) + " but the payload is " +
-                        actual);
-        }
-    }
-
-    // --- 3 valid: every checksum of every manifest ---
-    struct Expected {
-        std::size_t manifest;
-        std::string_view checksum;
-    };
-    struct TagFile {
-        OnDisk info;
-        std::vector<Expected> expected;
-    };
-
-    void checksums() {
-        // What each file is expected to be, manifest by manifest.
-        auto payloadExpected = [this](const std::string& path) {
-            std::vector<Expected> expected;
-            for (std::size_t i = 0; i < manifests_.size(); ++i) {
-                const Manifest& m = manifests_[i];
-                if (m.tag || !m.algorithm)
-                    continue;
-                if (auto it = m.byFile.find(path); it != m.byFile.end())
-                    expected.push_back({i, m.entries[it->second].checksum});
-            }
-            return expected;
-        };
-        std::uint64_t total = 0, done = 0;
-        std::map<std::pair<std::uint64_t, std::uint64_t>, int> links;
-        for (const auto& [path, d] : disk_)
-            if (d.kind == EntryKind::Regular) {
-                total += d.size;
-                ++links[{d.device, d.inode}];
-            }
-        for (const auto& [path, t] : tagFiles_)
-            total += t.info.size;
-        // Hard links (the seal links captures): each file read once.
-        std::map<std::pair<std::uint64_t, std::uint64_t>, std::map<DigestAlgorithm, std::string>>
-            known;
-        auto check = [&](const std::string& path, const OnDisk& d,
-                         const std::vector<Expected>& expected, bool linked) {
-            const std::pair id{d.device, d.inode};
-            std::vector<DigestAlgorithm> algorithms;
-            for (const Expected& e : expected) {
-                const DigestAlgorithm a = *manifests_[e.manifest].algorithm;
-                if (std::find(algorithms.begin(), algorithms.end(), a) == algorithms.end() &&
-                    !known[id].contains(a))
-                    algorithms.push_back(a);
-            }
-            if (!algorithms.empty()) {
-                MultiDigest digest(algorithms);
-                const std::uint64_t before = done;
-                Status read = r_.readChunks(path, [&](std::string_view chunk) {
-                    digest.update(chunk);
-                    done += chunk.size();
-                    if (options_.progress)
-                        options_.progress(done, total);
-                    return Status{};
-                });
-                if (!read) {
-                    failed(read.error());
-                    done = before + d.size;
-                    known.erase(id);
-                    return;
-                }
-                const std::vector<std::string> hex = digest.hex();
-                for (std::size_t i = 0; i < algorithms.size(); ++i)
-                    known[id][algorithms[i]] = hex[i];
-            }
-            for (const Expected& e : expected)
-                if (known[id][*manifests_[e.manifest].algorithm] != e.checksum)
-                    problem(shown(path) + ": checksum does not match " +
-                            shown(manifests_[e.manifest].name));
-            if (!linked)
-                known.erase(id);
-        };
-        for (const auto& [path, d] : disk_) {
-            if (stopped())
-                return;
-            if (d.kind != EntryKind::Regular)
-                continue;
-            const std::vector<Expected> expected = payloadExpected(path);
-            if (!expected.empty())
-                check(path, d, expected, links[{d.device, d.inode}] > 1);
-        }
-        for (const auto& [path, t] : tagFiles_) {
-            if (stopped())
-                return;
-            check(path, t.info, t.expected, false);
-        }
-    }
-
-    const BagReader& r_;
-    const VerifyOptions& options_;
-    Verification out_;
-    std::size_t omitted_ = 0;
-    BagVersion v_ = BagVersion::V1_0;
-    std::string encoding_ = "UTF-8";
-    bool utf8_ = true;
-    std::map<std::string, EntryInfo> top_;
-    std::map<std::string, OnDisk> disk_;                 // the payload: path -> what it is
-    std::unordered_map<std::string, std::string> byNfc_; // NFC of a name not in NFC -> the name
-    mutable std::unordered_map<std::string, std::string> byCaseKey_; // made when first needed
-    std::vector<Manifest> manifests_;
-    std::set<std::string> notFetched_;
-    std::map<std::string, TagFile> tagFiles_; // listed in a tag manifest
-};
-
-} // namespace
-
-Verification checkBag(const fs::path& bag, const VerifyOptions& options) {
+Verification checkBag(const std::filesystem::path& bag, const VerifyOptions& options) {
     auto reader = BagReader::open(bag, options.limits, options.stop);
     if (!reader) {
         Verification v;
         v.unchecked.push_back(reader.error());
         return v;
     }
-    return Verifier(*reader, options).run();
+    return detail::Verifier(*reader, options).run();
 }
 
 } // namespace kestle::evidence
