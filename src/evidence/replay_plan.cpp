@@ -49,9 +49,71 @@ std::optional<std::string> decodeString(std::string_view s, std::size_t i) {
     return std::nullopt;
 }
 
+// Where the value of `key` starts in a flat object of strings and numbers
+// as the journal writes it, walked key by key (each string skipped with
+// memchr): npos when it has no such key, nullopt when the line is not of
+// that form.
+std::optional<std::size_t> flatValueAt(std::string_view line, std::string_view key) {
+    constexpr std::size_t npos = std::string_view::npos;
+    if (line.empty() || line[0] != '{')
+        return std::nullopt;
+    std::size_t i = 1;
+    while (i < line.size() && line[i] == '"') {
+        const std::size_t keyEnd = line.find('"', i + 1);
+        if (keyEnd == npos || keyEnd + 1 >= line.size() || line[keyEnd + 1] != ':')
+            return std::nullopt;
+        const std::string_view k = line.substr(i + 1, keyEnd - i - 1);
+        if (k.find('\\') != npos)
+            return std::nullopt;
+        const std::size_t value = keyEnd + 2;
+        if (k == key)
+            return value;
+        std::size_t after = npos;
+        if (value < line.size() && line[value] == '"') {
+            for (std::size_t from = value + 1; after == npos;) {
+                const std::size_t q = line.find('"', from);
+                if (q == npos)
+                    return std::nullopt;
+                std::size_t slashes = 0;
+                while (q - slashes > value + 1 && line[q - slashes - 1] == '\\')
+                    ++slashes;
+                if (slashes % 2 == 0)
+                    after = q + 1;
+                else
+                    from = q + 1;
+            }
+        } else {
+            after = line.find_first_of(",}", value);
+            if (after == npos || after == value || line[value] == '{' || line[value] == '[')
+                return std::nullopt;
+        }
+        if (after >= line.size())
+            return std::nullopt;
+        if (line[after] == '}')
+            return npos;
+        if (line[after] != ',')
+            return std::nullopt;
+        i = after + 1;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> valueAt(std::string_view line, std::size_t at) {
+    if (at < line.size() && line[at] == '"')
+        return decodeString(line, at + 1);
+    std::size_t end = line.find_first_of(",}", at);
+    return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
+}
+
 } // namespace
 
 std::optional<std::string> journalField(std::string_view line, std::string_view key) {
+    // The journal's own lines, quickly; anything else by the scan below.
+    if (const auto at = flatValueAt(line, key)) {
+        if (*at == std::string_view::npos)
+            return std::nullopt;
+        return valueAt(line, *at);
+    }
     std::string quoted = "\"";
     quoted += key;
     quoted += "\":";
@@ -74,10 +136,7 @@ std::optional<std::string> journalField(std::string_view line, std::string_view 
     }
     if (at == 0)
         return std::nullopt;
-    if (at < line.size() && line[at] == '"')
-        return decodeString(line, at + 1);
-    std::size_t end = line.find_first_of(",}", at);
-    return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
+    return valueAt(line, at);
 }
 
 Status ReplayPlanner::line(std::string_view line) {

@@ -3,6 +3,7 @@
 #include "evidence/bagit.h"
 #include "evidence/hash_cache.h"
 #include "evidence/journal.h"
+#include "evidence/replay_plan.h"
 #include "evidence/trace_gz.h"
 #include "fakes/temp_folder.h"
 
@@ -154,6 +155,16 @@ TEST(Journal, LinesStayWholeAndTheLastWholeLineTellsTheTime) {
     EXPECT_EQ(lastJournalTime(text + "{\"t\":1600,\"time\":\"2026-12-07T04:5"),
               "2026-12-07T04:50:21");
     EXPECT_EQ(lastJournalTime(""), "");
+
+    // Its fields, whatever the strings before them hold; a line of another
+    // form is read all the same.
+    const std::string line = "{\"t\":7,\"text\":\"a \\\"t\\\":9, \\\\\",\"event\":\"word\"}";
+    EXPECT_EQ(journalField(line, "t"), "7");
+    EXPECT_EQ(journalField(line, "text"), "a \"t\":9, \\");
+    EXPECT_EQ(journalField(line, "event"), "word");
+    EXPECT_EQ(journalField(line, "level"), std::nullopt);
+    EXPECT_EQ(journalField(" {\"a\":[1],\"event\":\"x\"}", "event"), "x");
+    EXPECT_EQ(journalField("{\"t\":5", "t"), "5");
 }
 
 std::string gunzip(const fs::path& p, bool* whole) {
