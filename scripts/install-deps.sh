@@ -10,6 +10,8 @@ packages=(
   # Qt Charts finds its OpenGL dependency only with the OpenGL headers.
   qt6-charts-dev libqt6opengl6-dev
   libhidapi-dev libssl-dev zlib1g-dev
+  # Unicode normalisation and character sets of the bags' names and tag files.
+  libglib2.0-dev
   libespeak-ng-dev espeak-ng-data
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-alsa

@@ -4,14 +4,33 @@
 #include "capture/gst_capture.h"
 #include "capture/null_capture.h"
 #include "device/link_factory.h"
+#include "device/recording_link.h"
+#include "device/replay_trace.h"
 #include "ecm/speech_factory.h"
 #include "support/gst_runtime.h"
 
 namespace kestle::app {
 
+namespace {
+
+Result<std::unique_ptr<device::HidLink>> makeLink(const Options& o, Scheduler& sched) {
+    if (!o.replayTrace)
+        return device::makeHidLink(o.device, sched, o.simSeed, o.record);
+    std::unique_ptr<device::HidLink> link =
+        std::make_unique<device::ReplayLink>(sched, *o.replayTrace);
+    if (o.record.empty())
+        return link;
+    auto recording = device::RecordingLink::open(std::move(link), o.record);
+    if (!recording)
+        return Error{recording.error()};
+    return std::unique_ptr<device::HidLink>(std::move(*recording));
+}
+
+} // namespace
+
 Result<Backends> makeBackends(const Options& o, Scheduler& sched) {
     Backends b;
-    auto link = device::makeHidLink(o.device, sched, o.simSeed, o.record);
+    auto link = makeLink(o, sched);
     if (!link)
         return Error{link.error()};
     b.link = std::move(*link);

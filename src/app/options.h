@@ -1,9 +1,11 @@
 #pragma once
 // Command line of the application.
+#include "device/trace_format.h"
 #include "support/datetime.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +39,9 @@ struct Options {
         std::string start, seconds;
     };
     std::optional<MomentExport> exportMoment;
+    // A trace already read (a replayed session's, inflated from its bag):
+    // played instead of the device's; not a command-line option.
+    std::shared_ptr<const device::Trace> replayTrace;
 };
 
 struct ParseResult {

@@ -342,13 +342,4 @@ void SessionEvidence::seal() {
                       bag_->folder().string());
 }
 
-int verifyCommand(const fs::path& bag, std::ostream& out) {
-    const auto problems = evidence::verifySession(bag);
-    for (const std::string& p : problems)
-        out << p << '\n';
-    if (problems.empty())
-        out << bag.string() << ": the bag is valid\n";
-    return problems.empty() ? 0 : 1;
-}
-
 } // namespace kestle::app

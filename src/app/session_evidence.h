@@ -101,7 +101,4 @@ evidence::CaptureMender aviMender();
 // A description of the unit for the bag: "simulated, seed N", ...
 std::string unitDescription(const Options& o);
 
-// `kestle --verify DIR`: prints each problem to `out`; 0 valid, 1 not.
-int verifyCommand(const std::filesystem::path& bag, std::ostream& out);
-
 } // namespace kestle::app

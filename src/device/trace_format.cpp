@@ -61,28 +61,32 @@ bool isTraceRequest(char c) {
     return c > ' ' && c < 0x7F && c != '#';
 }
 
+Status TraceParser::line(std::string_view line) {
+    ++lineNo_;
+    if (auto hash = line.find('#'); hash != std::string_view::npos)
+        line = line.substr(0, hash);
+    auto w = words(line);
+    if (w.empty())
+        return {};
+    auto entry = parseLine(w);
+    if (!entry)
+        return Error{"line " + std::to_string(lineNo_) + ": " + entry.error()};
+    trace_.push_back(*entry);
+    return {};
+}
+
 Result<Trace> parseTrace(std::string_view text) {
-    Trace trace;
-    int lineNo = 0;
+    TraceParser parser;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
+        if (Status s = parser.line(text.substr(pos, end - pos)); !s)
+            return Error{s.error()};
         pos = end + 1;
-        ++lineNo;
-        if (auto hash = line.find('#'); hash != std::string_view::npos)
-            line = line.substr(0, hash);
-        auto w = words(line);
-        if (w.empty())
-            continue;
-        auto entry = parseLine(w);
-        if (!entry)
-            return Error{"line " + std::to_string(lineNo) + ": " + entry.error()};
-        trace.push_back(*entry);
     }
-    return trace;
+    return parser.take();
 }
 
 Result<Trace> loadTrace(const std::filesystem::path& path) {

@@ -32,6 +32,17 @@ bool isTraceRequest(char c);
 // Parses a whole trace (LF or CR LF line ends). Errors read
 // "line N: <reason>", N counting from 1.
 Result<Trace> parseTrace(std::string_view text);
+// The same, a line at a time (a trace inflated as it is read): each line
+// without its line end.
+class TraceParser {
+  public:
+    Status line(std::string_view line);
+    Trace take() { return std::move(trace_); }
+
+  private:
+    Trace trace_;
+    int lineNo_ = 0;
+};
 // Reads and parses a regular file of at most kMaxTraceBytes; errors name
 // the file.
 inline constexpr std::uint64_t kMaxTraceBytes = std::uint64_t{1} << 30;

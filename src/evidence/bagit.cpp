@@ -1,7 +1,9 @@
 #include "evidence/bagit.h"
 
+#include "evidence/bag_names.h"
+#include "evidence/bag_verify.h"
+#include "evidence/digest.h"
 #include "evidence/hash_cache.h"
-#include "evidence/sha256.h"
 #include "support/textfile.h"
 
 #include <algorithm>
@@ -14,8 +16,6 @@ namespace kestle::evidence {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::uint64_t kMaxTagFileBytes = 64ull << 20;
 
 // Payload files, relative to the bag, sorted.
 Result<std::vector<std::string>> payloadFiles(const fs::path& bag) {
@@ -88,17 +88,7 @@ std::string encodeManifestPath(const std::string& path) {
 }
 
 std::string decodeManifestPath(const std::string& path) {
-    std::string r;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const std::string next = path.substr(i, 3);
-        if (next == "%25" || next == "%0A" || next == "%0D") {
-            r += next == "%25" ? '%' : next == "%0A" ? '\n' : '\r';
-            i += 2;
-        } else {
-            r += path[i];
-        }
-    }
-    return r;
+    return decodeListedName(path, BagVersion::V1_0);
 }
 
 std::string manifestText(const std::vector<ManifestLine>& lines) {
@@ -196,79 +186,15 @@ Status sealBag(const fs::path& bag, const BagInfo& info, const std::string& bagg
     return writeFileBytesAtomic(bag / "tagmanifest-sha256.txt", manifestText(*tags));
 }
 
-std::vector<std::string> verifyBag(const fs::path& bag) {
-    std::vector<std::string> problems;
-    auto readTag = [&](const std::string& name) -> std::optional<std::string> {
-        auto text = readFileBytes(bag / name, kMaxTagFileBytes);
-        if (!text) {
-            problems.push_back(name + ": " + text.error());
-            return std::nullopt;
-        }
-        return *text;
-    };
-    if (auto decl = readTag("bagit.txt")) {
-        const BagInfo d = parseBagInfo(*decl);
-        if (d.size() < 2 || d[0] != std::pair<std::string, std::string>{"BagIt-Version", "1.0"} ||
-            d[1].first != "Tag-File-Character-Encoding")
-            problems.push_back("bagit.txt: not a BagIt 1.0 declaration");
-    }
-    // Checks one manifest; returns the files it lists.
-    auto check = [&](const std::string& name) -> std::set<std::string> {
-        std::set<std::string> listed;
-        auto text = readTag(name);
-        if (!text)
-            return listed;
-        auto lines = parseManifest(*text);
-        if (!lines) {
-            problems.push_back(name + ": " + lines.error());
-            return listed;
-        }
-        for (const ManifestLine& l : *lines) {
-            listed.insert(l.path);
-            if (l.path.find("..") != std::string::npos || l.path.starts_with("/")) {
-                problems.push_back(name + ": " + l.path + " lies outside the bag");
-                continue;
-            }
-            auto d = sha256File(bag / l.path);
-            if (!d) {
-                problems.push_back(l.path + ": listed in " + name + " but missing (" + d.error() +
-                                   ")");
-            } else if (d->sha256 != l.sha256) {
-                problems.push_back(l.path + ": checksum does not match " + name);
-            }
-        }
-        return listed;
-    };
-    const std::set<std::string> payload = check("manifest-sha256.txt");
-    if (fs::exists(bag / "tagmanifest-sha256.txt"))
-        check("tagmanifest-sha256.txt");
-
-    auto files = payloadFiles(bag);
-    if (!files) {
-        problems.push_back(files.error());
-        return problems;
-    }
-    std::uint64_t octets = 0;
-    for (const std::string& f : *files) {
-        if (!payload.contains(f))
-            problems.push_back(f + ": not listed in manifest-sha256.txt");
-        std::error_code ec;
-        octets += fs::file_size(bag / f, ec);
-    }
-    if (auto infoText = readTag("bag-info.txt")) {
-        const std::string oxum = std::to_string(octets) + "." + std::to_string(files->size());
-        bool found = false;
-        for (const auto& [label, value] : parseBagInfo(*infoText)) {
-            if (label != "Payload-Oxum")
-                continue;
-            found = true;
-            if (value != oxum)
-                problems.push_back("bag-info.txt: Payload-Oxum " + value + " but the payload is " +
-                                   oxum);
-        }
-        if (!found)
-            problems.push_back("bag-info.txt: no Payload-Oxum");
-    }
+std::vector<std::string> verifyBag(const fs::path& bag, std::shared_ptr<std::atomic<bool>> stop) {
+    VerifyOptions options;
+    options.stop = std::move(stop);
+    Verification v = checkBag(bag, options);
+    std::vector<std::string> problems = std::move(v.problems);
+    for (std::string& u : v.unchecked)
+        problems.push_back("not checked: " + std::move(u));
+    if (v.stopped)
+        problems.push_back("the check was stopped before its end");
     return problems;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // BagIt bags (RFC 8493, version 1.0, SHA-256): sealing a folder whose
-// payload already lies in `data/`, and verifying one. Paths in manifests
+// payload already lies in `data/`, and the texts of its tag files. Paths in manifests
 // are relative to the bag, with "/" separators; CR, LF and "%" in a name are
 // percent-encoded as the RFC asks. Synchronous; any thread.
 #include "support/result.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,10 +42,10 @@ class HashCache;
 Status sealBag(const std::filesystem::path& bag, const BagInfo& info,
                const std::string& baggingDate, HashCache* cache = nullptr);
 
-// Every problem found, each naming the file: missing or unreadable
-// declaration, a wrong Payload-Oxum, a checksum that does not match, a
-// listed file that is missing, a payload file that is not listed. Empty:
-// the bag is valid.
-std::vector<std::string> verifyBag(const std::filesystem::path& bag);
+// Every problem checkBag() (bag_verify.h) finds, each naming the file, and
+// what it could not check; empty: the bag is valid. Ends soon after `stop`
+// is set, with a problem that says so.
+std::vector<std::string> verifyBag(const std::filesystem::path& bag,
+                                   std::shared_ptr<std::atomic<bool>> stop = {});
 
 } // namespace kestle::evidence

@@ -3,7 +3,7 @@
 // modification time), so that a capture hashed once, while the session
 // still runs, is not read again when the bag is sealed. A hard link shares
 // its file's identity. Any thread.
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 
 #include <filesystem>
 #include <map>

@@ -1,6 +1,5 @@
 #include "evidence/replay_plan.h"
 
-#include "evidence/trace_gz.h"
 #include "support/quote.h"
 #include "support/textfile.h"
 
@@ -50,9 +49,71 @@ std::optional<std::string> decodeString(std::string_view s, std::size_t i) {
     return std::nullopt;
 }
 
+// Where the value of `key` starts in a flat object of strings and numbers
+// as the journal writes it, walked key by key (each string skipped with
+// memchr): npos when it has no such key, nullopt when the line is not of
+// that form.
+std::optional<std::size_t> flatValueAt(std::string_view line, std::string_view key) {
+    constexpr std::size_t npos = std::string_view::npos;
+    if (line.empty() || line[0] != '{')
+        return std::nullopt;
+    std::size_t i = 1;
+    while (i < line.size() && line[i] == '"') {
+        const std::size_t keyEnd = line.find('"', i + 1);
+        if (keyEnd == npos || keyEnd + 1 >= line.size() || line[keyEnd + 1] != ':')
+            return std::nullopt;
+        const std::string_view k = line.substr(i + 1, keyEnd - i - 1);
+        if (k.find('\\') != npos)
+            return std::nullopt;
+        const std::size_t value = keyEnd + 2;
+        if (k == key)
+            return value;
+        std::size_t after = npos;
+        if (value < line.size() && line[value] == '"') {
+            for (std::size_t from = value + 1; after == npos;) {
+                const std::size_t q = line.find('"', from);
+                if (q == npos)
+                    return std::nullopt;
+                std::size_t slashes = 0;
+                while (q - slashes > value + 1 && line[q - slashes - 1] == '\\')
+                    ++slashes;
+                if (slashes % 2 == 0)
+                    after = q + 1;
+                else
+                    from = q + 1;
+            }
+        } else {
+            after = line.find_first_of(",}", value);
+            if (after == npos || after == value || line[value] == '{' || line[value] == '[')
+                return std::nullopt;
+        }
+        if (after >= line.size())
+            return std::nullopt;
+        if (line[after] == '}')
+            return npos;
+        if (line[after] != ',')
+            return std::nullopt;
+        i = after + 1;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> valueAt(std::string_view line, std::size_t at) {
+    if (at < line.size() && line[at] == '"')
+        return decodeString(line, at + 1);
+    std::size_t end = line.find_first_of(",}", at);
+    return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
+}
+
 } // namespace
 
 std::optional<std::string> journalField(std::string_view line, std::string_view key) {
+    // The journal's own lines, quickly; anything else by the scan below.
+    if (const auto at = flatValueAt(line, key)) {
+        if (*at == std::string_view::npos)
+            return std::nullopt;
+        return valueAt(line, *at);
+    }
     std::string quoted = "\"";
     quoted += key;
     quoted += "\":";
@@ -75,69 +136,60 @@ std::optional<std::string> journalField(std::string_view line, std::string_view 
     }
     if (at == 0)
         return std::nullopt;
-    if (at < line.size() && line[at] == '"')
-        return decodeString(line, at + 1);
-    std::size_t end = line.find_first_of(",}", at);
-    return std::string(line.substr(at, end == std::string_view::npos ? end : end - at));
+    return valueAt(line, at);
+}
+
+Status ReplayPlanner::line(std::string_view line) {
+    ++n_;
+    if (line.empty())
+        return {};
+    const auto event = journalField(line, "event");
+    const auto t = journalField(line, "t");
+    if (!event || !t)
+        return Error{"journal line " + std::to_string(n_) + " has no event or time"};
+    const long long at = std::strtoll(t->c_str(), nullptr, 10);
+    if (*event == "start") {
+        const auto time = journalField(line, "time");
+        if (!time || !parseIsoDateTime(*time, plan_.start))
+            return Error{"journal line " + std::to_string(n_) + " has no start time"};
+        started_ = true;
+    } else if (*event == "action") {
+        const auto command = journalField(line, "command");
+        if (!command)
+            return Error{"journal line " + std::to_string(n_) + " has no command"};
+        if (at > last_)
+            plan_.script.push_back("wait " + std::to_string(at - last_));
+        last_ = std::max(last_, at);
+        // Where a dialog answered in the window goes: before the last
+        // action, which may have opened it, so that the answer waits for it.
+        answerAt_ = plan_.script.size();
+        plan_.script.push_back(*command);
+        quitLast_ = *command == "quit";
+    } else if (*event == "dialog" && journalField(line, "operator")) {
+        const auto answer = journalField(line, "answer");
+        const std::string given = answer ? "answer " + escapeScriptText(*answer) : "answer-cancel";
+        plan_.script.insert(plan_.script.begin() + static_cast<std::ptrdiff_t>(answerAt_++), given);
+    } else if (*event == "end") {
+        end_ = at;
+    }
+    return {};
+}
+
+Result<ReplayPlan> ReplayPlanner::finish() {
+    if (!started_)
+        return Error{"the journal has no start line"};
+    // The end of the script ends the session as it ended then.
+    if (!quitLast_ && end_ > last_)
+        plan_.script.push_back("wait " + std::to_string(end_ - last_));
+    return std::move(plan_);
 }
 
 Result<ReplayPlan> planReplay(std::string_view journal) {
-    ReplayPlan plan;
-    // Where a dialog answered in the window goes: before the last action,
-    // which may have opened it, so that the answer waits for the dialog.
-    std::size_t answerAt = 0;
-    bool started = false, quitLast = false;
-    long long last = 0, end = -1;
-    int n = 0;
-    for (const std::string& line : splitLines(journal)) {
-        ++n;
-        if (line.empty())
-            continue;
-        const auto event = journalField(line, "event");
-        const auto t = journalField(line, "t");
-        if (!event || !t)
-            return Error{"journal line " + std::to_string(n) + " has no event or time"};
-        const long long at = std::strtoll(t->c_str(), nullptr, 10);
-        if (*event == "start") {
-            const auto time = journalField(line, "time");
-            if (!time || !parseIsoDateTime(*time, plan.start))
-                return Error{"journal line " + std::to_string(n) + " has no start time"};
-            started = true;
-        } else if (*event == "action") {
-            const auto command = journalField(line, "command");
-            if (!command)
-                return Error{"journal line " + std::to_string(n) + " has no command"};
-            if (at > last)
-                plan.script.push_back("wait " + std::to_string(at - last));
-            last = std::max(last, at);
-            answerAt = plan.script.size();
-            plan.script.push_back(*command);
-            quitLast = *command == "quit";
-        } else if (*event == "dialog" && journalField(line, "operator")) {
-            const auto answer = journalField(line, "answer");
-            const std::string given =
-                answer ? "answer " + escapeScriptText(*answer) : "answer-cancel";
-            plan.script.insert(plan.script.begin() + static_cast<std::ptrdiff_t>(answerAt++),
-                               given);
-        } else if (*event == "end") {
-            end = at;
-        }
-    }
-    if (!started)
-        return Error{"the journal has no start line"};
-    // The end of the script ends the session as it ended then.
-    if (!quitLast && end > last)
-        plan.script.push_back("wait " + std::to_string(end - last));
-    return plan;
-}
-
-Result<std::string> readGzip(const std::string& path) {
-    auto read = readGzipText(path);
-    if (!read)
-        return Error{read.error()};
-    if (!read->whole)
-        return Error{"Cannot read " + path + ": " + read->why};
-    return std::move(read->text);
+    ReplayPlanner planner;
+    for (const std::string& line : splitLines(journal))
+        if (Status s = planner.line(line); !s)
+            return Error{s.error()};
+    return planner.finish();
 }
 
 } // namespace kestle::evidence

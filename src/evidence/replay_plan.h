@@ -23,10 +23,20 @@ struct ReplayPlan {
     std::vector<std::string> script;
 };
 
-// Errors name the line of the journal that could not be used.
-Result<ReplayPlan> planReplay(std::string_view journal);
+// The plan made a journal line at a time (a journal read from its bag as it
+// goes). Errors name the line of the journal that could not be used.
+class ReplayPlanner {
+  public:
+    Status line(std::string_view line);
+    Result<ReplayPlan> finish();
 
-// The text of a gzip file (a trace); an error when it cannot be read whole.
-Result<std::string> readGzip(const std::string& path);
+  private:
+    ReplayPlan plan_;
+    std::size_t answerAt_ = 0;
+    bool started_ = false, quitLast_ = false;
+    long long last_ = 0, end_ = -1;
+    int n_ = 0;
+};
+Result<ReplayPlan> planReplay(std::string_view journal);
 
 } // namespace kestle::evidence

@@ -1,6 +1,6 @@
 #include "evidence/trace_gz.h"
 
-#include "support/textfile.h"
+#include "evidence/bag_reader.h"
 
 #include <cerrno>
 #include <cstring>
@@ -37,6 +37,10 @@ Status GzTrace::open(const std::filesystem::path& p) {
         fd_ = -1;
         return Error{"Cannot write " + p.string() + ": " + std::strerror(e)};
     }
+    // The header reaches the file now: a session killed before its first
+    // exchange leaves a gzip file cut short (which the seal completes), not
+    // an empty file.
+    gzflush(asGz(gz_), Z_SYNC_FLUSH);
     flushedAt_ = nowMs_();
     if (memory_) {
         const std::string kept = std::move(*memory_);
@@ -125,41 +129,71 @@ Status GzTrace::close() {
     return {};
 }
 
-Result<GzText> readGzipText(const std::filesystem::path& p) {
-    gzFile in = gzopen(p.c_str(), "rb");
-    if (!in)
-        return Error{"Cannot read " + p.string() + ": " + std::strerror(errno)};
+namespace {
+
+// Inflates the gzip file `p` into `sink`, as a bag's file is read.
+Result<GzText> inflateFile(const std::filesystem::path& p, std::uint64_t maxInflated,
+                           const std::function<Status(std::string_view)>& sink) {
+    auto folder = BagReader::open(p.parent_path().empty() ? "." : p.parent_path());
+    if (!folder)
+        return Error{"Cannot read " + p.string() + ": " + folder.error()};
+    auto file = folder->openFile(p.filename().string());
+    if (!file)
+        return Error{"Cannot read " + p.string() + ": " + file.error()};
+    GzipSource gz(std::make_unique<BagFile>(std::move(*file)), p.filename().string(), maxInflated);
+    std::vector<char> buf(1 << 16);
+    while (true) {
+        auto got = gz.read(buf.data(), buf.size());
+        if (!got)
+            return Error{"Cannot read " + p.string() + ": " + got.error()};
+        if (*got == 0)
+            break;
+        if (Status s = sink(std::string_view(buf.data(), *got)); !s)
+            return Error{s.error()};
+    }
     GzText r;
-    char buf[1 << 16];
-    int n = 0;
-    while ((n = gzread(in, buf, sizeof buf)) > 0)
-        r.text.append(buf, static_cast<std::size_t>(n));
-    int err = Z_OK;
-    const char* why = gzerror(in, &err);
-    r.whole = n == 0 && err == Z_OK;
-    if (!r.whole)
-        r.why = why ? why : "unreadable";
-    gzclose(in);
+    r.whole = gz.whole();
+    r.why = gz.why();
+    return r;
+}
+
+} // namespace
+
+Result<GzText> readGzipText(const std::filesystem::path& p, std::uint64_t maxInflated) {
+    std::string text;
+    auto r = inflateFile(p, maxInflated, [&text](std::string_view chunk) {
+        text += chunk;
+        return Status{};
+    });
+    if (r)
+        r->text = std::move(text);
     return r;
 }
 
 Result<bool> repairGzip(const std::filesystem::path& p) {
-    auto read = readGzipText(p);
-    if (!read)
-        return Error{read.error()};
-    if (read->whole)
+    constexpr std::uint64_t kMax = std::uint64_t{1} << 30;
+    // Looked through first: a whole file is left alone.
+    auto look = inflateFile(p, kMax, [](std::string_view) { return Status{}; });
+    if (!look)
+        return Error{look.error()};
+    if (look->whole)
         return false;
-    const std::string& text = read->text;
+    if (look->why.starts_with("it is damaged"))
+        return Error{"Cannot repair " + p.string() + ": " + look->why + "; it is left as it is"};
     // Rewritten in full beside it, then renamed over it.
     const std::filesystem::path tmp = p.string() + ".repair";
     gzFile out = gzopen(tmp.c_str(), "wb6");
     if (!out)
         return Error{"Cannot write " + tmp.string() + ": " + std::strerror(errno)};
-    const bool ok = text.empty() || gzwrite(out, text.data(), static_cast<unsigned>(text.size())) ==
-                                        static_cast<int>(text.size());
-    if (gzclose(out) != Z_OK || !ok) {
+    auto copied = inflateFile(p, kMax, [out](std::string_view chunk) {
+        if (gzwrite(out, chunk.data(), static_cast<unsigned>(chunk.size())) !=
+            static_cast<int>(chunk.size()))
+            return Status{Error{"write failed"}};
+        return Status{};
+    });
+    if (gzclose(out) != Z_OK || !copied) {
         std::filesystem::remove(tmp);
-        return Error{"Cannot write " + tmp.string()};
+        return Error{"Cannot write " + tmp.string() + (copied ? "" : ": " + copied.error())};
     }
     std::error_code ec;
     std::filesystem::rename(tmp, p, ec);

@@ -5,6 +5,7 @@
 // second), so a kill loses at most the last second. Window thread only.
 #include "support/result.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -55,16 +56,21 @@ class GzTrace : public std::streambuf {
 };
 
 // What can be read of a gzip file; `whole` is false when it ends early
-// (its writer was killed) or is damaged, and `why` then says so.
+// (its writer was killed) or is damaged, and `why` then says so. Read as a
+// bag file is (no link followed, regular files only) and at most
+// `maxInflated` bytes of content.
 struct GzText {
     std::string text;
     bool whole = false;
     std::string why;
 };
-Result<GzText> readGzipText(const std::filesystem::path& p);
+Result<GzText> readGzipText(const std::filesystem::path& p,
+                            std::uint64_t maxInflated = std::uint64_t{1} << 30);
 
-// Rewrites a gzip file that ends early (its writer was killed) as a whole
-// one holding everything that can still be read. True when it was rewritten.
+// Rewrites a gzip file that ends early (its writer was killed), or is empty,
+// as a whole one holding everything that can still be read, inflated as it
+// is read again (at most 1 GiB of content). True when it was rewritten. A
+// damaged one (not merely cut short) is left as it is, with an error.
 Result<bool> repairGzip(const std::filesystem::path& p);
 
 } // namespace kestle::evidence

@@ -82,46 +82,55 @@ std::string_view nextRow(std::string_view text, std::size_t& pos) {
 
 } // namespace
 
-std::vector<Reading> logReadings(std::string_view text, bool dayFirst) {
-    std::vector<Reading> out;
-    std::size_t secondStarts = 0; // index of the first reading of the current second
-    auto spread = [&out, &secondStarts] {
-        const std::size_t n = out.size() - secondStarts;
-        for (std::size_t i = 1; i < n; ++i)
-            out[secondStarts + i].ms += static_cast<std::int64_t>(1000 * i / n);
-        secondStarts = out.size();
-    };
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view row = nextRow(text, pos);
-        const auto values = rowValues(row);
-        if (!values)
-            continue;
-        const auto t = rowTime(row, dayFirst);
-        if (!t)
-            continue;
-        const std::int64_t ms = localMs(*t);
-        if (secondStarts < out.size() && out[secondStarts].ms != ms)
-            spread();
-        out.push_back({ms, *values});
-    }
-    if (secondStarts < out.size())
+void LogReadings::spread() {
+    const std::size_t n = out_.size() - secondStarts_;
+    for (std::size_t i = 1; i < n; ++i)
+        out_[secondStarts_ + i].ms += static_cast<std::int64_t>(1000 * i / n);
+    secondStarts_ = out_.size();
+}
+
+void LogReadings::row(std::string_view row) {
+    const auto values = rowValues(row);
+    if (!values)
+        return;
+    const auto t = rowTime(row, dayFirst_);
+    if (!t)
+        return;
+    const std::int64_t ms = localMs(*t);
+    if (secondStarts_ < out_.size() && out_[secondStarts_].ms != ms)
         spread();
-    return out;
+    out_.push_back({ms, *values});
+}
+
+std::vector<Reading> LogReadings::finish() {
+    if (secondStarts_ < out_.size())
+        spread();
+    return std::move(out_);
+}
+
+std::vector<Reading> logReadings(std::string_view text, bool dayFirst) {
+    LogReadings r(dayFirst);
+    std::size_t pos = 0;
+    while (pos < text.size())
+        r.row(nextRow(text, pos));
+    return r.finish();
+}
+
+std::optional<bool> rowDayFirst(std::string_view row, const LocalDateTime& start) {
+    if (!rowValues(row))
+        return std::nullopt;
+    const std::int64_t at = localMs(start);
+    const auto monthFirst = rowTime(row, false), dayFirst = rowTime(row, true);
+    if (!monthFirst || !dayFirst)
+        return bool(dayFirst);
+    return std::llabs(localMs(*dayFirst) - at) < std::llabs(localMs(*monthFirst) - at);
 }
 
 bool logDayFirst(std::string_view text, const LocalDateTime& start) {
-    const std::int64_t at = localMs(start);
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view row = nextRow(text, pos);
-        if (!rowValues(row))
-            continue;
-        const auto monthFirst = rowTime(row, false), dayFirst = rowTime(row, true);
-        if (!monthFirst || !dayFirst)
-            return bool(dayFirst);
-        return std::llabs(localMs(*dayFirst) - at) < std::llabs(localMs(*monthFirst) - at);
-    }
+    while (pos < text.size())
+        if (auto d = rowDayFirst(nextRow(text, pos), start))
+            return *d;
     return false;
 }
 

@@ -34,10 +34,26 @@ struct Reading {
 // order of the log's time stamps.
 std::vector<Reading> logReadings(std::string_view text, bool dayFirst);
 
+// The same, row by row (a log read from its bag as it goes).
+class LogReadings {
+  public:
+    explicit LogReadings(bool dayFirst) : dayFirst_(dayFirst) {}
+    void row(std::string_view row);
+    std::vector<Reading> finish();
+
+  private:
+    void spread();
+    bool dayFirst_;
+    std::vector<Reading> out_;
+    std::size_t secondStarts_ = 0; // the first reading of the current second
+};
+
 // The date order of a log's time stamps: the reading of the first row
 // that lies nearest `start` (the session's start) wins. False (month
 // first) when no row tells.
 bool logDayFirst(std::string_view text, const LocalDateTime& start);
+// What one row tells of it; nullopt for a row that is not a reading.
+std::optional<bool> rowDayFirst(std::string_view row, const LocalDateTime& start);
 
 // Milliseconds since 1970 of a local time (the calendar of the logs).
 inline std::int64_t localMs(const LocalDateTime& t) {

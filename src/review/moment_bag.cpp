@@ -2,7 +2,7 @@
 
 #include "evidence/bagit.h"
 #include "evidence/replay_plan.h"
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 #include "review/bag_sound.h"
 #include "review/moments.h"
 #include "review/review_ledger.h"

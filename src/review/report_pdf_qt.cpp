@@ -6,12 +6,21 @@
 #include "review/report_listening_qt.h"
 #include "review/time_text.h"
 
+#include "evidence/bag_reader.h"
+
 #include <QFileInfo>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <tuple>
+#include <unistd.h>
 
 namespace kestle::review {
 
@@ -30,12 +39,15 @@ constexpr std::uint32_t kAlarmRed = 0xB00000;
 
 class Layout {
   public:
-    Layout(QPdfWriter& w, QPainter& p) : w_(w), p_(p) {
+    Layout(QPdfWriter& w, QPainter& p, evidence::StopFlag stop)
+        : w_(w), p_(p), stop_(std::move(stop)) {
         width_ = w.width();
         bottom_ = w.height();
     }
     int width() const { return width_; }
     QPainter& painter() { return p_; }
+    // The sections end between two rows once it is set.
+    bool stopped() const { return stop_ && stop_->load(); }
 
     // Room for `h` more: a new page when there is not.
     int take(int h) {
@@ -94,6 +106,7 @@ class Layout {
   private:
     QPdfWriter& w_;
     QPainter& p_;
+    evidence::StopFlag stop_;
     int width_ = 0, bottom_ = 0, y_ = 0, lastTop_ = 0;
 };
 
@@ -193,13 +206,25 @@ std::string infoValue(const SessionModel& m, const std::string& label) {
     return {};
 }
 
+// The session's start and end as its bag-info.txt gives them (what the bag
+// says), else as the journal tells.
+std::pair<std::int64_t, std::int64_t> sessionTimes(const SessionModel& m) {
+    LocalDateTime start, end;
+    const std::int64_t from =
+        parseIsoDateTime(infoValue(m, "Session-Start"), start) ? localMs(start) : m.startMs;
+    const std::int64_t to =
+        parseIsoDateTime(infoValue(m, "Session-End"), end) ? localMs(end) : m.endMs;
+    return {from, std::max(from, to)};
+}
+
 void summary(Layout& l, const SessionModel& m) {
     const std::vector<int> cols = {0, 600};
     auto line = [&](const char* k, const std::string& v) { l.row({k, q(v)}, cols, bodyFont()); };
-    line("Started", dateTimeText(m.startMs));
-    line("Ended", m.ended ? dateTimeText(m.endMs)
-                          : dateTimeText(m.endMs) + " (the program ended unexpectedly)");
-    line("Length", durationText(m.endMs - m.startMs));
+    const auto [from, to] = sessionTimes(m);
+    line("Started", dateTimeText(from));
+    line("Ended",
+         m.ended ? dateTimeText(to) : dateTimeText(to) + " (the program ended unexpectedly)");
+    line("Length", durationText(to - from));
     line("Unit", m.unit);
     line("Program", m.version);
     line("Bagging date", infoValue(m, "Bagging-Date"));
@@ -253,22 +278,26 @@ void alarms(Layout& l, const std::vector<AlarmEpisode>& episodes) {
               cols, bodyFont(), 0, rgb(kAlarmRed));
 }
 
-void captures(Layout& l, const SessionModel& m) {
+void captures(Layout& l, const SessionModel& m, const evidence::BagReader* bag) {
     l.heading("Captures");
     const std::vector<int> cols = {0, 300, 650, 1800};
     l.row({"Time", "Kind", "File", "Picture"}, cols, boldFont());
     int n = 0;
     constexpr int kThumbWidth = 360;
+    constexpr std::uint64_t kMaxPictureBytes = 32 << 20;
     for (const Event& e : m.events) {
-        if (e.kind != EventKind::Screen && e.kind != EventKind::Snapshot &&
-            e.kind != EventKind::Recording)
+        if ((e.kind != EventKind::Screen && e.kind != EventKind::Snapshot &&
+             e.kind != EventKind::Recording) ||
+            l.stopped())
             continue;
         ++n;
         QImage thumb;
-        if (!e.file.empty() && e.kind != EventKind::Recording) {
+        if (!e.file.empty() && e.kind != EventKind::Recording && bag) {
             // Captures are JPEG; naming the format loads only its plugin.
             QImage full;
-            full.load(QString::fromStdString((m.folder / e.file).string()), "JPEG");
+            if (auto bytes = bag->readAll(e.file, kMaxPictureBytes))
+                full.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                                  static_cast<int>(bytes->size()), "JPEG");
             if (!full.isNull())
                 thumb = full.scaledToWidth(kThumbWidth, Qt::SmoothTransformation);
         }
@@ -295,20 +324,105 @@ void settings(Layout& l, const SessionModel& m) {
         l.text(q(m.settingsAtExit.empty() ? "(none kept)" : m.settingsAtExit), monoFont());
 }
 
+// Files listed one by one first: the tag files, then the session's own
+// (the logs, the journal, the trace, the settings), then its captures.
+int listingRank(const FileEntry& f) {
+    return f.tag ? 0 : f.path.starts_with("data/captures/") ? 2 : 1;
+}
+
+// Counts and bytes per folder of the files not listed, as few folders deep
+// as it takes to stay within `maxRows` rows.
+std::vector<std::tuple<std::string, std::size_t, std::uint64_t>>
+folderTotals(const std::vector<const FileEntry*>& files, std::size_t maxRows) {
+    auto folderOf = [](const std::string& path, int depth) {
+        std::size_t at = 0;
+        for (int d = 0; d < depth; ++d) {
+            const std::size_t slash = path.find('/', at);
+            if (slash == std::string::npos)
+                break;
+            at = slash + 1;
+        }
+        return at == 0 ? std::string("(the bag's folder)") : path.substr(0, at);
+    };
+    std::map<std::string, std::pair<std::size_t, std::uint64_t>> totals;
+    for (int depth = 8; depth >= 1; --depth) {
+        totals.clear();
+        for (const FileEntry* f : files) {
+            auto& t = totals[folderOf(f->path, depth)];
+            ++t.first;
+            t.second += f->size;
+        }
+        if (totals.size() <= maxRows)
+            break;
+    }
+    std::vector<std::tuple<std::string, std::size_t, std::uint64_t>> rows;
+    for (const auto& [folder, t] : totals)
+        rows.emplace_back(folder, t.first, t.second);
+    return rows;
+}
+
 void files(Layout& l, const SessionModel& m) {
     l.heading("Files of the bag and their SHA-256");
     l.text("Check a copy of the bag with: sha256sum -c manifest-sha256.txt (in its folder).",
            bodyFont());
+    std::vector<const FileEntry*> order;
+    for (const FileEntry& f : m.files)
+        order.push_back(&f);
+    std::stable_sort(order.begin(), order.end(), [](const FileEntry* a, const FileEntry* b) {
+        return listingRank(*a) < listingRank(*b);
+    });
+    const std::size_t listed = std::min(order.size(), kReportListedFiles);
+    if (listed < order.size()) {
+        std::uint64_t bytes = 0;
+        for (const FileEntry* f : order)
+            bytes += f->size;
+        l.text(q("The bag holds " + std::to_string(order.size()) + " files (" +
+                 std::to_string(bytes) + " bytes). The first " + std::to_string(listed) +
+                 " are listed here, the others summed by folder after them; the bag's "
+                 "manifest-sha256.txt and tagmanifest-sha256.txt, in its folder, list every "
+                 "file with its SHA-256."),
+               bodyFont());
+    }
     const std::vector<int> cols = {0, 880, 1080};
     l.row({"File", "Bytes", "SHA-256"}, cols, boldFont());
-    for (const FileEntry& f : m.files)
-        l.row({q(f.path), QString::number(f.size), q(f.sha256)}, cols, monoFont());
+    for (std::size_t i = 0; i < listed && !l.stopped(); ++i)
+        l.row({q(order[i]->path), QString::number(order[i]->size), q(order[i]->sha256)}, cols,
+              monoFont());
+    if (listed == order.size() || l.stopped())
+        return;
+    l.heading("Files not listed above, by folder");
+    const std::vector<int> totalCols = {0, 1300, 1700};
+    l.row({"Folder", "Files", "Bytes"}, totalCols, boldFont());
+    const std::vector<const FileEntry*> rest(order.begin() + static_cast<std::ptrdiff_t>(listed),
+                                             order.end());
+    for (const auto& [folder, count, bytes] : folderTotals(rest, 200))
+        l.row({q(folder), QString::number(count), QString::number(bytes)}, totalCols, bodyFont());
 }
 
 } // namespace
 
-Status writeReport(const SessionModel& m, const std::filesystem::path& pdf) {
-    const QString path = q(pdf.string());
+namespace {
+
+// A new file beside `pdf` for the report to be written into.
+Result<std::filesystem::path> newFileBeside(const std::filesystem::path& pdf) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path tmp = pdf;
+        tmp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return tmp;
+        }
+        if (errno != EEXIST)
+            return Error{pdf.string() + " cannot be written (" + std::strerror(errno) + ")"};
+    }
+    return Error{pdf.string() + " cannot be written"};
+}
+
+Status writeInto(const SessionModel& m, const std::filesystem::path& file,
+                 const std::filesystem::path& pdf, const evidence::StopFlag& stop) {
+    const QString path = q(file.string());
     QPdfWriter w(path);
     w.setPageSize(QPageSize(QPageSize::A4));
     w.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
@@ -318,7 +432,8 @@ Status writeReport(const SessionModel& m, const std::filesystem::path& pdf) {
     QPainter p;
     if (!p.begin(&w))
         return Error{pdf.string() + " cannot be written (is its folder there?)"};
-    Layout l(w, p);
+    auto bag = evidence::BagReader::open(m.folder, {}, stop);
+    Layout l(w, p, stop);
     l.text(q("Session Report - " + m.name), QFont("Liberation Sans", 18, QFont::Bold));
     l.gap(30);
     summary(l, m);
@@ -330,25 +445,46 @@ Status writeReport(const SessionModel& m, const std::filesystem::path& pdf) {
     l.text("Grey lines: questions, captures, plugs; red lines and bands: alarms.", bodyFont());
     questions(l, m);
     alarms(l, episodes);
-    captures(l, m);
+    captures(l, m, bag ? &*bag : nullptr);
     settings(l, m);
     files(l, m);
     drawListeningPages(w, p, m);
     if (!p.end())
         return Error{pdf.string() + " could not be finished"};
+    if (l.stopped())
+        return Error{"stopped before the report was finished"};
     if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
         return Error{pdf.string() + " could not be written"};
     return {};
 }
 
+} // namespace
+
+Status writeReport(const SessionModel& m, const std::filesystem::path& pdf,
+                   evidence::StopFlag stop) {
+    auto tmp = newFileBeside(pdf);
+    if (!tmp)
+        return Error{tmp.error()};
+    Status s = writeInto(m, *tmp, pdf, stop);
+    std::error_code ec;
+    if (s) {
+        std::filesystem::rename(*tmp, pdf, ec);
+        if (ec)
+            s = Error{pdf.string() + " cannot be replaced: " + ec.message()};
+    }
+    if (!s)
+        std::filesystem::remove(*tmp, ec);
+    return s;
+}
+
 int reportCommand(const std::filesystem::path& bag, const std::filesystem::path& pdf,
-                  std::ostream& out, std::ostream& err) {
-    auto m = loadSession(bag);
+                  std::ostream& out, std::ostream& err, evidence::StopFlag stop) {
+    auto m = loadSession(bag, true, stop);
     if (!m) {
         err << "kestle: " << m.error() << '\n';
         return 1;
     }
-    if (Status s = writeReport(*m, pdf); !s) {
+    if (Status s = writeReport(*m, pdf, stop); !s) {
         err << "kestle: the report could not be written: " << s.error() << '\n';
         return 1;
     }

@@ -2,7 +2,7 @@
 
 #include "evidence/journal.h"
 #include "evidence/replay_plan.h"
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 #include "review/bag_sound.h"
 #include "support/textfile.h"
 

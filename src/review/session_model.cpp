@@ -3,13 +3,13 @@
 
 #include "capture/wav_writer.h"
 
+#include "evidence/bag_names.h"
+#include "evidence/bag_verify.h"
 #include "evidence/replay_plan.h"
 #include "review/answer_window.h"
-#include "support/textfile.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 
 namespace kestle::review {
@@ -18,12 +18,68 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint64_t kMaxText = 1ull << 31; // a night's log is far below
+using evidence::BagReader;
 
-std::string readText(const fs::path& p) {
-    auto r = readFileBytes(p, kMaxText);
+// A night's journal and logs are far below these.
+constexpr std::uint64_t kMaxJournalBytes = 1ull << 30, kMaxLogBytes = 1ull << 30;
+constexpr std::uint64_t kMaxSettingsBytes = 1 << 20, kMaxInfoBytes = 16 << 20;
+constexpr std::uint64_t kMaxManifestBytes = 256ull << 20;
+
+std::string readText(const BagReader& bag, std::string_view rel, std::uint64_t maxBytes) {
+    auto r = bag.readAll(rel, maxBytes);
     return r ? std::move(*r) : std::string();
 }
+
+// A text's lines in place, as LF or CR LF end them.
+bool nextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
+    if (pos >= text.size())
+        return false;
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos)
+        end = text.size();
+    line = text.substr(pos, end - pos);
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    pos = end + 1;
+    return true;
+}
+
+// A bag file's lines, read as they are needed: at most `maxBytes` of it. A
+// file that is missing has none; `why` says what ended the reading early.
+class BagLines {
+  public:
+    BagLines(const BagReader& bag, std::string_view rel, std::uint64_t maxBytes) {
+        auto info = bag.inspect(rel);
+        if (!info || info->kind == evidence::EntryKind::Missing)
+            return;
+        if (info->size > maxBytes) {
+            why_ =
+                std::string(rel) + ": larger than " + evidence::bytesText(maxBytes) + "; not read";
+            return;
+        }
+        auto lines = bag.lines(rel, false);
+        if (lines)
+            lines_.emplace(std::move(*lines));
+        else
+            why_ = lines.error();
+    }
+    bool next(std::string_view& line) {
+        if (!lines_)
+            return false;
+        auto more = lines_->next(line);
+        if (more)
+            return *more;
+        why_ = more.error();
+        lines_.reset();
+        return false;
+    }
+    // Empty when every line was read.
+    const std::string& why() const { return why_; }
+
+  private:
+    std::optional<evidence::LineReader> lines_;
+    std::string why_;
+};
 
 // A text as the capture call lines quote it: "..." with \" \\ \r \n \t.
 std::string unquoted(std::string_view q) {
@@ -52,15 +108,35 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::vector<FileEntry> manifestFiles(const fs::path& bag, const char* manifest, bool tag) {
+// The payload's regular files and their sizes, nothing followed.
+std::map<std::string, std::uint64_t> payloadSizes(const BagReader& bag) {
+    std::map<std::string, std::uint64_t> sizes;
+    (void)bag.walk("data", [&sizes](const std::string& path, const evidence::EntryInfo& info) {
+        if (info.kind == evidence::EntryKind::Regular)
+            sizes.emplace(path, info.size);
+        return Status{};
+    });
+    return sizes;
+}
+
+std::vector<FileEntry> manifestFiles(const BagReader& bag, const char* manifest, bool tag,
+                                     const std::map<std::string, std::uint64_t>& sizes) {
     std::vector<FileEntry> out;
-    auto lines = evidence::parseManifest(readText(bag / manifest));
-    if (!lines)
-        return out;
-    for (const evidence::ManifestLine& l : *lines) {
-        std::error_code ec;
-        const auto size = fs::file_size(bag / l.path, ec);
-        out.push_back({l.path, l.sha256, ec ? 0 : size, tag});
+    BagLines lines(bag, manifest, kMaxManifestBytes);
+    for (std::string_view line; lines.next(line);) {
+        auto parts = evidence::splitManifestLine(line);
+        if (!parts)
+            continue;
+        FileEntry f{evidence::decodeManifestPath(std::string(parts->name)),
+                    std::string(parts->checksum), 0, tag};
+        if (tag) {
+            auto info = bag.inspect(f.path);
+            if (info && info->kind == evidence::EntryKind::Regular)
+                f.size = info->size;
+        } else if (auto it = sizes.find(f.path); it != sizes.end()) {
+            f.size = it->second;
+        }
+        out.push_back(std::move(f));
     }
     return out;
 }
@@ -137,8 +213,9 @@ std::optional<Event> CaptureCalls::status(std::string_view text) {
     return e;
 }
 
-std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
-                                 const std::vector<FileEntry>& files) {
+std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& nextLine,
+                                 std::int64_t startMs, const std::vector<FileEntry>& files,
+                                 const std::function<bool(const Event&)>& keep) {
     std::map<std::string, std::string> byName; // file name -> the bag's copy
     for (const FileEntry& f : files)
         if (f.path.starts_with("data/captures/"))
@@ -150,17 +227,21 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
 
     // Journals of this version tell recordings, snapshots and screen
     // captures as events of their own, with the files' real names; older
-    // ones only through the capture calls and the status line.
-    auto has = [journal](std::string_view event) {
-        return journal.find("\"event\":\"" + std::string(event) + "\"") != std::string_view::npos;
+    // ones only through the capture calls and the status line. What the
+    // calls and status texts suggest is undone at the end where the journal
+    // told the same kind of its own.
+    bool typedRecordings = false, typedSnapshots = false, typedScreens = false;
+    struct Guessed {
+        std::size_t at;
+        std::string text;
+        EventKind was;
     };
-    const bool typedRecordings = has("recording"), typedSnapshots = has("snapshot"),
-               typedScreens = has("screen-capture");
+    std::vector<Guessed> guessed;
     std::vector<Event> out;
     CaptureCalls captures;
     std::ptrdiff_t question = -1; // the question the next words answer
     AnswerWindows answering;      // until when they answer it
-    for (const std::string& line : splitLines(journal)) {
+    for (std::string_view line; nextLine(line);) {
         const auto name = evidence::journalField(line, "event");
         const auto t = evidence::journalField(line, "t");
         if (!name || !t)
@@ -202,6 +283,7 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
             e.text = field("text");
             e.detail = field("title");
         } else if (e.name == "recording") {
+            typedRecordings = true;
             const bool audio = field("media") == "audio";
             e.detail = field("file");
             e.file = inBag(e.detail);
@@ -215,6 +297,7 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
             }
         } else if (e.name == "snapshot" || e.name == "screen-capture") {
             const bool snapshot = e.name == "snapshot";
+            (snapshot ? typedSnapshots : typedScreens) = true;
             e.kind = snapshot ? EventKind::Snapshot : EventKind::Screen;
             e.detail = field("file");
             e.text = snapshot ? baseName(e.detail) : "Screen captured: " + e.detail;
@@ -222,17 +305,16 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
         } else if (e.name == "status") {
             e.text = field("text");
             e.kind = EventKind::Status;
-            if (auto c = typedScreens ? std::nullopt : CaptureCalls::status(e.text)) {
+            if (auto c = CaptureCalls::status(e.text)) {
+                guessed.push_back({out.size(), e.text, EventKind::Status});
                 e.kind = c->kind;
                 e.detail = c->detail;
                 e.file = inBag(e.detail);
             }
         } else if (e.name == "capture") {
             e.text = field("call");
-            auto c = captures.call(e.text);
-            if (c && (c->kind == EventKind::Recording ? typedRecordings : typedSnapshots))
-                c.reset();
-            if (c) {
+            if (auto c = captures.call(e.text)) {
+                guessed.push_back({out.size(), e.text, EventKind::Other});
                 e.kind = c->kind;
                 e.text = c->text;
                 e.detail = c->detail;
@@ -245,7 +327,22 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                 if (e.text = field(key); !e.text.empty())
                     break;
         }
-        out.push_back(std::move(e));
+        if (e.kind == EventKind::Question || !keep || keep(e))
+            out.push_back(std::move(e));
+        else if (!guessed.empty() && guessed.back().at == out.size())
+            guessed.pop_back();
+    }
+    for (const Guessed& g : guessed) {
+        Event& e = out[g.at];
+        const bool told = e.kind == EventKind::Recording ? typedRecordings
+                          : e.kind == EventKind::Snapshot ? typedSnapshots
+                                                          : typedScreens;
+        if (!told)
+            continue;
+        e.kind = g.was;
+        e.text = g.text;
+        e.detail.clear();
+        e.file.clear();
     }
     // The session clock only goes forward; kept stable for equal times.
     std::stable_sort(out.begin(), out.end(),
@@ -253,20 +350,30 @@ std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
     return out;
 }
 
+std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
+                                 const std::vector<FileEntry>& files) {
+    std::size_t pos = 0;
+    return journalEvents([&](std::string_view& line) { return nextLine(journal, pos, line); },
+                         startMs, files);
+}
+
 namespace {
 
 // A sound recording ends at the next stop or the next recording (a new
 // name switches files without a stop); it began its length before that,
 // which holds the seconds kept from before an alarm.
-void placeRecordings(const fs::path& bag, std::vector<Event>& events) {
+void placeRecordings(const BagReader& bag, std::vector<Event>& events) {
     for (std::size_t i = 0; i < events.size(); ++i) {
         Event& e = events[i];
         e.heardFromMs = e.ms;
         if (e.kind != EventKind::Recording || !e.file.ends_with(".wav"))
             continue;
         std::string head(capture::kWavHeaderBytes, '\0');
-        std::ifstream in(bag / e.file, std::ios::binary);
-        if (!in.read(head.data(), std::streamsize(head.size())))
+        auto in = bag.openFile(e.file);
+        if (!in)
+            continue;
+        auto got = in->readAt(0, head.data(), head.size());
+        if (!got || *got != head.size())
             continue;
         e.durationMs = capture::wavDurationMs(head).value_or(0);
         for (std::size_t j = i + 1; j < events.size(); ++j) {
@@ -296,54 +403,94 @@ std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64
     return found;
 }
 
-Result<SessionModel> loadSession(const fs::path& folder, bool verify) {
+Result<SessionModel> loadSession(const fs::path& folder, bool verify, evidence::StopFlag stop) {
     SessionModel m;
     m.folder = folder;
     m.name = folder.filename().string();
     if (m.name.empty())
         m.name = folder.parent_path().filename().string();
-    const std::string journal = readText(folder / "data/journal.jsonl");
+    auto opened = BagReader::open(folder, {}, stop);
+    if (!opened)
+        return Error{opened.error()};
+    const BagReader& bag = *opened;
+    constexpr const char* kJournal = "data/journal.jsonl";
     std::int64_t startT = 0;
     bool started = false;
-    for (const std::string& line : splitLines(journal)) {
-        if (evidence::journalField(line, "event") != "start")
-            continue;
-        const auto time = evidence::journalField(line, "time");
-        if (!time || !parseIsoDateTime(*time, m.start))
+    {
+        BagLines journal(bag, kJournal, kMaxJournalBytes);
+        for (std::string_view line; journal.next(line);) {
+            if (evidence::journalField(line, "event") != "start")
+                continue;
+            const auto time = evidence::journalField(line, "time");
+            if (!time || !parseIsoDateTime(*time, m.start))
+                break;
+            startT =
+                std::strtoll(evidence::journalField(line, "t").value_or("0").c_str(), nullptr, 10);
+            m.version = evidence::journalField(line, "version").value_or("");
+            m.unit = evidence::journalField(line, "unit").value_or("");
+            started = true;
             break;
-        startT = std::strtoll(evidence::journalField(line, "t").value_or("0").c_str(), nullptr, 10);
-        m.version = evidence::journalField(line, "version").value_or("");
-        m.unit = evidence::journalField(line, "unit").value_or("");
-        started = true;
-        break;
+        }
+        if (bag.stopped())
+            return Error{"stopped"};
+        if (!started)
+            return Error{folder.string() +
+                         " is not a session's bag: it has no journal with a start" +
+                         (journal.why().empty() ? "" : " (" + journal.why() + ")")};
     }
-    if (!started)
-        return Error{folder.string() + " is not a session's bag: it has no journal with a start"};
     // Each line's "time" is its session clock's second, floored: the latest
-    // of (time - t) is the nearest to when the clock read 0.
+    // of (time - t) is the nearest to when the clock read 0. Worked out as
+    // the events are read, which are put in place after.
     m.startMs = localMs(m.start) - startT;
-    for (const std::string& line : splitLines(journal)) {
-        LocalDateTime at;
-        const auto time = evidence::journalField(line, "time");
-        const auto t = evidence::journalField(line, "t");
-        if (time && t && parseIsoDateTime(*time, at))
-            m.startMs = std::max<std::int64_t>(m.startMs,
-                                               localMs(at) - std::strtoll(t->c_str(), nullptr, 10));
-    }
-
     if (verify) {
-        m.problems = evidence::verifyBag(folder);
-        m.verified = true;
+        evidence::VerifyOptions options;
+        options.stop = stop;
+        const evidence::Verification v = evidence::checkBag(folder, options);
+        m.problems = v.problems;
+        for (const std::string& u : v.unchecked)
+            m.problems.push_back("not checked: " + u);
+        m.verified = !v.stopped;
     }
-    m.info = evidence::parseBagInfo(readText(folder / "bag-info.txt"));
-    m.files = manifestFiles(folder, "manifest-sha256.txt", false);
-    for (FileEntry& f : manifestFiles(folder, "tagmanifest-sha256.txt", true))
+    m.info = evidence::parseBagInfo(readText(bag, "bag-info.txt", kMaxInfoBytes));
+    const auto sizes = payloadSizes(bag);
+    m.files = manifestFiles(bag, "manifest-sha256.txt", false, sizes);
+    for (FileEntry& f : manifestFiles(bag, "tagmanifest-sha256.txt", true, sizes))
         m.files.push_back(std::move(f));
-    m.settingsAtStart = readText(folder / "data/settings-at-start.ini");
-    m.settingsAtExit = readText(folder / "data/settings-at-exit.ini");
+    m.settingsAtStart = readText(bag, "data/settings-at-start.ini", kMaxSettingsBytes);
+    m.settingsAtExit = readText(bag, "data/settings-at-exit.ini", kMaxSettingsBytes);
 
-    m.events = journalEvents(journal, m.startMs, m.files);
-    placeRecordings(folder, m.events);
+    {
+        BagLines journal(bag, kJournal, kMaxJournalBytes);
+        auto next = [&journal, &m](std::string_view& line) {
+            if (!journal.next(line))
+                return false;
+            LocalDateTime at;
+            const auto time = evidence::journalField(line, "time");
+            const auto t = evidence::journalField(line, "t");
+            if (time && t && parseIsoDateTime(*time, at))
+                m.startMs = std::max<std::int64_t>(
+                    m.startMs, localMs(at) - std::strtoll(t->c_str(), nullptr, 10));
+            return true;
+        };
+        std::size_t kept = 0;
+        auto keep = [&kept, &m](const Event& e) {
+            const bool bulk = e.kind == EventKind::Word || e.kind == EventKind::Status ||
+                              (e.kind == EventKind::Other &&
+                               (e.name == "speech" || e.name == "action" || e.name == "dialog"));
+            if (bulk && kept >= kMaxKeptEvents) {
+                ++m.eventsNotKept;
+                return false;
+            }
+            ++kept;
+            return true;
+        };
+        m.events = journalEvents(next, 0, m.files, keep);
+        for (Event& e : m.events)
+            e.ms += m.startMs;
+        if (!journal.why().empty())
+            m.problems.push_back(journal.why() + "; the events after it are not shown");
+    }
+    placeRecordings(bag, m.events);
     m.endMs = m.events.empty() ? m.startMs : m.events.back().ms;
     for (const Event& e : m.events)
         if (e.kind == EventKind::End) {
@@ -353,11 +500,24 @@ Result<SessionModel> loadSession(const fs::path& folder, bool verify) {
     m.end = fromEpochSeconds(m.endMs / 1000);
 
     std::vector<Reading> readings;
-    for (const char* log : {"CV_data_file.csv", "CV_rf_threshold.csv"}) {
-        const std::string text = readText(folder / "data/logs" / log);
-        std::vector<Reading> r = logReadings(text, logDayFirst(text, m.start));
-        readings.insert(readings.end(), r.begin(), r.end());
+    for (const char* log : {"data/logs/CV_data_file.csv", "data/logs/CV_rf_threshold.csv"}) {
+        std::optional<bool> dayFirst;
+        {
+            BagLines rows(bag, log, kMaxLogBytes);
+            for (std::string_view row; !dayFirst && rows.next(row);)
+                dayFirst = rowDayFirst(row, m.start);
+        }
+        LogReadings r(dayFirst.value_or(false));
+        BagLines rows(bag, log, kMaxLogBytes);
+        for (std::string_view row; rows.next(row);)
+            r.row(row);
+        if (!rows.why().empty())
+            m.problems.push_back(rows.why() + "; the readings after it are not shown");
+        std::vector<Reading> more = r.finish();
+        readings.insert(readings.end(), more.begin(), more.end());
     }
+    if (bag.stopped())
+        return Error{"stopped"};
     std::stable_sort(readings.begin(), readings.end(),
                      [](const Reading& a, const Reading& b) { return a.ms < b.ms; });
     for (auto& s : m.series)

@@ -3,6 +3,7 @@
 // bag's description, the settings, the verification result, every file
 // with its SHA-256 from the manifest, the readings of the logs per series
 // and the journal's events in time order. No toolkit; any thread.
+#include "evidence/bag_reader.h"
 #include "evidence/bagit.h"
 #include "review/log_rows.h"
 #include "support/datetime.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,6 +78,9 @@ struct SessionModel {
     std::vector<FileEntry> files;
     std::array<std::vector<Point>, kSeriesCount> series;
     std::vector<Event> events; // in time order
+    // Words, speech and status lines of a long night past the first
+    // kMaxKeptEvents events: counted, not kept.
+    std::size_t eventsNotKept = 0;
 };
 
 // What the capture calls and status texts of a session mean for a review
@@ -104,15 +109,26 @@ struct Playback {
 };
 std::optional<Playback> recordingAt(const std::vector<Event>& events, std::int64_t ms);
 
-// Reads the bag at `folder`, and verifies it when `verify` (hashing every
-// file: the longest part for a long night; a window shows the night first
-// and verifies after). An error when it holds no journal with a start (not
-// a session's bag); everything else that is wrong or missing is among
-// `problems`.
-Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verify = true);
+inline constexpr std::size_t kMaxKeptEvents = 200'000;
 
-// The events of a journal's text, in time order; `startMs` is the local
-// time of the line with "t" = 0.
+// Reads the bag at `folder` through the guarded bag reader (bounded: the
+// journal and the logs at most 1 GiB each and read line by line, tag texts
+// and settings a few MiB), and verifies it when `verify` (hashing every
+// file: the longest part for a long night; a window shows the night first
+// and verifies after). Ends soon after `stop` is set ("stopped"). An error
+// when it holds no journal with a start (not a session's bag); everything
+// else that is wrong or missing is among `problems`.
+Result<SessionModel> loadSession(const std::filesystem::path& folder, bool verify = true,
+                                 evidence::StopFlag stop = {});
+
+// The events of a journal, in time order; `startMs` is the local time of
+// the line with "t" = 0. `nextLine` gives the journal's lines one by one
+// (false at the end); `keep`, when given, says which events are kept (a
+// long night's bound on memory): a question always is, and the words it
+// drops still answer their question.
+std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& nextLine,
+                                 std::int64_t startMs, const std::vector<FileEntry>& files,
+                                 const std::function<bool(const Event&)>& keep = {});
 std::vector<Event> journalEvents(std::string_view journal, std::int64_t startMs,
                                  const std::vector<FileEntry>& files);
 

@@ -1,5 +1,8 @@
 #include "support/quote.h"
 
+#include <cstdio>
+#include <glib.h>
+
 namespace kestle {
 
 std::string quoteText(std::string_view s) {
@@ -83,6 +86,38 @@ std::optional<std::uint32_t> parseRgbHex(std::string_view t) {
         v = v << 4 | static_cast<std::uint32_t>(d);
     }
     return v;
+}
+
+std::string printableText(std::string_view bytes, std::size_t maxBytes) {
+    std::string r;
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        if (r.size() >= maxBytes) {
+            r += "...";
+            break;
+        }
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c < 0x7F) {
+            r += *p++;
+            continue;
+        }
+        if (c >= 0x80) {
+            const gunichar u = g_utf8_get_char_validated(p, end - p);
+            // Format characters (a right-to-left override) are not printable.
+            if (u < 0x110000 && g_unichar_isprint(u)) {
+                const char* next = g_utf8_next_char(p);
+                r.append(p, next);
+                p = next;
+                continue;
+            }
+        }
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        r += hex;
+        ++p;
+    }
+    return r;
 }
 
 } // namespace kestle

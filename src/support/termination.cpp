@@ -21,10 +21,11 @@ sigset_t watchedSignals() {
     return set;
 }
 
-void endNow(int sig, std::chrono::milliseconds grace) {
+void endNow(int sig, std::chrono::milliseconds grace,
+            const char* how = "without saving its settings") {
     const std::string text = std::string("kestle: ") + strsignal(sig) +
                              ": the program did not end within " + std::to_string(grace.count()) +
-                             " ms, so it ends now without saving its settings\n";
+                             " ms, so it ends now " + how + "\n";
     (void)!::write(STDERR_FILENO, text.data(), text.size());
     ::_exit(128 + sig);
 }
@@ -81,18 +82,49 @@ TerminationWatch::TerminationWatch(Scheduler& sched, std::function<void()> onSig
         });
 }
 
-TerminationWatch::~TerminationWatch() {
-    if (!finished_)
-        pthread_kill(thread_.native_handle(), SIGUSR2);
-    thread_.join();
-    // A wake-up that came after the watcher had ended stays pending; take it,
-    // so that it cannot end a later watch at once.
+namespace {
+
+// Wakes a watcher thread and waits for it; a wake-up that came after the
+// watcher had ended stays pending and is taken, so that it cannot end a
+// later watch at once.
+void endWatcher(std::thread& thread, const std::atomic<bool>& finished) {
+    if (!finished)
+        pthread_kill(thread.native_handle(), SIGUSR2);
+    thread.join();
     sigset_t wake;
     sigemptyset(&wake);
     sigaddset(&wake, SIGUSR2);
     const timespec none{0, 0};
     while (sigtimedwait(&wake, nullptr, &none) > 0) {
     }
+}
+
+} // namespace
+
+TerminationWatch::~TerminationWatch() {
+    endWatcher(thread_, finished_);
+}
+
+SignalStop::SignalStop(std::chrono::milliseconds grace) {
+    const sigset_t set = watchedSignals();
+    blockTerminationSignals();
+    thread_ = std::thread([this, set, grace] {
+        int sig = 0;
+        while (sigwait(&set, &sig) != 0) {
+        }
+        if (sig != SIGUSR2) {
+            signal_ = sig;
+            *flag_ = true;
+            const int next = waitUntil(set, std::chrono::steady_clock::now() + grace);
+            if (next != SIGUSR2)
+                endNow(next == 0 ? sig : next, grace, "unfinished");
+        }
+        finished_ = true;
+    });
+}
+
+SignalStop::~SignalStop() {
+    endWatcher(thread_, finished_);
 }
 
 } // namespace kestle

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace kestle {
@@ -42,6 +43,30 @@ class TerminationWatch {
   private:
     std::thread thread_;
     std::atomic<bool> finished_{false};
+};
+
+// For a command that reads and then ends (a check, a report): the first
+// signal sets a flag that the work polls between two chunks and ends itself
+// on; if the process has not ended within `grace` of it, or another signal
+// comes, it ends at once with status 128 + signal. Make it first in main()
+// (the signals blocked, as for TerminationWatch); any thread reads the flag.
+class SignalStop {
+  public:
+    explicit SignalStop(std::chrono::milliseconds grace = kTerminationGrace);
+    ~SignalStop();
+    SignalStop(const SignalStop&) = delete;
+    SignalStop& operator=(const SignalStop&) = delete;
+
+    // Set by the first signal; shared with the work that polls it.
+    const std::shared_ptr<std::atomic<bool>>& flag() const { return flag_; }
+    // The signal that set it; 0 while none came.
+    int signal() const { return signal_; }
+
+  private:
+    std::shared_ptr<std::atomic<bool>> flag_ = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<int> signal_{0};
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
 };
 
 } // namespace kestle

@@ -5,6 +5,7 @@
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
 #include "review/listening_commands.h"
+#include "app/verify_command.h"
 #include "review/report.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
@@ -90,8 +91,13 @@ int main(int argc, char** argv) {
     }
     if (o.verify && o.parent)
         return kestle::review::verifyParentCommand(*o.verify, *o.parent, std::cout);
-    if (o.verify)
-        return verifyCommand(*o.verify, std::cout);
+    // A check, a report or a replay's reading ends soon after a signal
+    // (SIGINT, SIGTERM, SIGHUP), its half-written files removed.
+    if (o.verify) {
+        kestle::SignalStop stop;
+        const int rc = verifyCommand(*o.verify, std::cout, std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
+    }
     if (o.moments)
         return kestle::review::momentsCommand(*o.moments, std::cout, std::cerr);
     if (o.exportMoment) {
@@ -103,19 +109,24 @@ int main(int argc, char** argv) {
         return kestle::review::exportMomentCommand(x.bag, x.start, x.seconds, x.out, std::cout,
                                                    std::cerr);
     }
-    if (o.reportBag || o.review)
-        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends them
+    if (o.review)
+        kestle::unblockTerminationSignals(); // nothing to finish: a signal ends it
     if (o.reportBag) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        kestle::SignalStop stop;
         QGuiApplication gui(argc, argv);
-        return kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout, std::cerr);
+        const int rc = kestle::review::reportCommand(*o.reportBag, *o.reportPdf, std::cout,
+                                                     std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
     }
     if (o.replaySession) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        kestle::SignalStop stop;
         QGuiApplication gui(argc, argv);
-        return runReplaySession(o, std::cout, std::cerr);
+        const int rc = runReplaySession(o, std::cout, std::cerr, stop.flag());
+        return stop.signal() ? 128 + stop.signal() : rc;
     }
     if (o.review) {
         // Only the bag is looked at: no Kestle, no session of its own.

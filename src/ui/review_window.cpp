@@ -169,21 +169,23 @@ ReviewWindow::ReviewWindow(fs::path bag, QWidget* parent)
                      [this](QTreeWidgetItem* item) { listTrips(item); });
     resize(1100, 760);
     statusBar()->showMessage(q("Reading " + bag_.string() + " ..."));
-    worker_.post([this, bag = bag_] {
-        auto r = review::loadSession(bag, false);
+    worker_.post([this, bag = bag_, stop = stop_] {
+        auto r = review::loadSession(bag, false, stop);
         QMetaObject::invokeMethod(
             this, [this, r = std::move(r)]() mutable { loaded(std::move(r)); },
             Qt::QueuedConnection);
     });
-    verifier_.post([this, bag = bag_] {
-        *workerProblems_ = evidence::verifyBag(bag);
+    verifier_.post([this, bag = bag_, stop = stop_] {
+        *workerProblems_ = evidence::verifyBag(bag, stop);
         QMetaObject::invokeMethod(
             this, [this, problems = *workerProblems_] { showProblems(problems); },
             Qt::QueuedConnection);
     });
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+    stop_->store(true);
+}
 
 // A warning reads as one, by day and (dark red, never white) at night.
 void ReviewWindow::colourBanner() {
@@ -298,8 +300,12 @@ void ReviewWindow::choose(int marker) {
                     : review::recordingAt(markers, e.ms);
     play_->setVisible(playback_.has_value());
     if ((e.kind == EventKind::Screen || e.kind == EventKind::Snapshot) && !e.file.empty()) {
-        worker_.post([this, path = model_->folder / e.file, marker] {
-            QImage image(q(path.string()));
+        worker_.post([this, folder = model_->folder, file = e.file, marker, stop = stop_] {
+            QImage image;
+            if (auto bag = evidence::BagReader::open(folder, {}, stop))
+                if (auto bytes = bag->readAll(file, 32 << 20))
+                    image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                                       int(bytes->size()));
             QMetaObject::invokeMethod(
                 this,
                 [this, image, marker] {
@@ -368,21 +374,13 @@ void ReviewWindow::writeReport(const fs::path& pdf) {
         return;
     statusBar()->showMessage(q("Writing " + pdf.string() + " ..."));
     // After the verification on the same worker: the report says its result.
-    verifier_.post([this, model = model_, pdf, problems = workerProblems_] {
+    verifier_.post([this, model = model_, pdf, problems = workerProblems_, stop = stop_] {
         review::SessionModel verified = *model;
         verified.problems = *problems;
         verified.verified = true;
-        // Written beside its name and renamed over it: a report cut short
-        // never stands under the name of a finished one.
-        const fs::path partial = pdf.parent_path() / ("." + pdf.filename().string() + ".partial");
-        Status s = review::writeReport(verified, partial);
-        std::error_code ec;
-        if (s)
-            fs::rename(partial, pdf, ec);
-        if (ec)
-            s = Error{pdf.string() + " could not be written: " + ec.message()};
-        if (!s)
-            fs::remove(partial, ec);
+        // Written beside its name and renamed over it (writeReport does so):
+        // a report cut short never stands under the name of a finished one.
+        Status s = review::writeReport(verified, pdf, stop);
         QMetaObject::invokeMethod(
             this,
             [this, s, pdf] {

@@ -95,6 +95,9 @@ class ReviewWindow : public QMainWindow {
         std::make_shared<std::vector<std::string>>();
     // Ends before the player it plays on.
     std::unique_ptr<ListeningPanel> listening_;
+    // Set when the window goes: its reading, verification and report end
+    // between two chunks, not after the whole bag.
+    evidence::StopFlag stop_ = evidence::makeStopFlag();
     // Last: they end first, while the window still stands. The verifier
     // hashes the bag, then writes the reports (which say its result); the
     // worker reads the bag and the pictures.

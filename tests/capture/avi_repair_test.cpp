@@ -5,7 +5,7 @@
 #include "avi_recording.h"
 #include "capture/avi_repair.h"
 #include "evidence/bagit.h"
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 #include "fakes/temp_folder.h"
 #include "kestle_process.h"
 #include "media_check.h"

@@ -3,6 +3,7 @@
 #include "evidence/bagit.h"
 #include "evidence/hash_cache.h"
 #include "evidence/journal.h"
+#include "evidence/replay_plan.h"
 #include "evidence/trace_gz.h"
 #include "fakes/temp_folder.h"
 
@@ -65,7 +66,8 @@ TEST(Bag, ASealedBagIsValidAndEveryChangeIsNamed) {
              c[1234] = 'y';
              write(b / "data/captures" / kOddName, c);
          },
-         "data/captures/" + kOddName + ": checksum does not match"},
+         // A name's line feed is shown, never printed.
+         "data/captures/odd 100%\\x0Aname.txt: checksum does not match"},
         {"a log deleted", [](const fs::path& b) { fs::remove(b / "data/logs/CV_data_file.csv"); },
          "data/logs/CV_data_file.csv: listed in manifest-sha256.txt but missing"},
         {"a file added", [](const fs::path& b) { write(b / "data/extra.txt", "planted"); },
@@ -153,6 +155,16 @@ TEST(Journal, LinesStayWholeAndTheLastWholeLineTellsTheTime) {
     EXPECT_EQ(lastJournalTime(text + "{\"t\":1600,\"time\":\"2026-12-07T04:5"),
               "2026-12-07T04:50:21");
     EXPECT_EQ(lastJournalTime(""), "");
+
+    // Its fields, whatever the strings before them hold; a line of another
+    // form is read all the same.
+    const std::string line = "{\"t\":7,\"text\":\"a \\\"t\\\":9, \\\\\",\"event\":\"word\"}";
+    EXPECT_EQ(journalField(line, "t"), "7");
+    EXPECT_EQ(journalField(line, "text"), "a \"t\":9, \\");
+    EXPECT_EQ(journalField(line, "event"), "word");
+    EXPECT_EQ(journalField(line, "level"), std::nullopt);
+    EXPECT_EQ(journalField(" {\"a\":[1],\"event\":\"x\"}", "event"), "x");
+    EXPECT_EQ(journalField("{\"t\":5", "t"), "5");
 }
 
 std::string gunzip(const fs::path& p, bool* whole) {
@@ -194,6 +206,41 @@ TEST(GzTrace, FlushedLinesSurviveAKillAndTheRepairMakesTheFileWhole) {
     const std::string closed = gunzip(tmp.path() / "trace.gz", &whole);
     EXPECT_TRUE(whole);
     EXPECT_EQ(closed, killed + "/ 00 01 02 03 04 05 06 07 # t=1000\n");
+}
+
+// A session killed before its first exchange leaves a gzip file cut short,
+// never an empty file; the seal makes it, or an empty one, a whole empty
+// trace. A damaged one is left as it is.
+TEST(GzTrace, ATraceWithNoExchangeIsSealedAsAWholeEmptyGzipFile) {
+    TempFolder tmp;
+    GzTrace trace([] { return 0LL; });
+    ASSERT_TRUE(trace.open(tmp.path() / "trace.gz"));
+    fs::copy_file(tmp.path() / "trace.gz", tmp.path() / "killed.gz");
+    write(tmp.path() / "empty.gz", "");
+    for (const char* name : {"killed.gz", "empty.gz"}) {
+        SCOPED_TRACE(name);
+        bool whole = true;
+        EXPECT_EQ(gunzip(tmp.path() / name, &whole), "");
+        EXPECT_FALSE(whole);
+        auto repaired = repairGzip(tmp.path() / name);
+        ASSERT_TRUE(repaired) << repaired.error();
+        EXPECT_TRUE(*repaired);
+        EXPECT_EQ(gunzip(tmp.path() / name, &whole), "");
+        EXPECT_TRUE(whole);
+    }
+    ASSERT_TRUE(trace.close());
+    bool whole = false;
+    EXPECT_EQ(gunzip(tmp.path() / "trace.gz", &whole), "");
+    EXPECT_TRUE(whole);
+
+    // Its check sum spoilt: damaged, not merely cut short.
+    std::string bytes = read(tmp.path() / "trace.gz");
+    bytes[bytes.size() - 8] ^= 1;
+    write(tmp.path() / "damaged.gz", bytes);
+    auto damaged = repairGzip(tmp.path() / "damaged.gz");
+    ASSERT_FALSE(damaged);
+    EXPECT_THAT(damaged.error(), HasSubstr("it is left as it is"));
+    EXPECT_EQ(read(tmp.path() / "damaged.gz"), bytes);
 }
 
 } // namespace

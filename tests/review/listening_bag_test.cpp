@@ -5,7 +5,7 @@
 // against their parent (and a changed parent is caught).
 #include "capture/kestle_process.h"
 #include "evidence/bagit.h"
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 #include "fakes/temp_folder.h"
 #include "review/bag_sound.h"
 #include "review/listening_commands.h"

@@ -1,6 +1,6 @@
 // A night recorded by the program itself, read back from its bag: the model
 // a review window draws, and the PDF report a client checks the bag with.
-#include "evidence/sha256.h"
+#include "evidence/digest.h"
 #include "review/alarm_episodes.h"
 #include "review/recorded_night.h"
 #include "review/report.h"
