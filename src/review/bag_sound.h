@@ -1,11 +1,12 @@
 #pragma once
-// The one place the listening features read a bag's files: a file below the
-// bag's folder, opened component by component without following a symbolic
-// link, only when it is a regular file and not larger than a bound. Reads
-// are positioned (pread), so one file serves the analysis, the detail of a
-// zoom and a moment's cut without holding the file in memory.
+// The one place the listening features read a bag's files, through the
+// guarded reader (evidence/bag_reader.h): a file below the bag's folder,
+// opened component by component without following a symbolic link, only
+// when it is a regular file and not larger than a bound. Reads are
+// positioned, so one file serves the analysis, the detail of a zoom and a
+// moment's cut without holding the file in memory.
 // Any thread; one BagFile per thread.
-// TODO(bag reader): replaced by evidence/bag_reader.h once it lands.
+#include "evidence/bag_reader.h"
 #include "review/sound_source.h"
 #include "support/result.h"
 
@@ -21,26 +22,18 @@ inline constexpr std::uint64_t kMaxSoundFileBytes = 64ull << 30;
 
 class BagFile {
   public:
-    BagFile() = default;
-    ~BagFile();
-    BagFile(BagFile&& o) noexcept : fd_(o.fd_), size_(o.size_), name_(std::move(o.name_)) {
-        o.fd_ = -1;
-    }
-    BagFile& operator=(BagFile&& o) noexcept;
-    BagFile(const BagFile&) = delete;
-    BagFile& operator=(const BagFile&) = delete;
+    explicit BagFile(evidence::BagFile file)
+        : file_(std::make_unique<evidence::BagFile>(std::move(file))) {}
 
-    std::uint64_t size() const { return size_; }
-    const std::string& name() const { return name_; }
+    std::uint64_t size() const { return file_->size(); }
+    const std::string& name() const { return file_->path(); }
     // Exactly `bytes` bytes from `offset` (fewer only past the end).
     Result<std::string> read(std::uint64_t offset, std::size_t bytes) const;
+    // The SHA-256 of the whole file, read in chunks.
+    Result<std::string> sha256() const;
 
   private:
-    friend Result<BagFile> openBagFile(const std::filesystem::path&, const std::string&,
-                                       std::uint64_t);
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-    std::string name_;
+    std::unique_ptr<evidence::BagFile> file_;
 };
 
 // `relative` as a manifest names it ("data/captures/x.wav"); ".." and

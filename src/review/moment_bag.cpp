@@ -1,8 +1,8 @@
 #include "review/moment_bag.h"
 
 #include "evidence/bagit.h"
-#include "evidence/replay_plan.h"
 #include "evidence/digest.h"
+#include "evidence/replay_plan.h"
 #include "review/bag_sound.h"
 #include "review/moments.h"
 #include "review/review_ledger.h"
@@ -300,7 +300,7 @@ std::vector<std::string> verifyMomentParent(const fs::path& moment, const fs::pa
             problems.push_back(!original ? original.error() : copy.error());
             continue;
         }
-        if (auto actual = evidence::sha256File(parent / file); !actual || actual->sha256 != sha) {
+        if (auto actual = original->sha256(); !actual || *actual != sha) {
             problems.push_back(file + ": the parent's file has changed since the moment was cut");
             continue;
         }

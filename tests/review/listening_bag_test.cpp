@@ -146,6 +146,19 @@ TEST_F(ListeningBag, ACachedAnalysisThatDoesNotAgreeIsNotUsed) {
     bool cached = true;
     ASSERT_TRUE(recordingAnalysis(bag, rec.file, sha, soundCacheFolder(), nullptr, {}, &cached));
     EXPECT_FALSE(cached);
+
+    // The recording swapped for a link to the same bytes outside the bag is
+    // not listened to, though a cached analysis of that digest is there.
+    const fs::path outside = scratch.path() / "outside.wav";
+    fs::rename(bag / rec.file, outside);
+    fs::create_symlink(outside, bag / rec.file);
+    cached = true;
+    auto linked = recordingAnalysis(bag, rec.file, sha, soundCacheFolder(), nullptr, {}, &cached);
+    ASSERT_FALSE(linked);
+    EXPECT_THAT(linked.error(), HasSubstr("symbolic link"));
+    EXPECT_THAT(linked.error(), HasSubstr(rec.file));
+    const Ran moments = kestle("--moments " + quoted(bag), scratch.path());
+    EXPECT_THAT(moments.err, HasSubstr("symbolic link")) << moments.out;
 }
 
 TEST_F(ListeningBag, TheLedgerStaysBesideTheBagAndNamesIt) {

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Makes the hostile bags (from a small honest night written by bag_bench)
+# and prints, for each, what `kestle --verify` says and how long --verify,
+# --report, --review (offscreen, via bag_bench review) and --replay-session
+# take, with their peak memory:   bench/hostile_bags.sh BUILD WORK
+set -uo pipefail
+build=${1:-build/rel}
+work=${2:-/tmp/kestle-hostile}
+kestle=$build/kestle
+bench=$build/bench/bag_bench
+rm -rf "$work" && mkdir -p "$work/outside" "$work/tmp"
+echo secret > "$work/outside/secret.txt"
+"$bench" journal "$work/base" 2000 > /dev/null || exit 1
+base=$(ls -d "$work"/base/*/ 2>/dev/null | head -1)
+[ -f "$work/base/bagit.txt" ] && base=$work/base
+base=${base%/}
+
+# Re-lists data/trace.gz in the manifests, so that only what is asked is wrong.
+reseal_trace() {
+  local b=$1 sum
+  sum=$(sha256sum "$b/data/trace.gz" | cut -d' ' -f1)
+  grep -v ' data/trace.gz$' "$b/manifest-sha256.txt" > "$b/m" || true
+  echo "$sum  data/trace.gz" >> "$b/m" && mv "$b/m" "$b/manifest-sha256.txt"
+  sum=$(sha256sum "$b/manifest-sha256.txt" | cut -d' ' -f1)
+  sed -i "s/^[0-9a-f]*  manifest-sha256.txt\$/$sum  manifest-sha256.txt/" "$b/tagmanifest-sha256.txt"
+}
+
+make_bag() {
+  local name=$1 b=$work/$1
+  cp -a "$base" "$b"
+  case $name in
+    dir-symlink-out) ln -s "$work/outside" "$b/data/captures/out" ;;
+    file-symlink) ln -s "$work/outside/secret.txt" "$b/data/notes.txt" ;;
+    dev-zero) rm -f "$b/data/trace.gz" && ln -s /dev/zero "$b/data/trace.gz" ;;
+    fifo) rm -f "$b/data/trace.gz" && mkfifo "$b/data/trace.gz" ;;
+    gzip-bomb)
+      head -c 10000000000 /dev/zero | gzip -1 > "$b/data/trace.gz"
+      reseal_trace "$b" ;;
+    second-manifest)
+      sed 's/^\([0-9a-f]*\)  /\1  /' "$b/manifest-sha256.txt" |
+        awk '{print "00000000000000000000000000000000  " $2}' > "$b/manifest-md5.txt" ;;
+    duplicate-entry) head -1 "$b/manifest-sha256.txt" >> "$b/manifest-sha256.txt" ;;
+    fetch-txt) echo "http://example.org/x 5 data/x.bin" > "$b/fetch.txt" ;;
+    dotdot-path) echo "0000000000000000000000000000000000000000000000000000000000000000  data/../../outside/secret.txt" >> "$b/manifest-sha256.txt" ;;
+  esac
+}
+
+measure() { # LABEL COMMAND...: seconds, peak RSS, exit
+  local label=$1 out rc
+  shift
+  out=$( { /usr/bin/time -f '%e s %M KB' timeout 120 "$@" > "$work/out.txt" 2> "$work/err.txt"; } 2>&1 | tail -1)
+  rc=$(grep -c . "$work/err.txt" > /dev/null; echo $?)
+  printf '    %-16s %s\n' "$label" "$out"
+}
+
+for name in dir-symlink-out file-symlink dev-zero fifo gzip-bomb second-manifest duplicate-entry fetch-txt dotdot-path; do
+  make_bag "$name"
+  b=$work/$name
+  "$kestle" --verify "$b" > "$work/v.out" 2> "$work/v.err"
+  rc=$?
+  echo "$name: --verify exit $rc: $(cat "$work/v.out" "$work/v.err" | grep -v '^$' | grep -v 'the bag is' | head -2 | tr '\n' ' ')"
+  before=$(ls -A "$work/tmp" | wc -l)
+  export TMPDIR=$work/tmp
+  measure --verify "$kestle" --verify "$b"
+  measure --report "$kestle" --report "$b" "$work/$name.pdf"
+  measure --review env QT_QPA_PLATFORM=offscreen "$bench" review "$b"
+  measure --replay-session env QT_QPA_PLATFORM=offscreen "$kestle" --replay-session "$b"
+  echo "    temp folder: $before entries before, $(ls -A "$work/tmp" | wc -l) after; $(du -sh "$work/tmp" | cut -f1)"
+done
