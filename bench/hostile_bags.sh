@@ -6,9 +6,11 @@
 set -uo pipefail
 build=${1:-build/rel}
 work=${2:-/tmp/kestle-hostile}
-kestle=$build/kestle
+kestle=$build/src/kestle
 bench=$build/bench/bag_bench
-rm -rf "$work" && mkdir -p "$work/outside" "$work/tmp"
+rm -rf "$work" && mkdir -p "$work/outside" "$work/tmp" "$work/run"
+chmod 700 "$work/run"
+export XDG_RUNTIME_DIR=$work/run
 echo secret > "$work/outside/secret.txt"
 "$bench" journal "$work/base" 2000 > /dev/null || exit 1
 base=$(ls -d "$work"/base/*/ 2>/dev/null | head -1)
@@ -46,11 +48,12 @@ make_bag() {
 }
 
 measure() { # LABEL COMMAND...: seconds, peak RSS, exit
-  local label=$1 out rc
+  local label=$1
   shift
-  out=$( { /usr/bin/time -f '%e s %M KB' timeout 120 "$@" > "$work/out.txt" 2> "$work/err.txt"; } 2>&1 | tail -1)
-  rc=$(grep -c . "$work/err.txt" > /dev/null; echo $?)
-  printf '    %-16s %s\n' "$label" "$out"
+  /usr/bin/time -o "$work/time.txt" -f '%e s, peak %M KB, exit %x' timeout 120 "$@" \
+    > "$work/out.txt" 2> "$work/err.txt"
+  printf '    %-16s %s: %s\n' "$label" "$(tail -1 "$work/time.txt")" \
+    "$(grep -v '^$' "$work/err.txt" | head -1 | cut -c1-150)"
 }
 
 for name in dir-symlink-out file-symlink dev-zero fifo gzip-bomb second-manifest duplicate-entry fetch-txt dotdot-path; do
@@ -64,6 +67,6 @@ for name in dir-symlink-out file-symlink dev-zero fifo gzip-bomb second-manifest
   measure --verify "$kestle" --verify "$b"
   measure --report "$kestle" --report "$b" "$work/$name.pdf"
   measure --review env QT_QPA_PLATFORM=offscreen "$bench" review "$b"
-  measure --replay-session env QT_QPA_PLATFORM=offscreen "$kestle" --replay-session "$b"
+  measure --replay-session env QT_QPA_PLATFORM=offscreen "$kestle" --replay-session "$b" --data-dir "$work/replay-$name"
   echo "    temp folder: $before entries before, $(ls -A "$work/tmp" | wc -l) after; $(du -sh "$work/tmp" | cut -f1)"
 done

@@ -4,10 +4,10 @@
 # rejected (exit 1), how many could not be checked (exit 2), and each bag
 # whose outcome is not its set's (a valid bag rejected, an invalid one
 # accepted) with the first line kestle printed about it.
-#   scripts/bagit-conformance.sh [KESTLE]   (default build/rel/kestle)
+#   scripts/bagit-conformance.sh [KESTLE]   (default build/rel/src/kestle)
 set -uo pipefail
 cd "$(dirname "$0")/.."
-kestle=${1:-build/rel/kestle}
+kestle=${1:-build/rel/src/kestle}
 suite=tests/evidence/bagit-suite
 printf '%-8s %-13s %5s %9s %9s %11s\n' version set bags accepted rejected unreadable
 odd=()
