@@ -23,6 +23,12 @@ reseal_trace() {
   sum=$(sha256sum "$b/data/trace.gz" | cut -d' ' -f1)
   grep -v ' data/trace.gz$' "$b/manifest-sha256.txt" > "$b/m" || true
   echo "$sum  data/trace.gz" >> "$b/m" && mv "$b/m" "$b/manifest-sha256.txt"
+  local bytes files
+  bytes=$(find "$b/data" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+  files=$(find "$b/data" -type f | wc -l)
+  sed -i "s/^Payload-Oxum: .*/Payload-Oxum: $bytes.$files/" "$b/bag-info.txt"
+  sum=$(sha256sum "$b/bag-info.txt" | cut -d' ' -f1)
+  sed -i "s/^[0-9a-f]*  bag-info.txt\$/$sum  bag-info.txt/" "$b/tagmanifest-sha256.txt"
   sum=$(sha256sum "$b/manifest-sha256.txt" | cut -d' ' -f1)
   sed -i "s/^[0-9a-f]*  manifest-sha256.txt\$/$sum  manifest-sha256.txt/" "$b/tagmanifest-sha256.txt"
 }
@@ -36,11 +42,12 @@ make_bag() {
     dev-zero) rm -f "$b/data/trace.gz" && ln -s /dev/zero "$b/data/trace.gz" ;;
     fifo) rm -f "$b/data/trace.gz" && mkfifo "$b/data/trace.gz" ;;
     gzip-bomb)
-      head -c 10000000000 /dev/zero | gzip -1 > "$b/data/trace.gz"
+      # Trace lines, so that the inflated limit (not a line's) is what ends it.
+      yes '> 00 00 00 00 01 0A 00 1E' | head -c 10000000000 | gzip -1 > "$b/data/trace.gz"
       reseal_trace "$b" ;;
     second-manifest)
-      sed 's/^\([0-9a-f]*\)  /\1  /' "$b/manifest-sha256.txt" |
-        awk '{print "00000000000000000000000000000000  " $2}' > "$b/manifest-md5.txt" ;;
+      sed 's/^[0-9a-f]*  /00000000000000000000000000000000  /' "$b/manifest-sha256.txt" \
+        > "$b/manifest-md5.txt" ;;
     duplicate-entry) head -1 "$b/manifest-sha256.txt" >> "$b/manifest-sha256.txt" ;;
     fetch-txt) echo "http://example.org/x 5 data/x.bin" > "$b/fetch.txt" ;;
     dotdot-path) echo "0000000000000000000000000000000000000000000000000000000000000000  data/../../outside/secret.txt" >> "$b/manifest-sha256.txt" ;;
