@@ -1,8 +1,8 @@
 #include "review/moment_bag.h"
 
 #include "evidence/bagit.h"
-#include "evidence/digest.h"
 #include "evidence/replay_plan.h"
+#include "evidence/digest.h"
 #include "review/bag_sound.h"
 #include "review/moments.h"
 #include "review/review_ledger.h"

@@ -1,8 +1,8 @@
 #include "review/review_ledger.h"
 
-#include "evidence/digest.h"
 #include "evidence/journal.h"
 #include "evidence/replay_plan.h"
+#include "evidence/digest.h"
 #include "review/bag_sound.h"
 #include "support/textfile.h"
 
