@@ -13,7 +13,9 @@
 #include <gmock/gmock.h>
 
 #include <QChartView>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
