@@ -2,10 +2,13 @@
 
 #include "evidence/bag_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
+#include <vector>
 #include <zlib.h>
 
 namespace kestle::evidence {
@@ -13,6 +16,49 @@ namespace kestle::evidence {
 namespace {
 gzFile asGz(void* p) {
     return static_cast<gzFile>(p);
+}
+
+// The trace's own open file, read from its start: its name may be gone (the
+// folder removed), and a path through /proc would be a link, never followed.
+class OpenFileSource : public ChunkSource {
+  public:
+    explicit OpenFileSource(int fd) : fd_(fd) {}
+    Result<std::size_t> read(char* buf, std::size_t n) override {
+        while (true) {
+            const ssize_t got = ::pread(fd_, buf, n, static_cast<off_t>(offset_));
+            if (got >= 0) {
+                offset_ += static_cast<std::uint64_t>(got);
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR)
+                return Error{std::strerror(errno)};
+        }
+    }
+
+  private:
+    int fd_;
+    std::uint64_t offset_ = 0;
+};
+
+// Inflates `in` into `sink`, at most `maxInflated` bytes of content.
+Result<GzText> inflateFrom(std::unique_ptr<ChunkSource> in, const std::string& name,
+                           std::uint64_t maxInflated,
+                           const std::function<Status(std::string_view)>& sink) {
+    GzipSource gz(std::move(in), name, maxInflated);
+    std::vector<char> buf(1 << 16);
+    while (true) {
+        auto got = gz.read(buf.data(), buf.size());
+        if (!got)
+            return Error{"Cannot read " + name + ": " + got.error()};
+        if (*got == 0)
+            break;
+        if (Status s = sink(std::string_view(buf.data(), *got)); !s)
+            return Error{s.error()};
+    }
+    GzText r;
+    r.whole = gz.whole();
+    r.why = gz.why();
+    return r;
 }
 } // namespace
 
@@ -62,15 +108,19 @@ Status GzTrace::keepInMemory(std::uint64_t limit) {
     // Everything written reaches the file, whose name is gone; it is read
     // back through the open file.
     gzflush(asGz(gz_), Z_SYNC_FLUSH);
-    auto kept = readGzipText("/proc/self/fd/" + std::to_string(fd_));
+    std::string text;
+    auto kept = inflateFrom(
+        std::make_unique<OpenFileSource>(fd_), path_.filename().string(), std::uint64_t{1} << 30,
+        [&text, limit](std::string_view chunk) {
+            text.append(chunk.substr(0, limit - std::min<std::size_t>(limit, text.size())));
+            return Status{};
+        });
     gzclose(asGz(gz_));
     gz_ = nullptr;
     fd_ = -1;
     if (!kept)
         return Error{"Cannot read back " + path_.string() + ": " + kept.error()};
-    if (kept->text.size() > limit)
-        kept->text.resize(limit);
-    *memory_ = std::move(kept->text);
+    *memory_ = std::move(text);
     return {};
 }
 
@@ -140,21 +190,7 @@ Result<GzText> inflateFile(const std::filesystem::path& p, std::uint64_t maxInfl
     auto file = folder->openFile(p.filename().string());
     if (!file)
         return Error{"Cannot read " + p.string() + ": " + file.error()};
-    GzipSource gz(std::make_unique<BagFile>(std::move(*file)), p.filename().string(), maxInflated);
-    std::vector<char> buf(1 << 16);
-    while (true) {
-        auto got = gz.read(buf.data(), buf.size());
-        if (!got)
-            return Error{"Cannot read " + p.string() + ": " + got.error()};
-        if (*got == 0)
-            break;
-        if (Status s = sink(std::string_view(buf.data(), *got)); !s)
-            return Error{s.error()};
-    }
-    GzText r;
-    r.whole = gz.whole();
-    r.why = gz.why();
-    return r;
+    return inflateFrom(std::make_unique<BagFile>(std::move(*file)), p.string(), maxInflated, sink);
 }
 
 } // namespace

@@ -208,6 +208,29 @@ TEST(GzTrace, FlushedLinesSurviveAKillAndTheRepairMakesTheFileWhole) {
     EXPECT_EQ(closed, killed + "/ 00 01 02 03 04 05 06 07 # t=1000\n");
 }
 
+// The folder removed under an open trace: what it held is read back from the
+// open file, what comes is kept, and a new file starts with all of it.
+TEST(GzTrace, AFolderRemovedUnderTheTraceLosesNoLine) {
+    TempFolder tmp;
+    GzTrace trace([] { return 0LL; });
+    fs::create_directories(tmp.path() / "a");
+    ASSERT_TRUE(trace.open(tmp.path() / "a/trace.gz"));
+    trace.stream() << "> 1\n" << std::flush;
+    trace.flush();
+    trace.stream() << "> 2\n" << std::flush; // not yet flushed
+    fs::remove_all(tmp.path() / "a");
+    ASSERT_TRUE(trace.keepInMemory(1 << 20));
+    trace.stream() << "> 3\n" << std::flush;
+    ASSERT_TRUE(trace.open(tmp.path() / "b.gz"));
+    trace.stream() << "> 4\n" << std::flush;
+    ASSERT_TRUE(trace.keepInMemory(1 << 20)); // its name is still there: read back all the same
+    ASSERT_TRUE(trace.open(tmp.path() / "c.gz"));
+    ASSERT_TRUE(trace.close());
+    bool whole = false;
+    EXPECT_EQ(gunzip(tmp.path() / "c.gz", &whole), "> 1\n> 2\n> 3\n> 4\n");
+    EXPECT_TRUE(whole);
+}
+
 // A session killed before its first exchange leaves a gzip file cut short,
 // never an empty file; the seal makes it, or an empty one, a whole empty
 // trace. A damaged one is left as it is.

@@ -161,9 +161,14 @@ TEST(SessionRun, TheDataFolderRemovedWhileRecordingStopsTheRecordingAndLosesNoEv
     ASSERT_TRUE(kestle::test::waitFor([&] { return bags(k.data()).size() == 1; }, 10s));
     fs::remove_all(k.data());
     ASSERT_TRUE(said(gone, 2)) << k.out();
+    // Some words more while it is gone, so that the trace held in memory has
+    // lines of its own.
+    const int spoken = count(k.out(), "\nQUIET ");
+    ASSERT_TRUE(said("\nQUIET ", spoken + 3)) << k.out();
     k.sendSignal(SIGTERM);
     ASSERT_EQ(k.wait(), 0) << k.out();
     EXPECT_EQ(count(k.out(), gone), 2) << k.out(); // told once each time
+    EXPECT_THAT(k.out(), Not(HasSubstr("Cannot read back")));
     EXPECT_THAT(k.out(), HasSubstr("The data folder was gone: this session's evidence was sealed"));
 
     const auto all = bags(k.data());
@@ -184,7 +189,15 @@ TEST(SessionRun, TheDataFolderRemovedWhileRecordingStopsTheRecordingAndLosesNoEv
     auto trace = readGzipText(all[0] / "data/trace.gz");
     ASSERT_TRUE(trace);
     EXPECT_TRUE(trace->whole) << trace->why;
-    EXPECT_GT(count(trace->text, "\n"), 20);
+    // Readings from before the first absence through the second one.
+    const auto msAt = [](const std::string& text, std::size_t at, const std::string& key) {
+        const std::size_t from = text.rfind(key, at);
+        return from == std::string::npos ? -1LL : std::stoll(text.substr(from + key.size()));
+    };
+    const long long firstTrace = msAt(trace->text, trace->text.find(" # t="), " # t=");
+    const long long lastTrace = msAt(trace->text, trace->text.rfind(" # t="), " # t=");
+    EXPECT_LT(firstTrace, msAt(journal, at(gone), "{\"t\":"));
+    EXPECT_GT(lastTrace, msAt(journal, journal.rfind(gone), "{\"t\":")) << trace->text;
 }
 
 // The set-up form's "Capture" may record anywhere: the file is the
