@@ -83,6 +83,10 @@ void MainWindow::operatorAction(const forms::Control& c, std::string_view verb,
     publish(events::Action{command});
 }
 
+void MainWindow::mark(std::string note, std::string by) {
+    publish(events::Mark{std::move(note), std::move(by)});
+}
+
 void MainWindow::wireEvents() {
     hostLines_ = events_.subscribe([this](const events::Event& e) {
         if (auto* c = std::get_if<events::CaptureCall>(&e))
@@ -91,6 +95,8 @@ void MainWindow::wireEvents() {
             host_.event("SPEAK " + std::to_string(s->voice) + " " + quoteText(s->text));
         else if (auto* q = std::get_if<events::Quiet>(&e))
             host_.event("QUIET " + std::to_string(q->voice));
+        else if (auto* m = std::get_if<events::Mark>(&e))
+            host_.event("MARK " + quoteText(m->note) + " " + quoteText(m->by));
     });
     ecm_->onWordChosen = [this](int mode, std::int32_t level, const std::string& word) {
         publish(events::Word{word, mode, level});

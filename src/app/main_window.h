@@ -89,6 +89,10 @@ class MainWindow {
     // What happens in the session, as data (see support/session_events.h).
     events::SessionEvents& events() { return events_; }
     void publish(const events::Event& e) { events_.publish(e); }
+    // Puts a mark into the session now: `note` may be empty; `by` says who
+    // made it ("window", "script", or the name a paired device gave).
+    // Window thread only.
+    void mark(std::string note, std::string by);
     UiHost& host() { return host_; }
     Rnd& rnd() { return rnd_; }
     capture::AudioControl& audio();

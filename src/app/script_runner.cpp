@@ -235,6 +235,8 @@ long long ScriptRunner::execute(std::size_t lineNo, const std::string& line) {
             error(lineNo, "nothing named '" + rest + "' to dump");
         else
             out_ << l << '\n' << std::flush;
+    } else if (verb == "mark") {
+        win_.mark(unescapeScriptText(rest), "script");
     } else if (verb == "quit") {
         win_.quit();
     } else if (auto it = extra_.find(verb); it != extra_.end()) {

@@ -11,6 +11,10 @@ std::string recordingCaption(const std::string& path, bool audio) {
     return baseName(path) + (audio ? " (audio)" : " (video)");
 }
 
+std::string markCaption(const std::string& note) {
+    return note.empty() ? std::string("Mark") : "Mark: " + note;
+}
+
 namespace {
 
 std::string withoutLineEnd(std::string s) {
@@ -49,6 +53,9 @@ struct View {
     }
     std::optional<Event> operator()(const events::Unplug&) const {
         return make(EventKind::Unplug, "Kestle unplugged");
+    }
+    std::optional<Event> operator()(const events::Mark& m) const {
+        return make(EventKind::Mark, markCaption(m.note), m.by);
     }
     template <typename Other> std::optional<Event> operator()(const Other&) const {
         return std::nullopt;

@@ -16,6 +16,10 @@ std::string baseName(const std::string& path);
 // "7 a.wav (audio)": a recording as its marker names it.
 std::string recordingCaption(const std::string& path, bool audio);
 
+// A session mark as its marker names it: the note, or "Mark" without one
+// (never "Reviewer mark": those are the review ledger's).
+std::string markCaption(const std::string& note);
+
 // Nothing for events that have no marker of their own (words, speech,
 // capture calls, ...).
 std::optional<Event> reviewEvent(const events::Event& e);

@@ -126,7 +126,7 @@ const QFont& monoFont() {
 bool isMarker(EventKind k) {
     return k == EventKind::Question || k == EventKind::Alarm || k == EventKind::Screen ||
            k == EventKind::Snapshot || k == EventKind::Recording || k == EventKind::Plug ||
-           k == EventKind::Unplug;
+           k == EventKind::Unplug || k == EventKind::Mark;
 }
 
 // One series of the whole night, with its scale and the event marks
@@ -257,6 +257,21 @@ void questions(Layout& l, const SessionModel& m) {
     }
     if (n == 0)
         l.text("No question was asked.", bodyFont());
+}
+
+void sessionMarks(Layout& l, const SessionModel& m) {
+    l.heading("Session marks");
+    const std::vector<int> cols = {0, 300, 1500};
+    l.row({"Time", "Note", "By"}, cols, boldFont());
+    int n = 0;
+    for (const Event& e : m.events) {
+        if (e.kind != EventKind::Mark)
+            continue;
+        ++n;
+        l.row({q(clockText(e.ms)), q(e.text), q(e.detail)}, cols, bodyFont());
+    }
+    if (n == 0)
+        l.text("No mark was made.", bodyFont());
 }
 
 // One row an episode (the alarm log keeps every trip).
@@ -442,8 +457,10 @@ Status writeInto(const SessionModel& m, const std::filesystem::path& file,
     const std::vector<Event> marks = withAlarmEpisodes(m.events, episodes);
     for (int s = 0; s < kSeriesCount; ++s)
         plot(l, m, s, marks);
-    l.text("Grey lines: questions, captures, plugs; red lines and bands: alarms.", bodyFont());
+    l.text("Grey lines: questions, captures, plugs, marks; red lines and bands: alarms.",
+           bodyFont());
     questions(l, m);
+    sessionMarks(l, m);
     alarms(l, episodes);
     captures(l, m, bag ? &*bag : nullptr);
     settings(l, m);

@@ -169,6 +169,8 @@ const char* eventKindName(EventKind k) {
         return "Message";
     case EventKind::Status:
         return "Status";
+    case EventKind::Mark:
+        return "Session mark";
     case EventKind::Other:
         break;
     }
@@ -278,6 +280,10 @@ std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& n
         } else if (e.name == "plug" || e.name == "unplug") {
             e.kind = e.name == "plug" ? EventKind::Plug : EventKind::Unplug;
             e.text = e.name == "plug" ? "Kestle plugged in" : "Kestle unplugged";
+        } else if (e.name == "mark") {
+            e.kind = EventKind::Mark;
+            e.text = markCaption(field("note"));
+            e.detail = field("by");
         } else if (e.name == "message") {
             e.kind = EventKind::Message;
             e.text = field("text");
@@ -334,7 +340,7 @@ std::vector<Event> journalEvents(const std::function<bool(std::string_view&)>& n
     }
     for (const Guessed& g : guessed) {
         Event& e = out[g.at];
-        const bool told = e.kind == EventKind::Recording ? typedRecordings
+        const bool told = e.kind == EventKind::Recording  ? typedRecordings
                           : e.kind == EventKind::Snapshot ? typedSnapshots
                                                           : typedScreens;
         if (!told)

@@ -37,6 +37,7 @@ enum class EventKind {
     Unplug,
     Message, // text (and detail: the title)
     Status,  // text
+    Mark,    // a mark put into the session: text the note, detail who made it
     Other    // speech, dialogs, actions, other capture calls: text is the line's gist
 };
 const char* eventKindName(EventKind k);

@@ -90,6 +90,13 @@ MainView::MainView(app::MainWindow& win, std::string titleSuffix)
     // What records shows in the status line, which the alarm window never covers.
     recording_ = new RecordingIndicator;
     statusBar()->addPermanentWidget(recording_);
+    markBox_ = new MarkBox(win, this);
+    markButton_ = new QPushButton("Mark");
+    markButton_->setObjectName("markButton");
+    markButton_->setFocusPolicy(Qt::NoFocus); // the question box keeps the keys
+    markButton_->setToolTip("Put a mark into the session (M)");
+    statusBar()->addPermanentWidget(markButton_);
+    QObject::connect(markButton_, &QPushButton::clicked, this, [this] { markBox_->open(); });
     recordings_ = win.events().subscribe([this](const events::Event& e) {
         auto source = [](events::Media m) {
             return m == events::Media::Audio ? capture::CaptureError::Source::Audio
@@ -282,6 +289,12 @@ void MainView::buildViewMenu() {
         else if (live_)
             live_->hide();
     });
+    // A plain M: a text box that has the keys takes it as a letter first.
+    QAction* mark = view->addAction("&Mark...");
+    mark->setShortcut(QKeySequence(Qt::Key_M));
+    mark->setShortcutContext(Qt::WindowShortcut);
+    addAction(mark); // the key works while the menu bar is locked
+    QObject::connect(mark, &QAction::triggered, this, [this] { markBox_->open(); });
     view->addAction("&Review Session...", this,
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }

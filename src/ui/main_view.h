@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "support/session_events.h"
 #include "ui/form_view.h"
+#include "ui/mark_box.h"
 #include "ui/recording_indicator.h"
 #include "ui/scaled_host.h"
 #include "ui/theme.h"
@@ -62,6 +63,11 @@ class MainView : public QMainWindow {
     void setLiveChart(QWidget* chart);
     void openLiveChart();
 
+    // "Mark" (the key M, "View" > "Mark...", the button in the status
+    // line, which covers no control of the form): opens the note box.
+    MarkBox& markBox() { return *markBox_; }
+    QPushButton& markButton() { return *markButton_; }
+
   protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -84,6 +90,8 @@ class MainView : public QMainWindow {
     VideoPreview* preview_;
     PreviewFanOut previews_;
     RecordingIndicator* recording_;
+    MarkBox* markBox_;
+    QPushButton* markButton_;
     events::SessionEvents::Subscription recordings_;
     bool closeConfirmed_ = false;
     Theme theme_;

@@ -24,7 +24,7 @@ using review::Point;
 
 namespace {
 
-constexpr int kLeft = ReadingsChart::kPlotLeft;         // plot areas start here, so that they line up
+constexpr int kLeft = ReadingsChart::kPlotLeft; // plot areas start here, so that they line up
 constexpr int kRight = ReadingsChart::kPlotRightMargin; // room for half the last time label
 constexpr int kTop = 8, kBottom = 8; // room for half the scale's top and bottom labels
 constexpr int kAxisHeight = 22;      // time labels under the last plot
@@ -50,6 +50,8 @@ char tagOf(EventKind k) {
         return 'P';
     case EventKind::Unplug:
         return 'U';
+    case EventKind::Mark:
+        return 'M';
     default:
         return 0;
     }

@@ -47,6 +47,8 @@ QString describe(const Event& e) {
             words << q(w);
         t += "\n\nAnswer words: " + (words.isEmpty() ? QString("(none)") : words.join(" "));
     }
+    if (e.kind == EventKind::Mark)
+        t += "\n\nMade by: " + q(e.detail);
     if (!e.file.empty())
         t += "\n\nFile: " + q(e.file);
     else if (e.kind == EventKind::Screen || e.kind == EventKind::Snapshot ||

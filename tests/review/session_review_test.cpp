@@ -65,6 +65,16 @@ TEST(SessionReview, ANightsBagReadsBackWithItsReadingsEventsAndFiles) {
     ASSERT_EQ(questions.size(), 2u);
     EXPECT_EQ(questions[0]->text, "Is anyone here?");
     EXPECT_EQ(questions[1]->text, "Can you give us a sign?");
+    // The script's mark, between the questions, as the journal told it.
+    const auto marks = ofKind(*m, EventKind::Mark);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0]->text, "Mark: Cold spot, \"stairs\"");
+    EXPECT_EQ(marks[0]->detail, "script");
+    EXPECT_GT(marks[0]->ms, questions[0]->ms);
+    EXPECT_LE(marks[0]->ms, questions[1]->ms);
+    EXPECT_THAT(k.out(), HasSubstr("MARK \"Cold spot, "));
+    EXPECT_THAT(read(bag / "data/journal.jsonl"),
+                HasSubstr(R"("event":"mark","note":"Cold spot, \"stairs\"","by":"script")"));
     // Every word chosen after a question answers it, in the journal's order.
     std::vector<std::string> words;
     for (const Event* w : ofKind(*m, EventKind::Word))
@@ -178,6 +188,12 @@ TEST(SessionReport, NamesTheQuestionsAlarmsAndEveryFileWithItsDigest) {
                 EXPECT_THAT(text, HasSubstr(w));
         }
     }
+    // The marks with their time and who made them, apart from any reviewer's.
+    const auto marks = ofKind(*m, EventKind::Mark);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_THAT(text, HasSubstr("Session marks"));
+    EXPECT_THAT(text, testing::ContainsRegex(clockText(marks[0]->ms) +
+                                             " +Mark: Cold spot, \"stairs\" +script"));
     // The alarms as episodes: when, which, how many trips, the peak.
     for (const AlarmEpisode& e : alarmEpisodes(m->events)) {
         EXPECT_THAT(text, HasSubstr(clockText(e.startMs)));

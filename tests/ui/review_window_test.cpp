@@ -13,7 +13,9 @@
 #include <gmock/gmock.h>
 
 #include <QChartView>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -64,6 +66,12 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return w.showsPicture(); }, 10000));
         w.choose(firstOf(c, EventKind::Alarm));
         EXPECT_FALSE(w.showsPicture());
+        // The script's mark is on the timeline and says who made it.
+        const int mark = firstOf(c, EventKind::Mark);
+        ASSERT_GE(mark, 0);
+        w.choose(mark);
+        EXPECT_THAT(w.details().toStdString(), HasSubstr("Session mark"));
+        EXPECT_THAT(w.details().toStdString(), HasSubstr("Made by: script"));
 
         // A recording plays from its start (on the fake sink, as the
         // environment asks) to its end, and the status line says so.
@@ -78,7 +86,8 @@ TEST(ReviewWindow, ShowsTheNightAndWhatEachMarkerHolds) {
         c.setFocus();
         const std::int64_t whole = c.viewTo() - c.viewFrom();
         QTest::keyClick(&c, Qt::Key_Plus);
-        EXPECT_EQ(c.viewTo() - c.viewFrom(), std::max<std::int64_t>(whole / 2, ReadingsChart::kMinSpanMs));
+        EXPECT_EQ(c.viewTo() - c.viewFrom(),
+                  std::max<std::int64_t>(whole / 2, ReadingsChart::kMinSpanMs));
         QTest::keyClick(&c, Qt::Key_Right);
         QTest::keyClick(&c, Qt::Key_Right);
         QTest::keyClick(&c, Qt::Key_Right);
@@ -139,7 +148,8 @@ TEST_F(LiveChartTest, FollowsTheReadingsOnlyWhileShown) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return live.chart().readingCount() > 0; }, 20000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return firstOf(live.chart(), EventKind::Question) >= 0; }, 10000));
-    win->publish(kestle::events::RecordingStarted{kestle::events::Media::Audio, "/d/7 Alarm_Audio.wav"});
+    win->publish(
+        kestle::events::RecordingStarted{kestle::events::Media::Audio, "/d/7 Alarm_Audio.wav"});
     const int recording = firstOf(live.chart(), EventKind::Recording);
     ASSERT_GE(recording, 0);
     EXPECT_EQ(live.chart().markers()[std::size_t(recording)].text, "7 Alarm_Audio.wav (audio)");
@@ -164,6 +174,64 @@ TEST_F(LiveChartTest, FollowsTheReadingsOnlyWhileShown) {
     QCoreApplication::processEvents();
     EXPECT_EQ(live.chart().readingCount(), readings);
     EXPECT_EQ(live.chart().markers().size(), markers);
+}
+
+TEST_F(LiveChartTest, TheKeyMOrTheButtonMarksTheSessionWhileTheReadingsGoOn) {
+    LiveChart live(*win, view.get());
+    live.show();
+    view->resize(1366, 700);
+    view->show();
+    win->main().Option1[7]->click(); // constant
+    ASSERT_TRUE(QTest::qWaitFor([&] { return live.chart().readingCount() > 0; }, 20000));
+
+    // M typed into the question box is a letter, not a mark.
+    auto* question = view->findChild<QPlainTextEdit*>("question");
+    ASSERT_NE(question, nullptr);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    question->setFocus();
+    QTest::keyClick(question, Qt::Key_M);
+    settle();
+    EXPECT_FALSE(view->markBox().isVisible());
+    EXPECT_TRUE(win->main().question->text().ends_with("m")) << win->main().question->text();
+
+    // The key M elsewhere opens the box, which stops nothing.
+    view->markButton().setFocus();
+    view->formView().setFocus();
+    QTest::keyClick(view.get(), Qt::Key_M);
+    ASSERT_TRUE(view->markBox().isVisible());
+    EXPECT_FALSE(view->markBox().isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    const std::size_t open = live.chart().readingCount();
+    QTest::keyClicks(&view->markBox().note(), "Footsteps");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return live.chart().readingCount() > open + 2; }, 20000));
+    EXPECT_TRUE(view->markBox().isVisible());
+    QTest::keyClick(&view->markBox().note(), Qt::Key_Return);
+    EXPECT_FALSE(view->markBox().isVisible());
+    live.chart().refresh();
+    const int m = firstOf(live.chart(), EventKind::Mark);
+    ASSERT_GE(m, 0);
+    EXPECT_EQ(live.chart().markers()[std::size_t(m)].text, "Mark: Footsteps");
+    EXPECT_EQ(live.chart().markers()[std::size_t(m)].detail, "window");
+    EXPECT_THAT(out.str(), testing::HasSubstr("MARK \"Footsteps\" \"window\""));
+
+    // The button: a mark without a note; it covers none of the form's controls.
+    QTest::mouseClick(&view->markButton(), Qt::LeftButton);
+    ASSERT_TRUE(view->markBox().isVisible());
+    QTest::mouseClick(&view->markBox().markButton(), Qt::LeftButton);
+    EXPECT_THAT(out.str(), testing::HasSubstr("MARK \"\" \"window\""));
+    for (QSize size : {QSize(1366, 768), QSize(1920, 1080)}) {
+        view->resize(size);
+        settle();
+        const QRect button(view->markButton().mapTo(view.get(), QPoint(0, 0)),
+                           view->markButton().size());
+        for (QWidget* w : view->formView().findChildren<QWidget*>()) {
+            if (!w->isVisible())
+                continue;
+            const QRect r(w->mapTo(view.get(), QPoint(0, 0)), w->size());
+            EXPECT_FALSE(r.intersects(button)) << w->objectName().toStdString();
+        }
+    }
 }
 
 } // namespace
