@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Large but honest bags, and what reading them costs. Writes a session's
 // bag, sealed as the program seals, then measures what is asked; run it
 // under /usr/bin/time -v for the peak memory (and pdfinfo for the pages of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of a recording night: 640x480 at 30 fps from the test pattern,
 // shown live with three overlays and recorded as MJPEG AVI, for a minute
 // (or the seconds given). Prints the frames in the file, repeated frames,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the acquisition cycle itself: full cycles (124 exchanges each)
 // through the real cycle code against the simulated Kestle answering with no
 // latency, on virtual time, with the form models but no window. The scope

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ECM costs: the Shuffle button on the default list and on a long user
 // list, one word step of get_data without speech (virtual time, so the
 // event turns cost only their scheduling), and espeak-ng synthesis of one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a " Constant" session with the simulated Kestle costs: the program
 // runs headless, then with its window (offscreen), and the CPU share of
 // each over the same span of its running session (start-up and exit left

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the hostile bags (from a small honest night written by bag_bench)
 # and prints, for each, what `kestle --verify` says and how long --verify,
 # --report, --review (offscreen, via bag_bench review) and --replay-session

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read rate around an unplug and a plug of the simulated Kestle in real
 // time, through the real cycle code: readings (answers to ">") per second
 // before the unplug, while it is away, in the first second after the plug

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What opening a night's review costs: a constant session with the
 // simulated Kestle in virtual time for HOURS hours (default 8) with a
 // question every QUESTION minutes (default 10), sealed, then opened: the

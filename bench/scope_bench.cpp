@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of building one scope picture: 100 ms per division on the designed
 // box with all three traces shown, the heaviest drawing the menus allow.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What sealing a night's evidence costs at exit: a constant session with
 // the simulated Kestle in virtual time for HOURS hours (default 8), then a
 // capture of SIZE megabytes (default 1024) made in the data folder, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long night in virtual time: a constant session ("Constant" answer time)
 // with the simulated Kestle, the data log on, for HOURS hours (default 24).
 // Prints the resident memory and the open files at the start, every few

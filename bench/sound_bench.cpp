@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What listening to a night costs: a sealed bag holding one sound recording
 // of HOURS hours (default 8; 44.1 kHz, 16-bit mono, written a block at a
 // time: room noise with speech, tones and knocks now and then), then

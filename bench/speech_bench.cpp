@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of speech synthesis per utterance: straight to memory (what the worker
 // spends before a voice can sound) and through the WAV output.
 #include "ecm/speech_espeak.h"

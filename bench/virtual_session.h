@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A constant session of the whole program, headless with the simulated
 // Kestle in virtual time from 2026-12-07 22:00, in a folder of its own (the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs `kestle --verify` over every bag of the BagIt conformance suite and
 # prints, per version and set, how many bags were accepted (exit 0) and
 # rejected (exit 1), how many could not be checked (exit 2), and each bag

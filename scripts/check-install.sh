@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a staging folder (DESTDIR) and checks what an
 # installed copy consists of: the file list, the desktop entry, the AppStream
 # metadata, the manual page, the icons, and that the installed program keeps

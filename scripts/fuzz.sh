@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target under libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer:   scripts/fuzz.sh TARGET SECONDS
 # TARGET is settings, userlist, trace, script, decode, avi or bag (tests/fuzz/TARGET_fuzz.cpp).

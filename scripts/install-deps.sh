@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build, the tests and the application need.
 # Only packages that are missing are installed; a machine that has them all
 # does no network work at all.

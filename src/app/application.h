@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Entry points shared by the executable and the tests.
 #include "app/main_window.h"

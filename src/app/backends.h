@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one place where the backends are chosen from the options: the Kestle
 // link, the speech output, the capture controls and the screen-capture

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UiHost for --headless: every dialog and event is one line on the output;
 // input boxes take the answers the script queued with `answer` and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file. The matching and rewriting rules are part of the file
 // format that existing Kestle.ini files were written in, so they are kept

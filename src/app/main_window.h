@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's logic: its forms, variables and handlers, the load
 // sequence, the three shutdown paths and the menu locking. Runs the same in

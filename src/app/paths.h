@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the application keeps its files. Messages that name a path name the
 // one in use.

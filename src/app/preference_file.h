@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The preferences the settings file does not have, read without the window
 // toolkit so that headless runs honour them too. The file is the one the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `kestle --replay-session DIR --data-dir OUT`: the session of a bag run
 // again headless in virtual time from its start, its journal's actions at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/script_runner.h"
 
 #include "app/headless_host.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs an operator script: one action per line, executed on the window
 // thread; `wait` suspends the script while timers and device answers run.

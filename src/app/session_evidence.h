@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The evidence of this run: seals what earlier runs left unsealed (on a
 // thread of its own), opens the session's bag when the main form loads (a

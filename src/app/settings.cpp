@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // readini and writeini: every setting of the main window and the set-up form
 // through the settings file, in the file's key order.
 #include "app/inifile.h"

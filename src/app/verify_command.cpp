@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/verify_command.h"
 
 #include "evidence/bag_verify.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `kestle --verify DIR`: the bag checked as RFC 8493 says (evidence/
 // bag_verify.h). Each problem, warning and what could not be checked goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the word engine and the speech output of the main window.
 #include "app/main_window.h"
 #include "ecm/announcing_speech.h"

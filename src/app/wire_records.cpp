@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the alarms, the log stage and the screen text commands, and the
 // capture stages and menu.
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture on alarm, the stage of get_data after the alarm checks, and the
 // picture of each acquisition tick while "Image QA Capture" is checked.

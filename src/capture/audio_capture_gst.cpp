@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio control: one pipeline from the microphone (or the test tone) to
 // an appsink, and a WAV writer fed from the streaming thread. Pause drops
 // samples; a new file takes over between two buffers, so nothing is lost.

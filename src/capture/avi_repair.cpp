@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the repair writes, worked out from the file's structure, and its tag
 // text; the file operations are in avi_repair_file.cpp.
 #include "capture/avi_repair.h"

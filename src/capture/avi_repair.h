@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Repairs an AVI that avimux never finished (the program was killed, or the
 // disk filled up): its header says 0 frames, its 'movi' list is 4 bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The repair's file operations: the guarded open, the journal, the writes in
 // their order, the copy for a file with other links, and the rebuild.
 #include "capture/avi_repair.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The guarded reader of an AVI file's structure, for the index repair
 // (avi_repair.h). The file is hostile until read: every size is checked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decorators that print every operation on a capture control as one line
 // and then pass it on to the control they wrap: `CAPTURE Audio.Start`,

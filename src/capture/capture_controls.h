@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The audio and video capture controls, with the operations the main window
 // and the set-up form use. Backends: GStreamer (cameras and microphones, or

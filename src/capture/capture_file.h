@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture files are made new, never opened over an existing file: an
 // existing name gets " (2)", " (3)" ... before its extension.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "PC A/V" menu: video capture, the two image captures, the three audio
 // captures and the set-up form. Each item drives the capture controls and

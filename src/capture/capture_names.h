@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names of the capture files the main window makes: the suffixes, and the
 // step that stamps `tem` and counts a file counter up.

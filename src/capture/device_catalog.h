@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cameras and microphones of the system, kept up to date: the first
 // search runs on a thread of its own at construction, and devices that are

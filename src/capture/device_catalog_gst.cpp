@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device catalog on the GStreamer device monitor.
 #include "capture/device_catalog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cameras and microphones capture can use, as lists of names with what
 // the pipelines need to open them.

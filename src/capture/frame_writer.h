@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stores pictures of the video as JPEG files, on a thread of its own, so
 // that a snapshot costs the window thread nothing. An existing file is

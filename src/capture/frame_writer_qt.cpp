@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG snapshots encoded with Qt.
 #include "capture/capture_file.h"
 #include "capture/frame_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The capture controls on GStreamer: cameras and microphones of the catalog
 // (or the test pattern and tone), WAV and AVI files, JPEG snapshots, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controls of `--capture none`: no devices, nothing is ever recorded,
 // and nothing is reported (the operator asked for no capture). Start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the video overlays show, as the operations set it, and the pure rules
 // behind them: the date formats, the rotations and flips, the font and text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The three overlay layers (text, date-time stamp, picture) painted when
 // their settings change, and the date each second when its text changes,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws the overlay layers as pictures: premultiplied ARGB pixels placed on
 // the video picture. Painting happens when a setting changes (and for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The overlay layers drawn with QPainter.
 #include "capture/overlay_painter.h"
 

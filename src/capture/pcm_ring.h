@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The last few seconds of 16-bit samples, so that a recording can start
 // with what was heard before it was asked for. The oldest samples give way

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the recording indicator says: which recordings run, for how long and
 // how large, the free disk space and how long it lasts at the rate the files

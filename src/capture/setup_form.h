@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The handlers of the capture set-up form `vid2`: its load (the lists and
 // their first choices, applied to the controls), the device, text, date,

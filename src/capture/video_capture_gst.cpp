@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video control: its properties on the window thread, the pipeline and
 // the overlay layers on a worker, the pictures through the frame hub.
 #include "capture/capture_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/video_frames_gst.h"
 
 namespace kestle::capture {

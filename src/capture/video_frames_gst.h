@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Between the video pipeline's streaming threads and the rest: the newest
 // picture (after rotation, inversion and overlays), snapshot requests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The video pipeline: a camera (or the test pattern) through rotation,
 // inversion and overlays to a tee, with the live-picture branch to an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A WAV file (16-bit PCM) that stays readable whatever happens to the
 // program: the header is rewritten after every block of samples, so after a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device side of the main window: the link notifications, the report
 // exchanges, get_data, the temperature and natural-EMF steps, the scope

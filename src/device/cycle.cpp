@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The acquisition cycle and the phoneme run controls.
 #include "device/acquisition.h"
 #include "support/convert.h"

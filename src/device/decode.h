@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pure decoding and display texts of the Kestle's readings.
 #include <array>

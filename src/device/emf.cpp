@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Temperature, the natural-EMF rose, and their calibration prompts.
 #include "device/acquisition.h"
 #include "device/decode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Common ground of the in-process Kestles (simulated and replayed): one
 // device with a fixed handle that a script can detach and attach, answers

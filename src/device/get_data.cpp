@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // get_data: the reading request, its decode and displays, the change gate,
 // threshold and trend, the later stages, and the paging of the screen texts.
 #include "device/acquisition.h"

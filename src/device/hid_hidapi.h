@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link to a real Kestle through hidapi. hidapi 0.13 has no hot-plug
 // callbacks, so a poll thread enumerates 04D8:FEF3 twice a second; each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link to the Kestle: the calls the application makes into a HID layer
 // and the four notifications it receives. Backends: hidapi (real unit), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few calls HidapiLink makes into the operating system's HID layer,
 // behind an interface so that the link's threads can be tested without a

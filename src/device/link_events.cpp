@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binding of the link and its four notifications.
 #include "device/acquisition.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/link_factory.h"
 
 #include "device/hid_hidapi.h"

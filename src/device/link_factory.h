@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds the device link the command line asks for.
 #include "device/hid_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ECM modes, RF bands, the change band, and the wiring of the device's
 // controls.
 #include "device/acquisition.h"

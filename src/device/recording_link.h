@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wraps any link and writes every exchange to a trace (see trace_format.h)
 // that ReplayLink can play back. Everything is forwarded to the inner link;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Kestle that plays back a recorded trace. Each request character has its
 // own queue of answers, taken in file order; once it runs out its last

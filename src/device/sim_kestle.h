@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Kestle simulated inside the process. It answers ">", "=", "%" and "/"
 // from SimSignals and ignores any other request; answers arrive `latency`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The signals behind the simulated Kestle: two channel levels with drift,
 // mains hum and noise; channel frequencies on mains harmonics; a slowly

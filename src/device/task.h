@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A lazily started coroutine that yields a bool: true when its steps ran to
 // the end, false when a wait for the Kestle failed and the work was dropped.

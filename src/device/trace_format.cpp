@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/trace_format.h"
 
 #include "support/textfile.h"

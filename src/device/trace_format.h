@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text form of a Kestle session, one exchange a line: the request character,
 // then the eight answer bytes in hex, e.g. "> 00 00 00 00 01 0A 00 1E".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scope burst: 60 "=" exchanges, the traces and their summary values.
 #include "device/acquisition.h"
 #include "scope/burst.h"

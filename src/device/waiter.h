@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The waits of the procedures that talk to the Kestle: for an answer (with a
 // time limit), for one turn of the event loop, and for a fixed pause. At

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Speech that tells every call as a session event (events::Speech, and
 // events::Quiet for member 36) before passing it on. Window thread only

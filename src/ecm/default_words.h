@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The built-in word list that start-up and Restore put into the list box.
 #include <string>

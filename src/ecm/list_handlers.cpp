@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word list handlers: the default list, the user list, Restore,
 // Shuffle and "Phonemes On", and the wiring of the engine's controls.
 #include "ecm/default_words.h"

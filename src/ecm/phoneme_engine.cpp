@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phoneme menu items, the time-slice layout and the time-slice step.
 #include "device/decode.h"
 #include "ecm/word_engine.h"

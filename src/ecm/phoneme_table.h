@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The phoneme table that "Phonemes On" puts into the list box instead of a
 // word list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ecm/qa_session.h"
 
 namespace kestle::ecm {

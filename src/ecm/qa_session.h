@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The question-and-answer session: the question box, the answer times, the
 // end of an answer window and constant mode. Window thread only.

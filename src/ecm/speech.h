@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four speech voices the word output, the phoneme engine and typed text
 // speak through. Voice 1 is the word voice; 2 to 4 are used by the phoneme

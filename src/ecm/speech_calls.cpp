@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speech calls of the engine, "Speech On" and the typed text of Text1.
 #include "ecm/word_engine.h"
 

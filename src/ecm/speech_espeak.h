@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Speech on espeak-ng. The engine is process-global (one voice, one
 // callback), so one worker thread per EspeakSpeech synthesizes the queued

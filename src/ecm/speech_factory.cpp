@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ecm/speech_factory.h"
 
 #include "ecm/speech_espeak.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds the speech output the command line asks for.
 #include "ecm/speech.h"

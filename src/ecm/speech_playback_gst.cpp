@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ecm/speech_playback_gst.h"
 
 #include "support/gst_glue.h"

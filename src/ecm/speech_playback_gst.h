@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One voice played through GStreamer:
 //   appsrc (S16LE, 22050 Hz, mono, timestamped) ! audioconvert ! audioresample ! sink

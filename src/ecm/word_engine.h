@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // ECM on the main window: the word list handlers, the word step of get_data,
 // speech calls, "Speech On", typed text in Text1, and the phoneme engine

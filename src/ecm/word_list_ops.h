@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pure operations on a word list held as a vector of entries: the Shuffle
 // button's reordering and the parsing of a user word list file. Nothing here

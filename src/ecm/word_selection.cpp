@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word step of get_data: the position from the level, the level
 // history, the display text, fword and the speech with its waits.
 #include "ecm/word_engine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bag complete and valid (RFC 8493 sections 2.2.2, 2.2.3 and 3): what
 // fetch.txt names, every file listed there and every payload file listed,
 // bag-info.txt, and every checksum of every manifest (bag_verifier.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The names of a bag's files as its manifests and fetch.txt list them, and
 // the rules they must keep: the lines that list them ("checksum name",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths inside a bag, what an entry is, the component by component open
 // and the messages of the bag reader (bag_reader.h).
 #include "evidence/bag_reader_detail.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one way into a bag that someone else may have made or changed (the
 // verifier, the review, the report and the replay all read through it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pieces the bag reader's files share (bag_reader.h is the contract):
 // the state one reader and its copies share, path checks, the component by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The streams a bag's files are read through: gzip content inflated as it
 // is read, and lines of any source (bag_reader.h).
 #include "evidence/bag_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text tag files of a bag as RFC 8493 section 2 has them: the bag
 // declaration (bagit.txt, exactly "BagIt-Version: M.N" and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The verifier's own state, shared by the files that check a bag section by
 // section (bag_verify.cpp: the declaration, the tag files, the payload and

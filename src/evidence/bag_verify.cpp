@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "evidence/bag_verify.h"
 
 #include "evidence/bag_tags.h"

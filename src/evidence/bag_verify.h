@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Verifying a bag as RFC 8493 says, section by section, for BagIt 1.0 and
 // for the bags of version 0.97 (the conformance suite's): the declaration

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bag's folders listed and walked without following a link (bag_reader.h).
 #include "evidence/bag_reader.h"
 

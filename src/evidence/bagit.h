@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // BagIt bags (RFC 8493, version 1.0, SHA-256): sealing a folder whose
 // payload already lies in `data/`, and the texts of its tag files. Paths in manifests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message digests through OpenSSL's EVP interface, the one place that uses
 // it: the algorithms a BagIt manifest may name, by their normalised names

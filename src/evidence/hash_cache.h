@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Digests of files kept by the file's identity (device, inode, size and
 // modification time), so that a capture hashed once, while the session

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The journal of a session: one JSON object per line, each line handed to
 // the operating system in one write as it is made (a kill loses nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a session event is written in the journal: its event name and its
 // fields, in the order the line carries them. Events the journal does not

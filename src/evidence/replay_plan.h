@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a replay of a session runs: the operator's actions of its journal as
 // script lines, each after the wait that puts it at its recorded time, and

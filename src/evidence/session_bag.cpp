@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "evidence/session_bag.h"
 
 #include "evidence/replay_plan.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The evidence of one session (one run of the program, load to exit),
 // packed as a BagIt bag in <data folder>/Sessions/<YYYY-MM-DD HH-MM-SS>/

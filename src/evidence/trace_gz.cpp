@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "evidence/trace_gz.h"
 
 #include "evidence/bag_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The session's device trace, gzip-compressed (zlib) as it is written: an
 // ostream for the recording link. What was written reaches the file at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Toolkit-free model of one control. The handlers (`ITC2_Click` and the
 // like) read and write these models; the Qt layer mirrors them and feeds the

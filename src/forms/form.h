@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A form: a named set of controls in creation order, a caption, and a
 // shown/loaded state. Observers are told about every property change so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Geometry of forms on screen, without a toolkit: twips to pixels at a
 // scale, the scale that fits a form into a space, keyboard mnemonics for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's controls, with the names the handlers use. Behaviour
 // lives in the handlers; this is the design-time state of the form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's form-level variables, shared by the stages of the
 // acquisition cycle and the handlers. Window thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the logic asks of the user interface. The window implementation shows
 // dialogs; the headless one answers them from the script and prints one line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Named read access to form-level variables, for the script's dump command.
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/vid2_form.h"
 
 namespace kestle::forms {

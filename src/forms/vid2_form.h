@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The capture set-up form "Audio /  Video Setup": a tab strip with the
 // pages "Video Setup", "Screen Text" and "Audio Setup", and on them the

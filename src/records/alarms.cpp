@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The twelve alarm limits, their checks in every get_data call, and the
 // alarm window's summary.
 #include "device/decode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The three text logs of the data folder and their headers. Files are opened
 // for appending, never truncated; every write reaches the operating system

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three log switches, the rows of the log stage and the question line.
 #include "records/records.h"
 #include "support/convert.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Alarms, the log stage and the screen text commands of the main window:
 // the twelve alarm limits and their checks, the three log switches and the

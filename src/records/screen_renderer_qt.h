@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Screen captures drawn with Qt: a 573 x 381 pixel background of our own
 // (dark gradient, frame, faint "Vantic Kestle - Verified Output" watermark),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Capture Display", "Clear Display", "Review Screen text" and "View Logs
 // and Screen Shots".
 #include "records/records.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An alarm whose limit holds trips in every check, adding a line to the
 // alarm window and the log each time (the logs keep every line). A review

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which words answer a question: those chosen in its answer window, the
 // answer time the operator had chosen when asking it (from the journal's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one place the listening features read a bag's files, through the
 // guarded reader (evidence/bag_reader.h): a file below the bag's folder,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fewer points that draw the same line: a night holds hundreds of
 // thousands of readings, a plot a few thousand pixels. Pure; any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a session event shows on a chart and in an event list: its kind,
 // caption and detail, in one place for the live chart and for the review

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command-line side of listening to a night:
 //   kestle --moments DIR                       the ranked moments, one a line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Readings from the rows of the data log and the RF / threshold log, as
 // the log stage writes them: time, Ch A, Ch B, Threshold, Trend, Ch A VDC,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A moment handed over as evidence: a new sealed BagIt bag holding the
 // stretch [start, start + seconds) of a session's bag:

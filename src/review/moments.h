@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Moments worth hearing: the stretches of a recording that stand out of its
 // own noise floor, whether a voice may be in them (WebRTC's detector and

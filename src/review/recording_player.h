@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plays a session's sound recording (a WAV file of the bag) from a moment,
 // on the audio sink named in one place: audioSinkName(). The pipeline is

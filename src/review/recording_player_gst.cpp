@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's GStreamer glue: playbin with the chosen audio sink.
 #include "review/recording_player.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The PDF report of a session, for a client to read and to check the bag
 // against: its times (as its bag-info.txt gives them), the unit, the

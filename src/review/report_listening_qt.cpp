@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report's listening page: Qt glue.
 #include "review/report_listening_qt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The report's page on listening (Qt glue): how much of the night's sound
 // was heard and by whom (from the review ledger beside the bag), and each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report laid out with QPainter on Qt's PDF writer: a cursor runs down
 // the page and a new page starts where the next block does not fit.
 #include "review/alarm_episodes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What was listened to, and by whom: `<bag>.review.jsonl` beside the bag's
 // folder (never inside the sealed bag), one JSON object per line, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The six readings a night is looked at by, with their names, units and
 // colours: one table for the live chart, the review window and the report.

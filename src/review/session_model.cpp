@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "review/session_model.h"
 #include "review/event_view.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A session read back from its sealed bag, for looking at a night: the
 // bag's description, the settings, the verification result, every file

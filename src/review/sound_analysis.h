@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One pass over a recording: its overview spectrogram, and per 10 ms frame
 // its level and whether WebRTC's detector hears a voice. The recording is

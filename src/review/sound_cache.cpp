@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "review/sound_cache.h"
 
 #include "review/bag_sound.h"

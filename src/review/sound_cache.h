@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The analyses of recordings kept outside the bag, so that a night opens
 // with its spectrograms at once the second time: one file per recording in

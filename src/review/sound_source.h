@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sound as the analysis reads it: blocks of mono samples from a position,
 // whatever holds them (a WAV file of a bag, a test's generated signal).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Spectrograms of a recording: band levels from 0 to kTopHz in kSpectrumRows
 // equal bands, from FFTW's real transform of Hann-windowed frames. Two

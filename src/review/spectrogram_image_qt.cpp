@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spectrogram pictures: Qt glue.
 #include "review/spectrogram_image_qt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Spectrograms as pictures (Qt glue): cells shaded from the recording's
 // noise floor up, in a colour map for the day (dark violet to pale yellow)

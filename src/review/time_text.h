@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Times of a session as a review shows them. Pure; any thread.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // WebRTC's voice activity detector (libwebrtc-audio-processing 0.3, its
 // AudioProcessing module with only voice detection enabled), frame by

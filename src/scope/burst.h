@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One scope burst: 60 answers to the "=" request, each holding two samples
 // of channel A and B. The burst stores every sample in the traces and sums

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scope picture as a list of lines in twips, in drawing order. The
 // caller clears the picture box and draws the lines; nothing here draws.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number and text conversions shared by every display, log and setting.
 // Each rule lives here once; callers never format numbers on their own.

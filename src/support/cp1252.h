@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system's 8-bit code page on the original platform. Texts inside the
 // program are UTF-8; files (settings, logs, word lists) are Windows-1252.

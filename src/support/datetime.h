@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Local calendar time and the general date format used in logs, alarm lines
 // and capture file names.

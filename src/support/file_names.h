@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one rule for the names of capture files (screen captures, audio,
 // video and pictures): appath + time stamp + "_" + counter + suffix.

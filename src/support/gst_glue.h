@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one GStreamer glue of the program, used by every GStreamer backend
 // (capture, speech output, the review's player): who owns a reference,

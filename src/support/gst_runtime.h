@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one GStreamer initialisation of the process, shared by speech output
 // and capture. Safe to call from any thread and any number of times; only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real time without a window toolkit: a loop on the calling thread that runs
 // calls when they fall due and sleeps in between. Serves headless runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A value or the text of what went wrong. Device and file code return these;
 // only the UI decides whether and how to show the error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's one pseudo-random generator. It is never seeded: every
 // run draws the same sequence. The application owns one instance and hands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Timers and deferred calls for the window thread, and the clock the
 // application reads. Every callback runs on the thread that drives the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What happens in a session, as data. The part that causes an event
 // publishes it; the journal, the headless output lines, the live chart and

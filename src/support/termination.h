@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the window thread, so that
 // a terminated session still closes its logs and writes its settings. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Length and line counts of UTF-8 texts, as the original's 16-bit strings
 // counted them (one per character).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole-file and appending text access in Windows-1252 with CR LF line ends.
 // All functions are synchronous and safe to call from the window thread;

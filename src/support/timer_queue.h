@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The calls a real-time scheduler holds, in the order they fall due, on a
 // clock that may run ahead of real time by at most `lead` ms: a call due

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Virtual time: calls run in time order without real waiting. Serves
 // headless runs with --clock and all tests. While a result of work on

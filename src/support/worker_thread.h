@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A thread that runs tasks one after another, in the order they were
 // posted, and tasks that fall due later. Used for work that may take time

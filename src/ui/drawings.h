@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's drawn pictures: the scope's line list scaled into its
 // box, and the alignment picture (the unit seen from above, facing north).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Renders a form model as Qt widgets and feeds the operator's input back to
 // the models. The widgets mirror the models through the form's observer.

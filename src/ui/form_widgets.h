@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The widgets that stand for controls where Qt's own do not behave as the
 // form's controls do. Window thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Listening to a night in the review window: the spectrogram strips under
 // the plots, the ranked moments beside the event list, playback of a moment

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live chart: a window of its own with the readings of the last
 // minutes as they come (the rows the log stage makes, logged or not), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executable: parses the command line, then runs the application in a
 // window, or headless without a window (Qt only paints the screen captures).
 #include "app/application.h"

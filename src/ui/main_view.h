@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the menu bar built from the menu models (check marks only
 // on the items the program checks, keyboard mnemonics, F10), the form

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The box for a session mark's note: a small tool window of the main
 // window, never modal, so the readings, the chart and the window go on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Preferences the settings file does not have, kept apart from it in
 // $XDG_CONFIG_HOME/kestle/preferences.ini (QSettings). Window thread only.

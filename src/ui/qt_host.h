@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UiHost for the window: dialogs open without a nested event loop and
 // answer through their callbacks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real time on the Qt event loop: the window's scheduler. Due calls wait in
 // one queue behind one timer, short waits run ahead within a small lead

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/readings_chart.h"
 
 #include "review/alarm_episodes.h"

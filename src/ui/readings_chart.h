@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readings of a night as six plots on one time axis, one above the
 // other, each on its own scale, with the events as marker lines across them

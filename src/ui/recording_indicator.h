@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recording indicator in the main window's status line, which nothing
 // covers: what records, for how long, how large, the free disk space and

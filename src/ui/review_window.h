@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A sealed session looked at: "Session Review - <folder>", the readings and
 // events of the whole night on one time axis (ReadingsChart), the list of

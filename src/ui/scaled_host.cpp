@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/scaled_host.h"
 
 #include "forms/layout_math.h"

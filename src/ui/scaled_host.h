@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Holds a form view and scales it to the space it is given, keeping the
 // form's proportions: the form stands in the middle on the window colour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every window of the program opens inside its screen's free area (the
 // part panels leave), however large it asks to be: a laptop's 1366 x 768

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/spectrogram_strip.h"
 
 #include "review/spectrogram_image_qt.h"

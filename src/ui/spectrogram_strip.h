@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sound of a night under its plots: a strip per recording with its
 // spectrogram (0 to 8 kHz, lowest at the bottom), placed at the recording's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's colours by day and in the night view: dark red on black,
 // nothing bright and no other hue (no pixel has green or blue above its

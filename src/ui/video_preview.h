@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live picture of the video control on the main window: the newest
 // frame scaled into the widget (keeping its proportions when asked) on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs whole headless sessions in-process in a folder of their own, so that
 // a test can look at the files a session leaves behind.

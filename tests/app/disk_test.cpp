@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disks that fail under a session: a read-only data folder, a read-only
 // application folder, a full file system. Each says which file failed and
 // why, keeps what was written, and the session goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless run in real time with --speech wav:DIR: every Speak the run
 // prints leaves one WAV file of its voice, in order, with real speech in it
 // wherever the text has a letter to say; one random time-slice tick gives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program killed (SIGKILL) at random moments: while it saves its
 // settings, and while it writes its data log. Kestle.ini is always the old
 // or the new text and no temporary file outlives the next start; the log

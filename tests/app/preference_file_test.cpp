@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences file read without the toolkit: it must find the file
 // QSettings writes and make of each line what QSettings makes of it.
 #include "app/preference_file.h"

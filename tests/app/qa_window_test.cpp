@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A question's answer window with the simulated Kestle: the readings move
 // while the window is open and stand still once it has closed.
 #include "app_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which requests a session sends, read back from the trace that --record
 // writes.
 #include "app_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every headless scenario in tests/scenarios: NAME.script is the
 // operator script, NAME.expected the exact standard output. Lines of the
 // script that start with "#! " give the command line; in them @DIR@ is a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file across whole sessions: the disclaimer counter, what a
 // session stores, what the next one reads back, and the special keys.
 #include "app_run.h"

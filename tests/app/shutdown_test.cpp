@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three shutdown paths of the main window, driven directly.
 #include "app/headless_host.h"
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program says at start instead of failing silently or aborting.
 #include "app_run.h"
 

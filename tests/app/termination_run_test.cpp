@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program itself, ended by a signal while a user list is a FIFO: the
 // window thread used to wait in open() for a writer that never came, and
 // SIGTERM could not end it.

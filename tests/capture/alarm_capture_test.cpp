@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture on alarm and the tick's picture: the file names, the counters,
 // when a recording starts and stops, and when the pre-roll is kept.
 #include "capture/alarm_capture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The microphone under "Capture On Alarm", in this process with the test
 // tone: it runs for the pre-roll only while the item is checked, and a
 // recording started while none runs begins with the sound before it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real AVIs from GStreamer's avimux, recorded the way the program records
 // (live test pattern, videorate, MJPEG or uncompressed I420) by a

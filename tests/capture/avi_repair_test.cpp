@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index repair of AVIs that avimux never finished: real recordings
 // killed or cut off by a full disk, repaired, then played by GStreamer and
 // rebuilt as recorded; every way the end can be cut off; a kill at each step

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture files are always new: an existing name is never opened.
 #include "capture/capture_controls.h"
 #include "capture/capture_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole headless sessions in real time with the test pattern and tone,
 // through the paths of the PC A/V menu, the question session, capture on
 // alarm and the set-up form; the files are read back and checked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the program itself, headless and in real time with the test pattern
 // and the test tone, in a folder of its own (removed at the end): the way a

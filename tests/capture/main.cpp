@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture tests paint overlays, which needs a Qt GUI application.
 #include <QGuiApplication>
 

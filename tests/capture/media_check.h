@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads back what capture wrote: WAV headers and samples, AVI structure
 // (frames, size, rate, index) and JPEG pictures, independently of the code

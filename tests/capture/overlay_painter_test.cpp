@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The overlay layers as Qt paints them: colours, styles, transparency.
 #include "capture/overlay_painter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pure rules behind the overlays: date formats, rotations, hatches.
 #include "capture/overlay.h"
 

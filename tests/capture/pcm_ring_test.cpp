@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ring of the sound before a recording: what it gives back is always
 // the newest samples in the order they came.
 #include "capture/pcm_ring.h"

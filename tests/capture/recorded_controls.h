@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture controls that record nothing and remember every operation as the
 // headless call log prints it ("CAPTURE Audio.Start"). The video control

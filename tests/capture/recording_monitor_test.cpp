@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the recording indicator says, and how fast a video recording fills
 // the disk before it starts.
 #include "capture/recording_monitor.h"

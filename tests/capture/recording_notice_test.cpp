@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GStreamer controls in this process, with the test pattern and tone:
 // each tells when a recording's file is made (under the name it really
 // got) and when it is finished, with why when it was cut short: a full

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The set-up form's handlers on recorded controls, with the headless host
 // answering its dialogs.
 #include "app/headless_host.h"

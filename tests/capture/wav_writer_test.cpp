@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV writer's header always states what the file holds.
 #include "capture/wav_writer.h"
 #include "media_check.h"

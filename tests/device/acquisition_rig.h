@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device side of the main window on a virtual clock: the form models,
 // the variables, a host that records what the operator would see, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The acquisition cycle: request order per tick, the state handshake, the
 // bounded waits and the device going away in the middle of a cycle.
 #include "acquisition_rig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // get_data on its own: decode, bands, displays, change gate, threshold and
 // trend, the order of the later stages and the paging of the screen texts.
 #include "acquisition_rig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/hid_hidapi.h"
 #include "device/link_factory.h"
 #include "link_probe.h"

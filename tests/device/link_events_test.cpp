@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four link notifications and the presence frame.
 #include "acquisition_rig.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated Kestle misbehaving: a request never answered, a read that
 // fails, the unit pulled at every step of a cycle. Nothing hangs, and a
 // plugged unit is read at the full rate again within a second.

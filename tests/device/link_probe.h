@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives a HidLink the way the application does: enables read notification
 // on changed(), reads on every read notification, and logs what it saw.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ECM modes, RF bands, the change band, the phoneme run controls, the scope
 // menu and the calibration prompts.
 #include "acquisition_rig.h"

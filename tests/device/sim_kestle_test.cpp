@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/sim_kestle.h"
 #include "link_probe.h"
 #include "support/virtual_scheduler.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/task.h"
 #include "device/waiter.h"
 #include "support/virtual_scheduler.h"

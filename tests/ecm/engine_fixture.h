@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window's worth of ECM parts on virtual time: the form models, a
 // replayed Kestle, the acquisition, a recording host and speech, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine on real espeak-ng voices written as WAV files.
 #include "ecm/announcing_speech.h"
 #include "ecm/speech_espeak.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the WAV files a wav:DIR speech run leaves and tells whether they
 // hold real speech: 16-bit mono PCM with a 44-byte header, long and loud

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ecm/default_words.h"
 #include "ecm/phoneme_table.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The guarded bag reader: no link followed anywhere in a path, nothing
 // outside the bag opened, no FIFO or device read, every read bounded, a
 // changing file told, gzip content counted as it inflates, a stop obeyed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bags sealed and verified: a sealed bag is valid, and any change to it
 // (a byte, a file gone, a file added, a tag file edited) is named.
 #include "evidence/bagit.h"

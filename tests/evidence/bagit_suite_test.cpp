@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Library of Congress's BagIt conformance suite, a copy byte for byte in
 // tests/evidence/bagit-suite, each bag checked by `kestle --verify` against
 // the table beside it (expected.tsv): the exit status, and what it says of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program told to quit while it records video and sound, fifty times
 // in a row: every exit is clean, every session's bag is sealed and valid,
 // every AVI has its index and its frame count, every WAV its exact header.

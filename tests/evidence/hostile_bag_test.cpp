@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bags that someone made to fool, hang or crash whoever reads them, each
 // built here, and honest bags of every shape the RFC allows: the verifier
 // refuses the first and accepts the second, and nothing outside a bag is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal lines of session events: those bags sealed by earlier
 // versions already hold keep their exact fields (the review and the replay
 // read them), and the typed capture events carry their files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replaying a bag that someone changed: a gzip bomb as its trace is refused
 // while it inflates (no memory, no temporary file), a damaged trace is named
 // without echoing its bytes, and a bag that fails verification is replayed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seal of a session killed at any of its steps, or a start that cannot
 // write: the next start seals every bag valid, no lock outlives it, and a
 // bag says it ended unexpectedly only when its journal has no end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole sessions of the program and the bags they leave: valid, complete,
 // tamper-evident, sealed after a kill, and one per run.
 #include "app/app_run.h"

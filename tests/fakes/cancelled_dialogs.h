@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A base for fakes of the user interface that offer no files or colours:
 // every file and colour dialog is cancelled.

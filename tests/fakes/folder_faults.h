@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Folders that fail the way a laptop's disk does: read-only, or full. As
 // root, permissions do not bind, so real mounts stand in: a read-only bind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A gzip file of `total` bytes of `piece` repeated, compressed as it is
 // written (a bomb of gigabytes costs no more than its few compressed MB).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A BagIt 1.0 bag written by hand, with whatever a test wants in it (or
 // wrong with it): its files first, then its tag files, each manifest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tells whether anything opened a file of a folder (inotify IN_OPEN) since
 // the watch began: a bag's link pointing out of it must never be followed.

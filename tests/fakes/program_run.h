@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a program (the kestle binary) with its standard output and standard
 // error captured apart, for at most `limit` (then it is killed). While it

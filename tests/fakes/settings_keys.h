@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keys a save writes, in its order, each with the value a start reads
 // from `fileBytes`: what saving an unchanged session writes back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A folder of the running test's own, removed at its end.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting on a condition with a deadline, for tests that watch another
 // thread or process: never a sleep that hopes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An AVI as any file may be: read, and when it can be repaired, the repair
 // is complete (a second one finds nothing to do and the same record) and
 // the bytes as recorded come back from the repaired file and its tag. The

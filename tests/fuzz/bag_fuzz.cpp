@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bag as anyone may make one, written to a folder of its own and checked:
 // its tag files (declaration, manifests, bag-info.txt, fetch.txt), its
 // names and its payload, links and FIFOs included. The input is text: a

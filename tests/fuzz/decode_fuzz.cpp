@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any answers a unit (or a damaged trace) may give: the decode and display
 // texts of every reading, then the answers replayed through whole
 // acquisition cycles with every mode, band, log and alarm at work.

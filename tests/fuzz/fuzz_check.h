@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks inside fuzz targets: a broken property is a crash, which libFuzzer
 // and the corpus replay both report with the input that caused it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Without libFuzzer: feeds every file of the folders (or the files) given on
 // the command line to the target once, so that ctest replays the corpus with
 // the normal compiler. A broken property aborts with the file's name shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An operator script as any file may be: every line parsed and run against
 // the whole application with the simulated Kestle, for two seconds of
 // virtual time at most.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One headless session inside the fuzz target's process: the simulated or a
 // replayed Kestle, no speech, no capture, virtual time from a fixed clock,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file as a hostile user may leave it: the reader and writer
 // rules on any bytes, and the conversions of the values read.
 #include "app/inifile.h"

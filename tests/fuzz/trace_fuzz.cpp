@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A trace file as any file may be: parsed, and what parses writes back the
 // same.
 #include "device/trace_format.h"

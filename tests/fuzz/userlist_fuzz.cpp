@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A user word list as any file may be: parsing, decoding and shuffling.
 #include "ecm/word_list_ops.h"
 #include "fuzz_check.h"

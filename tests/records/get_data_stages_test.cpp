@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The records' stages inside real get_data calls, against a replayed Kestle.
 #include "device/acquisition.h"
 #include "device/replay_trace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Records object on real form models, a virtual clock fixed at
 // 12/7/2026 4:50:20 AM, a fresh data folder, and fakes that remember every

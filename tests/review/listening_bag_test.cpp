@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listening to a night recorded by the program itself (headless, with the
 // test tone as its microphone): the tone is not called voice, the moments
 // print as the command line promises, analyses are cached outside the bag,

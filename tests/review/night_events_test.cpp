@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a review makes of a night's journal: the words that answer each
 // question, and the alarms of a limit that trips in every check as
 // episodes.

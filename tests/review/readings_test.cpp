@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readings from log rows and the points a plot draws of them.
 #include "review/decimate.h"
 #include "review/log_rows.h"

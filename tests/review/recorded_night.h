@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A short night recorded by the program itself, headless in real time on a
 // replayed trace: volts above 2.5 trip the alarm (which records sound),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing a recording from a moment on the fake sink: the position it
 // reports, the end of the file, and what cannot be played.
 #include "capture/wav_writer.h"

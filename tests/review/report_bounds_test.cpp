@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report of a large bag stays short, says the bag's own times, and is
 // never left half written where it was asked for.
 #include "evidence/bagit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A night recorded by the program itself, read back from its bag: the model
 // a review window draws, and the PDF report a client checks the bag with.
 #include "evidence/digest.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis on recordings with known content: spoken stretches found at
 // their edges, tones, clicks, noise and silence not called voice, the
 // team's own speech told apart, and the spectrogram's bands where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Recordings with known content for the listening tests, made by the test
 // itself: a room-like ground (no recorded room noise is at hand, so brown

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bag's sound files are hostile until checked: WAV headers that lie or
 // are cut short, links where a file should be, FIFOs, paths out of the bag.
 #include "capture/wav_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A night recorded by a headless session (the simulated Kestle, its data
 // log, sound recorded for about 25 s, a question typed while the speech

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Callbacks kept from outliving their owner, and the session's event stream.
 #include "fakes/wait_for.h"
 #include "support/lifetime.h"

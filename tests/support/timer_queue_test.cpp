@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedulers' queue: calls run in order, within a lead ahead of real
 // time, and a chain of short waits keeps real time's pace.
 #include "support/timer_queue.h"

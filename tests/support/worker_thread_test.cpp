@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's stop: nothing queued or delayed starts once it has begun,
 // the owner's last task still runs, and the wait for it has a bound.
 #include "fakes/wait_for.h"

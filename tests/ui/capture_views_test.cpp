@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live picture widget and the set-up form's window (offscreen).
 // The rig first: the simulated Kestle has a member named as a Qt keyword.
 #include "window_rig.h"

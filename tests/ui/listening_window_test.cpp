@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review window listening to a night: its spectrogram strip placed on
 // the plots' time axis, the ranked moments, a zoom filled in with the
 // detail, playback at another speed noted in the ledger and shown as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shows what the models say, and the operator's input reaches
 // the models (offscreen platform).
 #include "app/script_runner.h"

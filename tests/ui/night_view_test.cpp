@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The night view as the operator's eyes meet it: every window of the
 // program, with what it shows at its brightest (a band hit, an alarm, the
 // live picture, a snapshot, a selection), holds no bright pixel and no

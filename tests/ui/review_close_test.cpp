@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Closing a review window while it still verifies a long bag: the window
 // goes at once, its verification stopped between two chunks, instead of
 // waiting for the whole bag to be hashed.

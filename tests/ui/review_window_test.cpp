@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review window on a night recorded by the program, and the live chart
 // on a running session: what they show, and how they answer the keys.
 // The rig first: the simulated Kestle has a member named as a Qt keyword.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program on a laptop's screen (the tests' two screens:
 // 1366 x 768 and 1280 x 720): it opens whole inside the free area, and
 // what it is used by stays in view.

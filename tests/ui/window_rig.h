@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window on the simulated Kestle with its view, offscreen; the
 // preferences are the tests' own (see main_view_test.cpp's main).

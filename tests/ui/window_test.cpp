@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as an operator meets it at night: layouts right at every
 // scale, menus reachable from the keyboard, the night view remembered.
 // The rig first: the device headers must come before Qt's keywords.
