@@ -2,6 +2,7 @@
 // The repair's file operations: the guarded open, the journal, the writes in
 // their order, the copy for a file with other links, and the rebuild.
 #include "capture/avi_repair.h"
+#include "support/unique_fd.h"
 
 #include "support/textfile.h"
 
@@ -23,30 +24,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kMaxAviBytes = 0xFFFFFFFFull + 8;
 constexpr std::uint64_t kMaxJournalBytes = 64 * 1024;
 
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& o) noexcept : fd_(o.release()) {}
-    Fd& operator=(Fd&& o) noexcept {
-        if (this != &o) {
-            if (fd_ >= 0)
-                ::close(fd_);
-            fd_ = o.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
+using kestle::Fd;
 
 Error failed(const char* what, const fs::path& p, const std::string& why) {
     return Error{std::string(what) + " " + p.string() + ": " + why};

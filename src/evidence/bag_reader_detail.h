@@ -5,6 +5,7 @@
 // component open, and the messages. Only for src/evidence/bag_*.cpp.
 #include "evidence/bag_reader.h"
 #include "support/result.h"
+#include "support/unique_fd.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,32 +43,7 @@ std::string refusal(EntryKind k);
 // The components of a path inside the bag; an error for anything else.
 Result<std::vector<std::string_view>> components(std::string_view rel);
 
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(Fd&& o) noexcept : fd_(o.release()) {}
-    Fd& operator=(Fd&& o) noexcept {
-        if (this != &o) {
-            if (fd_ >= 0)
-                ::close(fd_);
-            fd_ = o.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() {
-        const int f = fd_;
-        fd_ = -1;
-        return f;
-    }
-
-  private:
-    int fd_;
-};
+using kestle::Fd;
 
 // Opens the folder that holds the last component of `rel`, component by
 // component. `blocked` is set (and the result is an empty Fd) when a

@@ -174,14 +174,14 @@ Status exportMoment(const SessionModel& m, std::int64_t startMs, std::int64_t le
             auto cut = openBagSound(out, target);
             if (!cut)
                 return fail(cut.error());
-            auto spec = detailSpectrogram(**cut, 0, (*cut)->frames());
+            auto detail = detailSpectrogram(**cut, 0, (*cut)->frames());
             auto analysis = analyseSound(**cut);
-            if (!spec || !analysis)
+            if (!detail || !analysis)
                 return fail("the spectrogram of " + target + " cannot be made");
             const auto floor = noiseFloor(*analysis);
             const double floorDb = floor.empty() ? -90 : floor[0] / 100.0;
             if (Status s = writeSpectrogramPng(
-                    *spec, floorDb, out / "data" / ("spectrogram-" + baseName(e.file) + ".png"));
+                    *detail, floorDb, out / "data" / ("spectrogram-" + baseName(e.file) + ".png"));
                 !s)
                 return fail(s.error());
             char line[256];

@@ -121,11 +121,12 @@ void drawListeningPages(QPdfWriter& w, QPainter& p, const SessionModel& m) {
         const auto from =
             std::uint64_t(std::max<std::int64_t>(0, k.fromMs - 1000)) * std::uint64_t(rate) / 1000;
         const auto to = std::uint64_t(k.toMs + 1000) * std::uint64_t(rate) / 1000;
-        auto spec = detailSpectrogram(
+        auto detail = detailSpectrogram(
             **src, from, std::min(to, (*src)->frames()) - std::min(from, (*src)->frames()));
-        if (!spec || spec->columns() == 0)
+        if (!detail || detail->columns() == 0)
             continue;
-        const QImage img = spectrogramImage(*spec, 0, spec->columns(), floorOf(m, k.file), false);
+        const QImage img =
+            spectrogramImage(*detail, 0, detail->columns(), floorOf(m, k.file), false);
         const int h = w.height() / 8;
         if (y + h > w.height()) {
             w.newPage();
