@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds a Release build and starts the application
 # with the simulated Kestle and the capture test sources. Extra arguments go
 # to the application.

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds with warnings as errors under AddressSanitizer
 # and UndefinedBehaviorSanitizer, and runs every test; then builds the code with
 # threads under ThreadSanitizer and runs its tests. Non-zero exit on any failure.
