@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes assets/Vantic_Kestle.pdf, the short user manual, from MANUAL below.
 
 A plain-text PDF (Helvetica, A4), so no document tool is needed to build it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the committed PNG icons from kestle.svg (needs rsvg-convert from
 # librsvg2-bin). Run after changing the drawing.
 set -euo pipefail
