@@ -338,21 +338,22 @@ void ListeningPanel::watchPlayback() {
         return;
     if (!windowPlays || !windowPlays())
         player_.poll();
-    const auto at = player_.active() ? player_.positionMs() : std::nullopt;
+    const auto position = player_.active() ? player_.positionMs() : std::nullopt;
     const std::string file =
         player_.active() ? player_.file().lexically_relative(model_->folder).generic_string() : "";
-    if (!at) {
+    if (!position) {
         if (!player_.active())
             notePlayed();
         return;
     }
-    if (file != playingFile_ || *at < playedTo_ || *at > playedTo_ + 5000) {
+    const auto at = position.value();
+    if (file != playingFile_ || at < playedTo_ || at > playedTo_ + 5000) {
         notePlayed();
         playingFile_ = file;
-        playedFrom_ = playedTo_ = *at;
+        playedFrom_ = playedTo_ = at;
         return;
     }
-    playedTo_ = *at;
+    playedTo_ = at;
     for (std::size_t i = 0; i < recordings_.size(); ++i)
         if (recordings_[i]->file == playingFile_) {
             auto& t = strips_->tracks()[i];
