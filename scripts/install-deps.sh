@@ -23,6 +23,9 @@ packages=(
   # Listening to a night: spectrograms and the voice detector.
   libfftw3-dev
   libwebrtc-audio-processing-dev
+  # The remote view: its web server, WebSockets and the pairing QR code;
+  # a headless browser and the script that drives it for its tests.
+  qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium python3
   # ThreadSanitizer's runtime, for test.sh's last step.
   libtsan2
 )

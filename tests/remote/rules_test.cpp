@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Who gets in (codes, tokens, refusals) and what crosses the wire (the
 // readings as JSON, a mark's note).
+#include "remote/http_rules.h"
 #include "remote/pairing.h"
 #include "remote/snapshot.h"
 #include "support/virtual_scheduler.h"
@@ -141,6 +142,62 @@ TEST(Snapshot, OnlyAMarkComesBackAndItsNoteIsCleaned) {
     EXPECT_LE(note->size(), kMarkNoteBytes);
     EXPECT_EQ(note->size() % 2, 0u);
     EXPECT_EQ(jsonString(*note).find("\\ufffd"), std::string::npos);
+}
+
+TEST(HttpRules, CookiesOriginsNamesAndAddressesAreReadStrictly) {
+    EXPECT_EQ(cookieValue("a=1; kestle_session=abc ;b=2", kCookieName), "abc");
+    EXPECT_EQ(cookieValue("xkestle_session=abc; kestle_sessionx=d", kCookieName), "");
+    EXPECT_EQ(cookieValue("kestle_session", kCookieName), "");
+    EXPECT_EQ(cookieValue("", kCookieName), "");
+    EXPECT_EQ(sessionCookie("t", true),
+              "kestle_session=t; Path=/; HttpOnly; SameSite=Strict; Secure");
+
+    EXPECT_TRUE(sameOrigin("https://192.168.1.5:8443", "192.168.1.5:8443", true));
+    EXPECT_TRUE(sameOrigin("HTTP://Laptop.local:80", "laptop.local:80", false));
+    EXPECT_FALSE(sameOrigin("http://192.168.1.5:8443", "192.168.1.5:8443", true));
+    EXPECT_FALSE(sameOrigin("https://192.168.1.5:8443.evil", "192.168.1.5:8443", true));
+    EXPECT_FALSE(sameOrigin("https://192.168.1.5:8443", "192.168.1.5:8444", true));
+    EXPECT_FALSE(sameOrigin("null", "192.168.1.5:8443", true));
+    EXPECT_FALSE(sameOrigin("https://", "", true));
+
+    EXPECT_EQ(deviceName("Mozilla/5.0 (iPhone; CPU iPhone OS 17_0) Safari"),
+              "iPhone; CPU iPhone OS 17_0");
+    EXPECT_EQ(deviceName("curl/8"), "device");
+    EXPECT_EQ(deviceName("x (\x01\x7f  )"), "device");
+    EXPECT_EQ(deviceName("x (" + std::string(100, 'a') + ")").size(), 48u);
+
+    for (std::uint32_t a :
+         {0x0A000001u, 0xAC100001u, 0xAC1FFFFFu, 0xC0A80101u, 0x7F000001u, 0xA9FE0001u})
+        EXPECT_TRUE(isPrivateIPv4(a)) << std::hex << a;
+    for (std::uint32_t a : {0x08080808u, 0xAC200001u, 0xAC0F0001u, 0xC0A90101u, 0x64400001u})
+        EXPECT_FALSE(isPrivateIPv4(a)) << std::hex << a;
+    std::array<std::uint8_t, 16> v6{};
+    v6[15] = 1;
+    EXPECT_TRUE(isPrivateIPv6(v6)); // ::1
+    v6 = {0xFD, 0x12};
+    EXPECT_TRUE(isPrivateIPv6(v6));
+    v6 = {0xFE, 0x80};
+    EXPECT_TRUE(isPrivateIPv6(v6));
+    v6 = {0x20, 0x01, 0x0D, 0xB8};
+    EXPECT_FALSE(isPrivateIPv6(v6));
+    v6 = {0xFE, 0xC0};
+    EXPECT_FALSE(isPrivateIPv6(v6));
+}
+
+TEST(HttpRules, TheListenOptionTakesAPortAndMaybeAnAddress) {
+    auto only = parseListenSpec("8443");
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->address, "");
+    EXPECT_EQ(only->port, 8443);
+    auto v4 = parseListenSpec("192.168.1.5:0");
+    ASSERT_TRUE(v4);
+    EXPECT_EQ(v4->address, "192.168.1.5");
+    EXPECT_EQ(v4->port, 0);
+    auto v6 = parseListenSpec("[fe80::1%eth0]:9000");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->address, "fe80::1%eth0");
+    for (const char* bad : {"", "65536", "x", "1.2.3.4:", "fe80::1:80", "[::1]80", "80 ", "-1"})
+        EXPECT_FALSE(parseListenSpec(bad)) << bad;
 }
 
 } // namespace
