@@ -119,6 +119,27 @@ int AppRun::exitStatus() const {
     return runner_ && runner_->hadErrors() ? 2 : 0;
 }
 
+int runHeadlessOn(const Options& o, const Paths& paths, Scheduler& sched,
+                  const std::function<void()>& loop, const Attach& attach, std::ostream& out,
+                  std::ostream& err, std::istream& in) {
+    HeadlessHost host(out);
+    auto run = AppRun::make(o, paths, sched, host, in, out, &host, true);
+    if (!run) {
+        err << "kestle: " << run.error() << '\n';
+        return 2;
+    }
+    auto attached = attach(**run, out);
+    if (!attached) {
+        err << "kestle: " << attached.error() << '\n';
+        return 2;
+    }
+    (*run)->start(true);
+    loop();
+    // What is attached looks at the window: it goes first.
+    attached->reset();
+    return (*run)->exitStatus();
+}
+
 int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
                 std::istream& in) {
     std::unique_ptr<VirtualScheduler> virt;

@@ -9,6 +9,7 @@
 #include "support/session_events.h"
 #include "support/termination.h"
 
+#include <functional>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -70,5 +71,14 @@ class AppRun {
 // a normal end, 2 after script errors or bad options.
 int runHeadless(const Options& o, const Paths& paths, std::ostream& out, std::ostream& err,
                 std::istream& in);
+
+// The same in real time on a loop the driver runs (the remote view needs
+// the toolkit's): `loop` runs until `sched` is stopped. `attach` is given
+// the run before it starts and may return what lives beside it (dropped
+// before the run ends) or an error (then nothing runs: status 2).
+using Attach = std::function<Result<std::shared_ptr<void>>(AppRun& run, std::ostream& out)>;
+int runHeadlessOn(const Options& o, const Paths& paths, Scheduler& sched,
+                  const std::function<void()>& loop, const Attach& attach, std::ostream& out,
+                  std::ostream& err, std::istream& in);
 
 } // namespace kestle::app

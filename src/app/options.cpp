@@ -46,6 +46,11 @@ std::string usageText() {
            "  --verify MOMENT --parent DIR  check a moment bag and that its cuts are\n"
            "                                the parent bag's own\n"
            "  --live-chart                  open the live chart with the main window\n"
+           "  --remote [ADDRESS:]PORT       let paired phones follow the session over\n"
+           "                                HTTPS on PORT (0: any free one), on ADDRESS\n"
+           "                                or every private-network address; prints\n"
+           "                                REMOTE \"URL\" (headless) with the pairing link\n"
+           "  --remote-plain                the remote view over plain HTTP, unencrypted\n"
            "  --version                     show the version and exit\n";
 }
 
@@ -106,6 +111,13 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--live-chart") {
             if (!flag(o.liveChart))
                 return fail("option --live-chart takes no value");
+        } else if (a == "--remote") {
+            if (!need(v) || v.empty())
+                return fail("option --remote needs [ADDRESS:]PORT");
+            o.remote = v;
+        } else if (a == "--remote-plain") {
+            if (!flag(o.remotePlain))
+                return fail("option --remote-plain takes no value");
         } else if (a == "--report") {
             if (!need(v) || v.empty() || i + 1 >= args.size() || args[i + 1].empty())
                 return fail("option --report needs a session's folder and a PDF file");
@@ -113,8 +125,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             o.reportPdf = args[++i];
         } else if (a == "--export-moment") {
             if (i + 4 >= args.size())
-                return fail("option --export-moment needs a session's folder, START, SECONDS and OUT");
-            o.exportMoment = Options::MomentExport{args[i + 1], args[i + 4], args[i + 2], args[i + 3]};
+                return fail(
+                    "option --export-moment needs a session's folder, START, SECONDS and OUT");
+            o.exportMoment =
+                Options::MomentExport{args[i + 1], args[i + 4], args[i + 2], args[i + 3]};
             i += 4;
         } else if (a == "--moments" || a == "--parent") {
             if (!need(v) || v.empty())
@@ -181,6 +195,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         return fail("option --review needs a window; use --report for a file");
     if (o.replaySession && !o.dataDir)
         return fail("option --replay-session needs --data-dir");
+    if (o.remotePlain && !o.remote)
+        return fail("option --remote-plain goes with --remote");
+    if (o.remote && o.clock)
+        return fail("option --remote serves in real time; it cannot run with --clock");
     if (o.clock && !o.headless && !o.help && !o.version)
         return fail("option --clock needs --headless");
     if (o.clock && (o.capture == "auto" || o.capture == "test"))

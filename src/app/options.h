@@ -32,6 +32,9 @@ struct Options {
     std::optional<std::filesystem::path> review;        // a session's bag to look at
     std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
     bool liveChart = false; // the live chart opens with the main window
+    // The remote view from the start: "[ADDRESS:]PORT"; plain HTTP with remotePlain.
+    std::optional<std::string> remote;
+    bool remotePlain = false;
     // Listening: a bag's ranked moments; a moment bag made from one; the
     // parent a moment bag is checked against (with --verify).
     std::optional<std::filesystem::path> moments, parent;

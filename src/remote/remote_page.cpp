@@ -70,13 +70,13 @@ const SQUARES=["top","right","bottom","left"];
 function show(s){
  $("state").textContent=s.plugged?"Unit answering":"Unit not answering";
  for(const k of["a","b","emf","natural","temperature","threshold"])$(k).textContent=s[k]||"–";
- $("freqA").textContent=s.freqA?s.freqA+" Hz":"";$("freqB").textContent=s.freqB?s.freqB+" Hz":"";
+ $("freqA").textContent=s.freqA||"";$("freqB").textContent=s.freqB||"";
  $("trend").textContent=s.trend||"";
  $("direction").textContent=s.direction>=0?"Direction: "+SQUARES[s.direction]+" ("+["↑","→","↓","←"][s.direction]+")":"";
  $("words").textContent=(s.words||[]).join("\n");
  $("question").textContent=s.question?s.question+(s.secondsLeft!=null?" — "+s.secondsLeft+" s left":""):"None";
  const al=$("alarm");al.textContent=s.alarm||"";al.classList.toggle("on",!!s.alarm);
- if(s.alarm&&s.alarm!==lastAlarm){beep();if(navigator.vibrate)navigator.vibrate([300,150,300])}
+ if(s.alarm&&!lastAlarm){beep();if(navigator.vibrate)navigator.vibrate([300,150,300])}
  lastAlarm=s.alarm||"";
  history.push({t:s.ms,a:num(s.a),b:num(s.b),e:num(s.emf)});
  while(history.length&&history[0].t<s.ms-KEEP_MS)history.shift();
@@ -89,13 +89,15 @@ function draw(){
  const st=getComputedStyle(document.body);g.clearRect(0,0,w,h);
  g.strokeStyle=st.getPropertyValue("--line");g.strokeRect(0.5,0.5,w-1,h-1);
  if(history.length<2)return;
- const t1=history[history.length-1].t,t0=t1-KEEP_MS;
- let hi=1;for(const p of history)for(const k of["a","b","e"])if(p[k]!=null)hi=Math.max(hi,Math.abs(p[k]));
+ // The span grows with what was seen, from half a minute to five.
+ const t1=history[history.length-1].t,span=Math.min(KEEP_MS,Math.max(30000,t1-history[0].t)),t0=t1-span;
  g.strokeStyle=st.getPropertyValue("--fg");g.lineWidth=1.5;
  for(const[k,dash]of[["a",[]],["b",[6,4]],["e",[2,3]]]){
+  // Each line on its own scale: volts and milligauss differ.
+  let hi=0;for(const p of history)if(p[k]!=null)hi=Math.max(hi,Math.abs(p[k]));hi=hi||1;
   g.setLineDash(dash);g.beginPath();let on=false;
   for(const p of history){if(p[k]==null){on=false;continue}
-   const x=(p.t-t0)/KEEP_MS*w,y=h-4-(Math.abs(p[k])/hi)*(h-8);
+   const x=(p.t-t0)/span*w,y=h-4-(Math.abs(p[k])/hi)*(h-8);
    if(on)g.lineTo(x,y);else{g.moveTo(x,y);on=true}}
   g.stroke()}
  g.setLineDash([]);

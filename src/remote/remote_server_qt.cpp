@@ -109,7 +109,13 @@ class RemoteServer::Http : public QAbstractHttpServer {
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
         if (Guard* g = owner_.guardOf(socket))
             g->requestDone();
-        const Reply r = owner_.reply(request);
+        // The WebSocket server answers an upgrade after this returns: only
+        // a paired page's gets that far.
+        const bool upgrade =
+            request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+        if (upgrade && owner_.mayOpenLive(request))
+            return true;
+        const Reply r = upgrade ? Reply{} : owner_.reply(request);
         QHttpServerResponder out = makeResponder(request, socket);
         out.writeStatusLine(QHttpServerResponder::StatusCode(r.status));
         for (const auto& [key, value] : r.headers)
@@ -120,6 +126,11 @@ class RemoteServer::Http : public QAbstractHttpServer {
         out.writeHeader("Referrer-Policy", "no-referrer");
         out.writeHeader("X-Frame-Options", "DENY");
         out.writeBody(r.body);
+        if (upgrade) {
+            // Closed before the WebSocket server could take it over.
+            socket->flush();
+            socket->abort();
+        }
         return true;
     }
     void missingHandler(const QHttpServerRequest&, QTcpSocket* socket) override { socket->abort(); }
@@ -290,6 +301,23 @@ RemoteServer::Reply RemoteServer::reply(const QHttpServerRequest& request) {
     const std::string_view page = remotePage();
     r.body = QByteArray(page.data(), static_cast<qsizetype>(page.size()));
     return r;
+}
+
+bool RemoteServer::mayOpenLive(const QHttpServerRequest& request) {
+    const std::string address = request.remoteAddress().toString().toStdString();
+    const std::int64_t now = nowMs();
+    if (pairing_.refused(address, now))
+        return false;
+    const std::string token = cookieValue(request.value("cookie").toStdString(), kCookieName);
+    if (!pairing_.check(token, address, now))
+        return false;
+    if (!sameOrigin(request.value("origin").toStdString(), request.value("host").toStdString(),
+                    tls_) ||
+        request.url().path() != QString::fromUtf8(kLivePath.data(), kLivePath.size())) {
+        pairing_.failed(address, now);
+        return false;
+    }
+    return true;
 }
 
 void RemoteServer::acceptPages() {

@@ -96,6 +96,8 @@ class RemoteServer : public QObject {
     };
     std::int64_t nowMs() const;
     Reply reply(const QHttpServerRequest& request);
+    // A WebSocket upgrade from a paired page of this origin, at kLivePath.
+    bool mayOpenLive(const QHttpServerRequest& request);
     // Attaches the limits to a new connection (once).
     void watch(QTcpSocket* socket);
     Guard* guardOf(const QTcpSocket* socket) const;

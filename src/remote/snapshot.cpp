@@ -59,10 +59,14 @@ Snapshot readSnapshot(const forms::MainForm& f, bool plugged, std::int64_t ms) {
             s.direction = static_cast<int>(i);
     s.words = lastLines(f.main_display->text(), kSnapshotWords);
     s.question = f.question->text();
-    const auto alarm = lastLines(f.alarmdisplay->text(), 3);
-    for (const std::string& line : alarm)
-        s.alarm += (s.alarm.empty() ? "" : "\n") + line;
     return s;
+}
+
+std::string alarmLines(std::string_view text) {
+    std::string out;
+    for (const std::string& line : lastLines(text, 3))
+        out += (out.empty() ? "" : "\n") + line;
+    return out;
 }
 
 std::string jsonString(std::string_view text) {

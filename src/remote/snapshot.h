@@ -21,14 +21,17 @@ struct Snapshot {
     std::vector<std::string> words; // the main display's newest lines, oldest first
     std::string question;           // being answered; empty when none
     std::optional<int> secondsLeft; // of the answer's time
-    std::string alarm;              // the alarm window's newest lines; empty when quiet
+    std::string alarm;              // the newest alarm's lines (alarmLines); empty when quiet
 };
 
 // At most this many of the main display's lines are sent.
 inline constexpr std::size_t kSnapshotWords = 8;
 
-// Reads the main form's displays.
+// Reads the main form's displays. Not the alarm window, which lists the
+// limits too: the caller sets `alarm` from the session's alarms.
 Snapshot readSnapshot(const forms::MainForm& f, bool plugged, std::int64_t ms);
+// An alarm's text as sent: its last three non-empty lines, LF-separated.
+std::string alarmLines(std::string_view text);
 
 // One JSON object, UTF-8 assumed (bytes that are not valid are replaced).
 std::string toJson(const Snapshot& s);

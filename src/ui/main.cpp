@@ -5,9 +5,11 @@
 #include "app/main_window.h"
 #include "app/replay_session.h"
 #include "app/session_evidence.h"
-#include "review/listening_commands.h"
 #include "app/verify_command.h"
+#include "remote/remote_view_qt.h"
+#include "review/listening_commands.h"
 #include "review/report.h"
+#include "support/quote.h"
 #include "support/termination.h"
 #include "ui/layouts.h"
 #include "ui/live_chart.h"
@@ -68,6 +70,32 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         view.openLiveChart(); // in front of the main window, once it shows
     qapp.exec();
     return (*run)->exitStatus();
+}
+
+// Headless with the remote view: the toolkit's event loop serves it.
+int runHeadlessRemote(const kestle::app::Options& o, const kestle::app::Paths& paths) {
+    using namespace kestle;
+    auto spec = remote::parseListenSpec(*o.remote);
+    if (!spec) {
+        std::cerr << "kestle: " << spec.error() << '\n';
+        return 2;
+    }
+    ui::QtScheduler sched;
+    auto attach = [&](app::AppRun& run, std::ostream& out) -> Result<std::shared_ptr<void>> {
+        auto view = std::make_shared<remote::RemoteView>(run.window());
+        if (Status s = view->start(*spec, o.remotePlain); !s)
+            return Error{s.error()};
+        if (o.remotePlain)
+            std::cerr << "kestle: the remote view is not encrypted: anyone on the network can "
+                         "read what it sends\n";
+        else
+            std::cerr << "kestle: the remote view's certificate has the SHA-256 fingerprint "
+                      << view->fingerprint() << '\n';
+        out << "REMOTE " << quoteText(view->pairingUrls().front()) << std::endl;
+        return std::shared_ptr<void>(view);
+    };
+    return app::runHeadlessOn(
+        o, paths, sched, [] { QCoreApplication::exec(); }, attach, std::cout, std::cerr, std::cin);
 }
 
 } // namespace
@@ -151,6 +179,8 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication gui(argc, argv);
+        if (o.remote)
+            return runHeadlessRemote(o, paths);
         return runHeadless(o, paths, std::cout, std::cerr, std::cin);
     }
     // Without a display the toolkit would abort: say what to do instead.

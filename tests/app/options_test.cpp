@@ -138,7 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--report", "/d/Sessions/a"},
                 "option --report needs a session's folder and a PDF file"},
         BadCase{{"--headless", "--review", "/d/Sessions/a"},
-                "option --review needs a window; use --report for a file"}));
+                "option --review needs a window; use --report for a file"},
+        BadCase{{"--remote"}, "option --remote needs [ADDRESS:]PORT"},
+        BadCase{{"--remote-plain"}, "option --remote-plain goes with --remote"},
+        BadCase{{"--headless", "--clock", "2026-12-07T04:50:20", "--remote", "0"},
+                "option --remote serves in real time; it cannot run with --clock"}));
 
 // The executable itself: status and where the texts go.
 struct Ran {

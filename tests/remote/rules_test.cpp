@@ -114,7 +114,8 @@ TEST(Snapshot, TheFormsDisplaysAsShown) {
     EXPECT_EQ(s.words.front(), "word5");
     EXPECT_EQ(s.words.back(), "word12");
     EXPECT_EQ(s.direction, 2);
-    EXPECT_EQ(s.alarm, "two\nthree\nfour");
+    EXPECT_EQ(s.alarm, "") << "the alarm window lists the limits too";
+    EXPECT_EQ(alarmLines(f.alarmdisplay->text()), "two\nthree\nfour");
     const std::string j = toJson(s);
     EXPECT_NE(j.find(R"("ms":1234,"plugged":true,"a":"1.25")"), std::string::npos) << j;
     EXPECT_NE(j.find(R"("trend":"+","direction":2,"words":["word5",)"), std::string::npos) << j;
