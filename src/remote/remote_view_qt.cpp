@@ -34,7 +34,8 @@ std::int64_t epochMs() {
 std::vector<QHostAddress> privateAddresses() {
     std::vector<QHostAddress> out;
     for (const QHostAddress& a : QNetworkInterface::allAddresses())
-        if (isPrivate(a) && !a.isLoopback())
+        // Link-local IPv6 needs a zone that browsers do not take in a link.
+        if (isPrivate(a) && !a.isLoopback() && !a.isLinkLocal())
             out.push_back(a);
     std::stable_sort(out.begin(), out.end(), [](const QHostAddress& x, const QHostAddress& y) {
         return x.protocol() == QAbstractSocket::IPv4Protocol &&

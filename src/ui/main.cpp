@@ -17,6 +17,7 @@
 #include "ui/preferences.h"
 #include "ui/qt_host.h"
 #include "ui/qt_scheduler.h"
+#include "ui/remote_dialog.h"
 #include "ui/review_window.h"
 
 #include <QApplication>
@@ -48,6 +49,9 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
         return 2;
     }
     app::MainWindow& win = (*run)->window();
+    // The remote view stands ready, off unless the command line starts it;
+    // it outlives its dialog (a child of the main view).
+    remote::RemoteView remoteView(win);
     ui::MainView view(win, o.device == "sim" ? " - SIMULATED KESTLE (not a real unit)" : "");
     host.setParentWindow(&view);
     host.setStatusBar(view.statusBar());
@@ -65,7 +69,23 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     // The live chart stands ready, closed: it listens only while shown.
     auto* live = new ui::LiveChart(win, &view);
     view.setLiveChart(live);
+    auto* remoteDialog = new ui::RemoteDialog(remoteView, &view);
+    view.setRemoteView(remoteDialog);
+    if (o.remote) {
+        auto spec = remote::parseListenSpec(*o.remote);
+        if (!spec) {
+            std::cerr << "kestle: " << spec.error() << '\n';
+            return 2;
+        }
+        const Status s = remoteView.start(*spec, o.remotePlain);
+        if (!s) {
+            std::cerr << "kestle: " << s.error() << '\n';
+            return 2;
+        }
+    }
     (*run)->start(false);
+    if (o.remote)
+        remoteDialog->show();
     if (o.liveChart)
         view.openLiveChart(); // in front of the main window, once it shows
     qapp.exec();

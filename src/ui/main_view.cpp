@@ -296,6 +296,15 @@ void MainView::buildViewMenu() {
     mark->setShortcutContext(Qt::WindowShortcut);
     addAction(mark); // the key works while the menu bar is locked
     QObject::connect(mark, &QAction::triggered, this, [this] { markBox_->open(); });
+    remoteAction_ = view->addAction("Remote &View...");
+    remoteAction_->setEnabled(false); // until there is one
+    QObject::connect(remoteAction_, &QAction::triggered, this, [this] {
+        if (!remote_)
+            return;
+        remote_->show();
+        remote_->raise();
+        remote_->activateWindow();
+    });
     view->addAction("&Review Session...", this,
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }
@@ -312,6 +321,11 @@ void MainView::setLiveChart(QWidget* chart) {
     liveAction_->setEnabled(chart != nullptr);
     if (chart)
         chart->installEventFilter(this);
+}
+
+void MainView::setRemoteView(QWidget* dialog) {
+    remote_ = dialog;
+    remoteAction_->setEnabled(dialog != nullptr);
 }
 
 void MainView::openLiveChart() {

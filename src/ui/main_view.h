@@ -62,6 +62,9 @@ class MainView : public QMainWindow {
     // it may be deleted first). openLiveChart() shows it in front of this
     // window, once this window is shown.
     void setLiveChart(QWidget* chart);
+    // What "View" > "Remote View..." opens (not owned); the item is
+    // disabled until there is one.
+    void setRemoteView(QWidget* dialog);
     void openLiveChart();
 
     // "Mark" (the key M, "View" > "Mark...", the button in the status
@@ -100,6 +103,8 @@ class MainView : public QMainWindow {
     QAction* nightAction_ = nullptr;
     QAction* liveAction_ = nullptr;
     QPointer<QWidget> live_;
+    QAction* remoteAction_ = nullptr;
+    QPointer<QWidget> remote_;
     bool liveWanted_ = false; // open the live chart once this window shows
     int textStep_ = 0;
     QPointer<QScreen> sizedFor_; // the screen the window was last sized for

@@ -3,6 +3,7 @@
 // readings as JSON, a mark's note).
 #include "remote/http_rules.h"
 #include "remote/pairing.h"
+#include "remote/qr_code.h"
 #include "remote/snapshot.h"
 #include "support/virtual_scheduler.h"
 
@@ -199,6 +200,29 @@ TEST(HttpRules, TheListenOptionTakesAPortAndMaybeAnAddress) {
     EXPECT_EQ(v6->address, "fe80::1%eth0");
     for (const char* bad : {"", "65536", "x", "1.2.3.4:", "fe80::1:80", "[::1]80", "80 ", "-1"})
         EXPECT_FALSE(parseListenSpec(bad)) << bad;
+}
+
+TEST(QrCode, HasItsThreeFinderPatternsAndGrowsWithTheLink) {
+    auto finder = [](const QrCode& c, int x0, int y0) {
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const bool ring = x == 0 || y == 0 || x == 6 || y == 6;
+                const bool core = x >= 2 && x <= 4 && y >= 2 && y <= 4;
+                if (c.at(x0 + x, y0 + y) != (ring || core))
+                    return false;
+            }
+        return true;
+    };
+    const std::string link = "https://192.168.1.5:8443/pair?code=" + std::string(32, 'a');
+    auto c = qrCode(link);
+    ASSERT_TRUE(c) << c.error();
+    EXPECT_EQ((c->size - 17) % 4, 0) << c->size;
+    EXPECT_TRUE(finder(*c, 0, 0) && finder(*c, c->size - 7, 0) && finder(*c, 0, c->size - 7));
+    EXPECT_FALSE(finder(*c, c->size - 7, c->size - 7));
+    auto longer = qrCode(link + std::string(200, 'b'));
+    ASSERT_TRUE(longer);
+    EXPECT_GT(longer->size, c->size);
+    EXPECT_FALSE(qrCode(std::string(4000, 'x')));
 }
 
 } // namespace
