@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target under libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer:   scripts/fuzz.sh TARGET SECONDS
-# TARGET is settings, userlist, trace, script, decode, avi or bag (tests/fuzz/TARGET_fuzz.cpp).
+# TARGET is settings, userlist, trace, script, decode, avi, bag or remote (tests/fuzz/TARGET_fuzz.cpp).
 # Installs clang from Debian's packages when missing, builds in build/fuzz,
 # starts from the corpus in tests/fuzz/corpus/TARGET and keeps what it finds
 # in build/fuzz/corpus/TARGET; inputs that fail land in build/fuzz/artifacts/TARGET.
