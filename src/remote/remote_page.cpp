@@ -12,8 +12,8 @@ constexpr std::string_view kPage = R"PAGE(<!DOCTYPE html>
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>Kestle</title>
 <style>
-:root{--bg:#000;--fg:#c01818;--dim:#7a1010;--line:#3a0808;--panel:#0c0000;--alarm-bg:#c01818;--alarm-fg:#000}
-body.day{--bg:#f4f4f0;--fg:#141414;--dim:#555;--line:#ccc;--panel:#fff;--alarm-bg:#d00000;--alarm-fg:#fff}
+:root{color-scheme:dark;--bg:#000;--fg:#c01818;--dim:#7a1010;--line:#3a0808;--panel:#0c0000;--alarm-bg:#c01818;--alarm-fg:#000}
+body.day{color-scheme:light;--bg:#f4f4f0;--fg:#141414;--dim:#555;--line:#ccc;--panel:#fff;--alarm-bg:#d00000;--alarm-fg:#fff}
 *{box-sizing:border-box}
 body{margin:0;background:var(--bg);color:var(--fg);font:17px/1.3 system-ui,sans-serif}
 header{display:flex;align-items:center;gap:8px;padding:8px 12px;border-bottom:1px solid var(--line)}
@@ -28,7 +28,7 @@ main{padding:8px 12px;display:grid;gap:10px}
 .cell .k{font-size:14px;color:var(--dim)}
 .cell .v{font-size:26px;font-variant-numeric:tabular-nums;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}
 .cell .s{font-size:14px;color:var(--dim)}
-#words{min-height:5.5em;white-space:pre-line;font-size:19px}
+#words{min-height:5.5em;max-height:8em;overflow-y:auto;white-space:pre-line;font-size:19px}
 #chart{width:100%;height:180px;display:block}
 .legend{font-size:14px;color:var(--dim)}
 .row{display:flex;gap:8px}
@@ -47,13 +47,13 @@ main{padding:8px 12px;display:grid;gap:10px}
 <div class="cell"><div class="k">Temperature</div><div class="v" id="temperature">–</div></div>
 <div class="cell"><div class="k">Threshold · trend</div><div class="v" id="threshold">–</div><div class="s" id="trend"></div></div>
 </div>
-<div class="cell"><div class="k">Words</div><div id="words"></div></div>
-<div class="cell"><div class="k">Question</div><div id="question">None</div></div>
-<div class="cell"><div class="k">Last minutes</div><canvas id="chart"></canvas>
-<div class="legend">— A &nbsp; ‒ ‒ B &nbsp; ··· EMF</div></div>
 <div class="cell"><div class="k">Mark this moment</div>
 <div class="row"><input id="note" maxlength="200" placeholder="Note (optional)" autocomplete="off"><button id="mark" type="button">Mark</button></div>
 <div id="markinfo"></div></div>
+<div class="cell"><div class="k">Question</div><div id="question">None</div></div>
+<div class="cell"><div class="k">Words</div><div id="words"></div></div>
+<div class="cell"><div class="k">Last minutes</div><canvas id="chart"></canvas>
+<div class="legend">— A &nbsp; ‒ ‒ B &nbsp; ··· EMF &nbsp; (each on its own scale)</div></div>
 </main>
 <script>
 "use strict";
@@ -73,7 +73,7 @@ function show(s){
  $("freqA").textContent=s.freqA||"";$("freqB").textContent=s.freqB||"";
  $("trend").textContent=s.trend||"";
  $("direction").textContent=s.direction>=0?"Direction: "+SQUARES[s.direction]+" ("+["↑","→","↓","←"][s.direction]+")":"";
- $("words").textContent=(s.words||[]).join("\n");
+ const w=$("words");w.textContent=(s.words||[]).join("\n");w.scrollTop=w.scrollHeight;
  $("question").textContent=s.question?s.question+(s.secondsLeft!=null?" — "+s.secondsLeft+" s left":""):"None";
  const al=$("alarm");al.textContent=s.alarm||"";al.classList.toggle("on",!!s.alarm);
  if(s.alarm&&!lastAlarm){beep();if(navigator.vibrate)navigator.vibrate([300,150,300])}

@@ -5,12 +5,17 @@ the way a phone in another room would use the remote view, and prints what
 it saw as one JSON object.
 
     browser.py PAIRING_URL OUT_DIR
+    browser.py --follow PAGES SECONDS PAIRING_URL
 
 A first browser opens the pairing link on a phone-sized screen, waits for
 readings that change and for an alarm banner, takes screenshots in night
 and day colours, and puts a mark with a note. A second browser, with no
 cookie, then asks for the page, the pairing link again and the live
 connection. Every wait has a deadline; a missed one is reported, not hung.
+
+With --follow (for the benchmarks) it pairs, keeps PAGES pages of the same
+browser open for SECONDS and prints how long each readings message took
+from its reading to the page (milliseconds).
 """
 import base64
 import json
@@ -94,7 +99,7 @@ class Chromium:
             time.sleep(0.05)
         return None
 
-    def page(self, url, isolated=False):
+    def page(self, url, isolated=False, before_load=None):
         context = {}
         if isolated:
             context["browserContextId"] = self.call("Target.createBrowserContext")["browserContextId"]
@@ -103,7 +108,9 @@ class Chromium:
         p = Page(self, session)
         p.call("Page.enable")
         p.call("Network.enable")
-        p.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=1,
+        if before_load:
+            p.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
+        p.call("Emulation.setDeviceMetricsOverride", width=390, height=int(os.environ.get("KESTLE_PAGE_HEIGHT", "844")), deviceScaleFactor=1,
                mobile=True)
         p.call("Page.navigate", url=url)
         return p
@@ -144,7 +151,49 @@ class Page:
 READINGS = "['a','b','emf','natural','temperature'].map(k=>document.getElementById(k).textContent).join('|')"
 
 
+# Each readings message's age when it reaches the page: its reading's time
+# (the "ms" it carries) to its arrival, on this machine's one clock.
+AGES = """window.__ages = [];
+const Plain = window.WebSocket;
+window.WebSocket = function (url, protocols) {
+  const ws = new Plain(url, protocols);
+  ws.addEventListener('message', m => {
+    try { const s = JSON.parse(m.data); if (s.ms) window.__ages.push(Date.now() - s.ms); } catch (e) {}
+  });
+  return ws;
+};"""
+
+
+def follow(pages, seconds, url):
+    origin = url.split("/pair")[0]
+    browser = Chromium()
+    result = {}
+    try:
+        opened = [browser.page(url, before_load=AGES)]
+        if not opened[0].wait("window.__ages && window.__ages.length > 0", 30):
+            raise TimeoutError("no readings reached the first page")
+        for _ in range(pages - 1):
+            opened.append(browser.page(origin + "/", before_load=AGES))
+        time.sleep(seconds)
+        ages = []
+        for p in opened:
+            ages += p.value("window.__ages") or []
+        ages.sort()
+        result = {"pages": len(opened), "messages": len(ages),
+                  "median": ages[len(ages) // 2] if ages else None,
+                  "p95": ages[int(len(ages) * 0.95)] if ages else None,
+                  "max": ages[-1] if ages else None}
+    except Exception as e:
+        result["error"] = f"{type(e).__name__}: {e}"
+    finally:
+        browser.close()
+    print(json.dumps(result), flush=True)
+
+
 def main():
+    if sys.argv[1] == "--follow":
+        follow(int(sys.argv[2]), float(sys.argv[3]), sys.argv[4])
+        return
     url, out = sys.argv[1], sys.argv[2]
     origin = url.split("/pair")[0]
     seen = {}
