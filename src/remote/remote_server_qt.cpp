@@ -399,8 +399,9 @@ void RemoteServer::sendReadings() {
     const std::int64_t readAt = s.ms;
     s.ms = 0;
     std::string same = toJson(s);
-    // Unchanged readings go out once a second, to show the link is alive.
-    if (same == lastSent_ && now - lastSentMs_ < 1000)
+    // Unchanged readings go out twice a second all the same: the page
+    // shows it is up to date, and that the link lives.
+    if (same == lastSent_ && now - lastSentMs_ < 500)
         return;
     lastSent_ = std::move(same);
     lastSentMs_ = now;
