@@ -26,6 +26,7 @@ expected=(
   share/icons/hicolor/scalable/apps/kestle.svg
   share/kestle/BOX.BMP
   share/kestle/Vantic_Kestle.pdf
+  share/lintian/overrides/kestle
   share/man/man1/kestle.1.gz
   share/metainfo/org.vantic.Kestle.metainfo.xml
 )
