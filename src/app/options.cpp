@@ -114,7 +114,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--remote") {
             if (!need(v) || v.empty())
                 return fail("option --remote needs [ADDRESS:]PORT");
-            o.remote = v;
+            auto spec = parseListenSpec(v);
+            if (!spec)
+                return fail("bad value for --remote: '" + v + "' (" + spec.error() + ")");
+            o.remote = *spec;
         } else if (a == "--remote-plain") {
             if (!flag(o.remotePlain))
                 return fail("option --remote-plain takes no value");

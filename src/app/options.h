@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Command line of the application.
+#include "app/listen_spec.h"
 #include "device/trace_format.h"
 #include "support/datetime.h"
 
@@ -32,8 +33,8 @@ struct Options {
     std::optional<std::filesystem::path> review;        // a session's bag to look at
     std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
     bool liveChart = false; // the live chart opens with the main window
-    // The remote view from the start: "[ADDRESS:]PORT"; plain HTTP with remotePlain.
-    std::optional<std::string> remote;
+    // The remote view from the start; plain HTTP with remotePlain.
+    std::optional<ListenSpec> remote;
     bool remotePlain = false;
     // Listening: a bag's ranked moments; a moment bag made from one; the
     // parent a moment bag is checked against (with --verify).

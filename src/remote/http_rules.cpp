@@ -2,7 +2,6 @@
 #include "remote/http_rules.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace kestle::remote {
 
@@ -73,31 +72,6 @@ bool isPrivateIPv6(const std::array<std::uint8_t, 16>& a) {
     const bool loopback =
         std::all_of(a.begin(), a.end() - 1, [](std::uint8_t b) { return b == 0; }) && a[15] == 1;
     return loopback || (a[0] & 0xFE) == 0xFC || (a[0] == 0xFE && (a[1] & 0xC0) == 0x80);
-}
-
-Result<ListenSpec> parseListenSpec(std::string_view text) {
-    ListenSpec s;
-    std::string_view port = text;
-    if (!text.empty() && text.front() == '[') {
-        const auto close = text.find("]:");
-        if (close == std::string_view::npos)
-            return Error{
-                "--remote: an IPv6 address goes in brackets before the port: [ADDRESS]:PORT"};
-        s.address = std::string(text.substr(1, close - 1));
-        port = text.substr(close + 2);
-    } else if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
-        s.address = std::string(text.substr(0, colon));
-        port = text.substr(colon + 1);
-        if (s.address.find(':') != std::string::npos)
-            return Error{
-                "--remote: an IPv6 address goes in brackets before the port: [ADDRESS]:PORT"};
-    }
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value > 65535)
-        return Error{"--remote: \"" + std::string(port) + "\" is not a port (0 to 65535)"};
-    s.port = static_cast<std::uint16_t>(value);
-    return s;
 }
 
 } // namespace kestle::remote

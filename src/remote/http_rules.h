@@ -2,9 +2,7 @@
 #pragma once
 // The remote view's rules about what a request carries: its session cookie,
 // whether a WebSocket's Origin is the page's own, the name a device is shown
-// under, which addresses are private, and the listen option. Pure.
-#include "support/result.h"
-
+// under and which addresses are private. Pure.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -37,14 +35,5 @@ std::string deviceName(std::string_view userAgent);
 // (link-local) and 127/8 (this machine); IPv6 fc00::/7, fe80::/10 and ::1.
 bool isPrivateIPv4(std::uint32_t address);
 bool isPrivateIPv6(const std::array<std::uint8_t, 16>& address);
-
-// "--remote [ADDRESS:]PORT": ADDRESS empty means the machine's private
-// addresses; an IPv6 address is written in brackets ("[fe80::1]:8080").
-// PORT 0 lets the system choose.
-struct ListenSpec {
-    std::string address;
-    std::uint16_t port = 0;
-};
-Result<ListenSpec> parseListenSpec(std::string_view text);
 
 } // namespace kestle::remote

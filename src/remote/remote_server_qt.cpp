@@ -188,8 +188,8 @@ Status RemoteServer::start(const std::vector<QHostAddress>& addresses, quint16 p
             server = new Listener<QTcpServer>(*this);
         }
         if (!server->listen(a, port)) {
-            errors += (errors.empty() ? "" : "; ") + a.toString().toStdString() + ": " +
-                      server->errorString().toStdString();
+            errors += (errors.empty() ? "" : "; ") + a.toString().toStdString() + " port " +
+                      std::to_string(port) + ": " + server->errorString().toStdString();
             delete server;
             continue;
         }

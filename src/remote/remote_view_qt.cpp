@@ -46,7 +46,7 @@ std::vector<QHostAddress> privateAddresses() {
     return out;
 }
 
-Result<std::vector<QHostAddress>> listenAddresses(const ListenSpec& spec) {
+Result<std::vector<QHostAddress>> listenAddresses(const app::ListenSpec& spec) {
     if (spec.address.empty())
         return privateAddresses();
     QHostAddress a;
@@ -81,7 +81,7 @@ RemoteView::RemoteView(app::MainWindow& win)
     });
 }
 
-Status RemoteView::start(const ListenSpec& spec, bool plain) {
+Status RemoteView::start(const app::ListenSpec& spec, bool plain) {
     auto addresses = listenAddresses(spec);
     if (!addresses)
         return Error{addresses.error()};

@@ -71,18 +71,10 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     view.setLiveChart(live);
     auto* remoteDialog = new ui::RemoteDialog(remoteView, &view);
     view.setRemoteView(remoteDialog);
-    if (o.remote) {
-        auto spec = remote::parseListenSpec(*o.remote);
-        if (!spec) {
-            std::cerr << "kestle: " << spec.error() << '\n';
-            return 2;
-        }
-        const Status s = remoteView.start(*spec, o.remotePlain);
-        if (!s) {
-            std::cerr << "kestle: " << s.error() << '\n';
-            return 2;
-        }
-    }
+    // Asked for on the command line: the dialog shows the link, or why it
+    // could not listen, and the session runs either way.
+    if (o.remote)
+        remoteDialog->startServing(*o.remote, o.remotePlain);
     (*run)->start(false);
     if (o.remote)
         remoteDialog->show();
@@ -95,15 +87,10 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
 // Headless with the remote view: the toolkit's event loop serves it.
 int runHeadlessRemote(const kestle::app::Options& o, const kestle::app::Paths& paths) {
     using namespace kestle;
-    auto spec = remote::parseListenSpec(*o.remote);
-    if (!spec) {
-        std::cerr << "kestle: " << spec.error() << '\n';
-        return 2;
-    }
     ui::QtScheduler sched;
     auto attach = [&](app::AppRun& run, std::ostream& out) -> Result<std::shared_ptr<void>> {
         auto view = std::make_shared<remote::RemoteView>(run.window());
-        if (Status s = view->start(*spec, o.remotePlain); !s)
+        if (Status s = view->start(*o.remote, o.remotePlain); !s)
             return Error{s.error()};
         if (o.remotePlain)
             std::cerr << "kestle: the remote view is not encrypted: anyone on the network can "

@@ -116,9 +116,15 @@ RemoteDialog::RemoteDialog(remote::RemoteView& view, QWidget* parent)
 }
 
 void RemoteDialog::startServing() {
-    remote::ListenSpec spec;
+    app::ListenSpec spec;
     spec.port = static_cast<std::uint16_t>(port_->value());
-    const Status s = view_.start(spec, plain_->isChecked());
+    startServing(spec, plain_->isChecked());
+}
+
+void RemoteDialog::startServing(const app::ListenSpec& spec, bool plain) {
+    port_->setValue(spec.port);
+    plain_->setChecked(plain);
+    const Status s = view_.start(spec, plain);
     error_->setText(s ? QString() : QString::fromStdString(s.error()));
     refresh();
 }

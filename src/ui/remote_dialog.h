@@ -28,6 +28,9 @@ class RemoteDialog : public QWidget {
 
     // Starts listening as the controls say; the error, if any, is shown.
     void startServing();
+    // The same as the command line asks (its address too); the controls
+    // are set to match.
+    void startServing(const app::ListenSpec& spec, bool plain);
     void stopServing();
 
     QPushButton& startButton() { return *start_; }

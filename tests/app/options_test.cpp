@@ -102,6 +102,27 @@ TEST(Options, ListeningTakesABagAndAMomentsPlace) {
     EXPECT_NE(usageText().find("--export-moment DIR START SECONDS OUT"), std::string::npos);
 }
 
+TEST(Options, TheRemoteViewListensAtAPortAndMaybeAnAddress) {
+    auto only = parseListenSpec("8443");
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->address, "");
+    EXPECT_EQ(only->port, 8443);
+    auto v4 = parseListenSpec("192.168.1.5:0");
+    ASSERT_TRUE(v4);
+    EXPECT_EQ(v4->address, "192.168.1.5");
+    EXPECT_EQ(v4->port, 0);
+    auto v6 = parseListenSpec("[fe80::1%eth0]:9000");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->address, "fe80::1%eth0");
+    for (const char* bad : {"", "65536", "x", "1.2.3.4:", "fe80::1:80", "[::1]80", "80 ", "-1"})
+        EXPECT_FALSE(parseListenSpec(bad)) << bad;
+    auto r = parse({"--headless", "--remote", "[::1]:8443", "--remote-plain"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.remote->address, "::1");
+    EXPECT_EQ(r.options.remote->port, 8443);
+    EXPECT_TRUE(r.options.remotePlain);
+}
+
 TEST_P(BadOptions, SayWhatIsWrong) {
     auto r = parseOptions(GetParam().args);
     EXPECT_EQ(r.error, GetParam().error);
@@ -140,6 +161,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--headless", "--review", "/d/Sessions/a"},
                 "option --review needs a window; use --report for a file"},
         BadCase{{"--remote"}, "option --remote needs [ADDRESS:]PORT"},
+        BadCase{{"--remote", "fe80::1:80"},
+                "bad value for --remote: 'fe80::1:80' (an IPv6 "
+                "address goes in brackets: [ADDRESS]:PORT)"},
+        BadCase{{"--remote", "host:http"},
+                "bad value for --remote: 'host:http' (expected "
+                "[ADDRESS:]PORT, PORT from 0 to 65535)"},
         BadCase{{"--remote-plain"}, "option --remote-plain goes with --remote"},
         BadCase{{"--headless", "--clock", "2026-12-07T04:50:20", "--remote", "0"},
                 "option --remote serves in real time; it cannot run with --clock"}));
