@@ -52,9 +52,7 @@ inline SpokenNight recordSpokenNight(capture::test::KestleProcess& k) {
         const double at = double(e.ms - rec->heardFromMs) / 1000;
         const auto q = e.text.find('"');
         // The words follow each other closely: each after the one before.
-        // The voice detector adapts to the room over its first fraction of a
-        // second, so a word there may be heard as a sound: none is put there.
-        if (at > 1 && at > lastEnd + 0.05 && at < 10) {
+        if (at > 0 && at > lastEnd + 0.05 && at < 10) {
             n.team.push_back(mix.speech(at, e.text.substr(q + 1, e.text.size() - q - 2)));
             lastEnd = n.team.back().to;
         }
