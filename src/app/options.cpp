@@ -114,10 +114,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--remote") {
             if (!need(v) || v.empty())
                 return fail("option --remote needs [ADDRESS:]PORT");
-            auto spec = parseListenSpec(v);
-            if (!spec)
-                return fail("bad value for --remote: '" + v + "' (" + spec.error() + ")");
-            o.remote = *spec;
+            auto where = parseListenAt(v);
+            if (!where)
+                return fail("bad value for --remote: '" + v + "' (" + where.error() + ")");
+            o.remote = *where;
         } else if (a == "--remote-plain") {
             if (!flag(o.remotePlain))
                 return fail("option --remote-plain takes no value");

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Command line of the application.
-#include "app/listen_spec.h"
+#include "app/listen_at.h"
 #include "device/trace_format.h"
 #include "support/datetime.h"
 
@@ -34,7 +34,7 @@ struct Options {
     std::optional<std::filesystem::path> reportBag, reportPdf; // its PDF report, then exit
     bool liveChart = false; // the live chart opens with the main window
     // The remote view from the start; plain HTTP with remotePlain.
-    std::optional<ListenSpec> remote;
+    std::optional<ListenAt> remote;
     bool remotePlain = false;
     // Listening: a bag's ranked moments; a moment bag made from one; the
     // parent a moment bag is checked against (with --verify).

@@ -46,12 +46,12 @@ std::vector<QHostAddress> privateAddresses() {
     return out;
 }
 
-Result<std::vector<QHostAddress>> listenAddresses(const app::ListenSpec& spec) {
-    if (spec.address.empty())
+Result<std::vector<QHostAddress>> listenAddresses(const app::ListenAt& where) {
+    if (where.address.empty())
         return privateAddresses();
     QHostAddress a;
-    if (!a.setAddress(QString::fromStdString(spec.address)))
-        return Error{"--remote: \"" + spec.address + "\" is not an IP address"};
+    if (!a.setAddress(QString::fromStdString(where.address)))
+        return Error{"--remote: \"" + where.address + "\" is not an IP address"};
     return std::vector<QHostAddress>{a};
 }
 
@@ -81,8 +81,8 @@ RemoteView::RemoteView(app::MainWindow& win)
     });
 }
 
-Status RemoteView::start(const app::ListenSpec& spec, bool plain) {
-    auto addresses = listenAddresses(spec);
+Status RemoteView::start(const app::ListenAt& where, bool plain) {
+    auto addresses = listenAddresses(where);
     if (!addresses)
         return Error{addresses.error()};
     std::optional<Certificate> tls;
@@ -94,7 +94,7 @@ Status RemoteView::start(const app::ListenSpec& spec, bool plain) {
         fingerprint_ = made->fingerprint;
         tls = std::move(*made);
     }
-    return server_.start(*addresses, spec.port, std::move(tls));
+    return server_.start(*addresses, where.port, std::move(tls));
 }
 
 void RemoteView::stop() {

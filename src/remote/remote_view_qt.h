@@ -17,9 +17,9 @@ namespace kestle::remote {
 
 // The machine's private-network addresses (IPv4 first), loopback last.
 std::vector<QHostAddress> privateAddresses();
-// Where `spec` listens: its address (any address the operator names), or
+// Where `where` listens: its address (any address the operator names), or
 // privateAddresses(). Errors for an address that cannot be read.
-Result<std::vector<QHostAddress>> listenAddresses(const app::ListenSpec& spec);
+Result<std::vector<QHostAddress>> listenAddresses(const app::ListenAt& where);
 // The certificate's file, beside the preferences (never in Kestle.ini's folder).
 std::filesystem::path certificateFile();
 
@@ -34,7 +34,7 @@ class RemoteView {
     RemoteView& operator=(const RemoteView&) = delete;
 
     // Starts (or restarts) listening; `plain` serves HTTP without TLS.
-    Status start(const app::ListenSpec& spec, bool plain);
+    Status start(const app::ListenAt& where, bool plain);
     void stop();
     RemoteServer& server() { return server_; }
     // The certificate's SHA-256 fingerprint; empty over plain HTTP.

@@ -116,15 +116,15 @@ RemoteDialog::RemoteDialog(remote::RemoteView& view, QWidget* parent)
 }
 
 void RemoteDialog::startServing() {
-    app::ListenSpec spec;
-    spec.port = static_cast<std::uint16_t>(port_->value());
-    startServing(spec, plain_->isChecked());
+    app::ListenAt where;
+    where.port = static_cast<std::uint16_t>(port_->value());
+    startServing(where, plain_->isChecked());
 }
 
-void RemoteDialog::startServing(const app::ListenSpec& spec, bool plain) {
-    port_->setValue(spec.port);
+void RemoteDialog::startServing(const app::ListenAt& where, bool plain) {
+    port_->setValue(where.port);
     plain_->setChecked(plain);
-    const Status s = view_.start(spec, plain);
+    const Status s = view_.start(where, plain);
     error_->setText(s ? QString() : QString::fromStdString(s.error()));
     refresh();
 }

@@ -30,7 +30,7 @@ class RemoteDialog : public QWidget {
     void startServing();
     // The same as the command line asks (its address too); the controls
     // are set to match.
-    void startServing(const app::ListenSpec& spec, bool plain);
+    void startServing(const app::ListenAt& where, bool plain);
     void stopServing();
 
     QPushButton& startButton() { return *start_; }

@@ -103,19 +103,19 @@ TEST(Options, ListeningTakesABagAndAMomentsPlace) {
 }
 
 TEST(Options, TheRemoteViewListensAtAPortAndMaybeAnAddress) {
-    auto only = parseListenSpec("8443");
+    auto only = parseListenAt("8443");
     ASSERT_TRUE(only);
     EXPECT_EQ(only->address, "");
     EXPECT_EQ(only->port, 8443);
-    auto v4 = parseListenSpec("192.168.1.5:0");
+    auto v4 = parseListenAt("192.168.1.5:0");
     ASSERT_TRUE(v4);
     EXPECT_EQ(v4->address, "192.168.1.5");
     EXPECT_EQ(v4->port, 0);
-    auto v6 = parseListenSpec("[fe80::1%eth0]:9000");
+    auto v6 = parseListenAt("[fe80::1%eth0]:9000");
     ASSERT_TRUE(v6);
     EXPECT_EQ(v6->address, "fe80::1%eth0");
     for (const char* bad : {"", "65536", "x", "1.2.3.4:", "fe80::1:80", "[::1]80", "80 ", "-1"})
-        EXPECT_FALSE(parseListenSpec(bad)) << bad;
+        EXPECT_FALSE(parseListenAt(bad)) << bad;
     auto r = parse({"--headless", "--remote", "[::1]:8443", "--remote-plain"});
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.remote->address, "::1");

@@ -5,7 +5,7 @@
 // its handshake; anything else the text the rules parse (cookies, origins,
 // user agents, the listen option, a mark). After every input the servers
 // must still answer, within the connection limit.
-#include "app/listen_spec.h"
+#include "app/listen_at.h"
 #include "fuzz_check.h"
 #include "remote/http_rules.h"
 #include "remote/remote_server_qt.h"
@@ -130,8 +130,8 @@ void rules(const std::string& text) {
     FUZZ_CHECK(!name.empty() && name.size() <= 48);
     for (char c : name)
         FUZZ_CHECK(c >= 0x20 && c < 0x7F);
-    if (auto spec = kestle::app::parseListenSpec(text))
-        FUZZ_CHECK(!spec->address.empty() || text.find(':') == std::string::npos);
+    if (auto where = kestle::app::parseListenAt(text))
+        FUZZ_CHECK(where->address.empty() || text.find(':') != std::string::npos);
     if (auto note = markNote(text)) {
         FUZZ_CHECK(note->size() <= kMarkNoteBytes);
         for (unsigned char c : *note)

@@ -11,11 +11,11 @@ namespace kestle::app {
 
 // ADDRESS empty means the machine's private addresses; an IPv6 address is
 // written in brackets ("[fe80::1]:8080"). PORT 0 lets the system choose.
-struct ListenSpec {
+struct ListenAt {
     std::string address;
     std::uint16_t port = 0;
 };
 // Errors say what is wrong with `text`.
-Result<ListenSpec> parseListenSpec(std::string_view text);
+Result<ListenAt> parseListenAt(std::string_view text);
 
 } // namespace kestle::app

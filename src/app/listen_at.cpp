@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/listen_spec.h"
+#include "app/listen_at.h"
 
 #include <charconv>
 
 namespace kestle::app {
 
-Result<ListenSpec> parseListenSpec(std::string_view text) {
-    ListenSpec s;
+Result<ListenAt> parseListenAt(std::string_view text) {
+    ListenAt s;
     std::string_view port = text;
     constexpr const char* brackets = "an IPv6 address goes in brackets: [ADDRESS]:PORT";
     if (!text.empty() && text.front() == '[') {
