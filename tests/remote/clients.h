@@ -104,4 +104,37 @@ struct Page {
     bool opened = false, closed = false;
 };
 
+// A page that opens its live connection by hand and then stops reading,
+// as a phone whose browser hangs: what is sent to it piles up.
+struct StalledPage {
+    // True once the server answered the upgrade (101).
+    bool open(quint16 port, const QByteArray& origin, const QByteArray& cookie) {
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+        socket.connectToHost("127.0.0.1", port);
+        if (!socket.waitForConnected(5000))
+            return false;
+        // A small window, so that the system's buffers are soon full.
+        socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        socket.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                     "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                     "Sec-WebSocket-Version: 13\r\nOrigin: " +
+                     origin + "\r\nCookie: kestle_session=" + cookie + "\r\n\r\n");
+        QByteArray in;
+        const bool answered = QTest::qWaitFor(
+            [&] {
+                in += socket.readAll();
+                return in.contains("\r\n\r\n") || closed;
+            },
+            5000);
+        // Qt stops taking bytes from the system once this is full.
+        socket.setReadBufferSize(1);
+        answer = in;
+        return answered && in.startsWith("HTTP/1.1 101");
+    }
+    QTcpSocket socket;
+    QByteArray answer; // to the upgrade
+    bool closed = false;
+};
+
 } // namespace kestle::remote::test

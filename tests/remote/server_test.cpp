@@ -30,6 +30,8 @@ class Served : public ::testing::Test {
                       s.a = "1.23";
                       s.emf = std::to_string(++reads);
                       s.alarm = alarm;
+                      if (!bigWords.empty())
+                          s.words = {bigWords};
                       return s;
                   },
                   [this](const std::string& note, const std::string& by) {
@@ -55,6 +57,7 @@ class Served : public ::testing::Test {
 
     int reads = 0;
     std::string alarm;
+    std::string bigWords; // sent as a line of the main display when set
     std::vector<std::pair<std::string, std::string>> marks;
     RemoteServer server;
     quint16 port = 0;
@@ -184,6 +187,26 @@ TEST_F(Limited, BigRequestsSlowClientsFloodsAndBigMessagesAreCutOff) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return live.closed; }, 5000));
     EXPECT_TRUE(marks.empty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections() == 0; }, 5000));
+}
+
+TEST_F(Served, APageThatStopsReadingIsDroppedAndTheOthersGoOn) {
+    start();
+    const QByteArray token = pair();
+    // Readings of 64 KiB: once the system's buffers are full (a few MB,
+    // some seconds) the stalled page is five behind, while the reading page
+    // may fall a second behind and stay.
+    bigWords.assign(64 * 1024, 'w');
+    Page reading(origin);
+    reading.open(port, token);
+    test::StalledPage stalled;
+    ASSERT_TRUE(stalled.open(port, origin.toUtf8(), token)) << stalled.answer.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.pages() == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stalled.closed || server.pages() < 2; }, 30000))
+        << "a page that reads nothing is still sent to";
+    EXPECT_EQ(server.pages(), 1);
+    EXPECT_FALSE(reading.closed);
+    const std::size_t had = reading.messages.size();
+    EXPECT_TRUE(reading.waitMessages(had + 2));
 }
 
 TEST_F(Served, AtMostSixteenConnectionsAndAPageKeepsItsOwn) {
