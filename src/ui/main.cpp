@@ -76,10 +76,11 @@ int runWindow(const kestle::app::Options& o, const kestle::app::Paths& paths, in
     if (o.remote)
         remoteDialog->startServing(*o.remote, o.remotePlain);
     (*run)->start(false);
+    // In front of the main window, once it shows.
     if (o.remote)
-        remoteDialog->show();
+        view.openRemoteView();
     if (o.liveChart)
-        view.openLiveChart(); // in front of the main window, once it shows
+        view.openLiveChart();
     qapp.exec();
     return (*run)->exitStatus();
 }

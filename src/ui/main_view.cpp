@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kestle::ui {
 
@@ -298,13 +299,7 @@ void MainView::buildViewMenu() {
     QObject::connect(mark, &QAction::triggered, this, [this] { markBox_->open(); });
     remoteAction_ = view->addAction("Remote &View...");
     remoteAction_->setEnabled(false); // until there is one
-    QObject::connect(remoteAction_, &QAction::triggered, this, [this] {
-        if (!remote_)
-            return;
-        remote_->show();
-        remote_->raise();
-        remote_->activateWindow();
-    });
+    QObject::connect(remoteAction_, &QAction::triggered, this, [this] { openRemoteView(); });
     view->addAction("&Review Session...", this,
                     [this] { chooseSessionToReview(this, win_.paths().dataDir / "Sessions"); });
 }
@@ -329,15 +324,25 @@ void MainView::setRemoteView(QWidget* dialog) {
 }
 
 void MainView::openLiveChart() {
-    if (!live_)
+    openInFront(live_);
+}
+
+void MainView::openRemoteView() {
+    openInFront(remote_);
+}
+
+void MainView::openInFront(QWidget* w) {
+    if (!w)
         return;
     if (!isVisible()) {
-        liveWanted_ = true; // in front of this window, not behind it
+        // In front of this window, not behind it or beside the disclaimer.
+        if (std::find(wantedInFront_.begin(), wantedInFront_.end(), w) == wantedInFront_.end())
+            wantedInFront_.emplace_back(w);
         return;
     }
-    live_->show();
-    live_->raise();
-    live_->activateWindow();
+    w->show();
+    w->raise();
+    w->activateWindow();
 }
 
 bool MainView::eventFilter(QObject* o, QEvent* e) {
@@ -368,10 +373,8 @@ void MainView::showEvent(QShowEvent* e) {
         keepOnScreen(*this);
     }
     QMainWindow::showEvent(e);
-    if (liveWanted_) {
-        liveWanted_ = false;
-        QTimer::singleShot(0, this, [this] { openLiveChart(); });
-    }
+    for (const QPointer<QWidget>& w : std::exchange(wantedInFront_, {}))
+        QTimer::singleShot(0, this, [this, w] { openInFront(w); });
 }
 
 void MainView::closeEvent(QCloseEvent* e) {

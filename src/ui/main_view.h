@@ -59,13 +59,14 @@ class MainView : public QMainWindow {
     int textSizeStep() const { return textStep_; }
 
     // The live chart that "View" > "Live Chart" shows and hides (not owned;
-    // it may be deleted first). openLiveChart() shows it in front of this
-    // window, once this window is shown.
+    // it may be deleted first).
     void setLiveChart(QWidget* chart);
     // What "View" > "Remote View..." opens (not owned); the item is
     // disabled until there is one.
     void setRemoteView(QWidget* dialog);
+    // Each shows its window in front of this one, once this one is shown.
     void openLiveChart();
+    void openRemoteView();
 
     // "Mark" (the key M, "View" > "Mark...", the button in the status
     // line, which covers no control of the form): opens the note box.
@@ -82,6 +83,7 @@ class MainView : public QMainWindow {
     void addItems(QMenu* menu, forms::Control* parent);
     void refreshMenu(forms::Control* c);
     void buildViewMenu();
+    void openInFront(QWidget* w);
     void applyTheme();
     void updateTitle();
     // Why closing now would cut something short; empty when nothing would be.
@@ -105,7 +107,7 @@ class MainView : public QMainWindow {
     QPointer<QWidget> live_;
     QAction* remoteAction_ = nullptr;
     QPointer<QWidget> remote_;
-    bool liveWanted_ = false; // open the live chart once this window shows
+    std::vector<QPointer<QWidget>> wantedInFront_; // shown once this window shows
     int textStep_ = 0;
     QPointer<QScreen> sizedFor_; // the screen the window was last sized for
     std::map<forms::Control*, QAction*> actions_;

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -81,17 +82,23 @@ RemoteDialog::RemoteDialog(remote::RemoteView& view, QWidget* parent)
     address_->setToolTip("The address the phone reaches this computer at");
     connect(address_, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
     top->addWidget(address_);
+    // The code beside the link and the fingerprint: the dialog stays low
+    // enough for a laptop's screen.
+    auto* code = new QHBoxLayout;
     qr_ = new QLabel;
-    qr_->setAlignment(Qt::AlignCenter);
-    top->addWidget(qr_);
+    code->addWidget(qr_, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
     link_ = new QLabel;
     link_->setWordWrap(true);
     link_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    top->addWidget(link_);
+    texts->addWidget(link_);
     fingerprint_ = new QLabel;
     fingerprint_->setWordWrap(true);
     fingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    top->addWidget(fingerprint_);
+    texts->addWidget(fingerprint_);
+    texts->addStretch();
+    code->addLayout(texts, 1);
+    top->addLayout(code);
 
     top->addWidget(new QLabel("Paired devices:"));
     devices_ = new QListWidget;
@@ -161,9 +168,14 @@ void RemoteDialog::refresh() {
         on && i >= 0 && i < static_cast<int>(urls.size()) ? urls[std::size_t(i)] : std::string();
     if (url.empty()) {
         qr_->clear();
+        qr_->setMinimumSize(0, 0);
         link_->setText(on ? "The link was used. Choose \"Pair Another\" for the next device." : "");
     } else {
-        qr_->setPixmap(qrPicture(url, 4));
+        const QPixmap code = qrPicture(url, 4);
+        qr_->setPixmap(code);
+        // Whole or not at all: the word-wrapped labels would squeeze it,
+        // and a cut code does not scan.
+        qr_->setMinimumSize(code.size());
         link_->setText(QString::fromStdString(url));
     }
     fingerprint_->setText(on && server.tls()
@@ -183,6 +195,30 @@ void RemoteDialog::refresh() {
     }
     another_->setEnabled(on);
     drop_->setEnabled(devices_->currentItem() != nullptr);
+    // No blank gaps where there is nothing to say.
+    for (QLabel* l : {error_, link_, fingerprint_, qr_})
+        l->setVisible(!l->text().isEmpty() || !l->pixmap().isNull());
+    if (isVisible())
+        growToFit();
+}
+
+void RemoteDialog::showEvent(QShowEvent* e) {
+    growToFit();
+    QWidget::showEvent(e);
+}
+
+void RemoteDialog::growToFit() {
+    // The toolkit sizes a window at most two thirds of the screen and then
+    // squeezes its word-wrapped labels over one another; the screen's
+    // whole height is allowed here.
+    layout()->activate();
+    const int width = std::max(this->width(), sizeHint().width());
+    const int height =
+        layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height();
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, width, height);
+    const QSize wanted(std::min(width, room.width()), std::min(height, room.height()));
+    if (wanted.width() > this->width() || wanted.height() > this->height())
+        resize(size().expandedTo(wanted));
 }
 
 } // namespace kestle::ui

@@ -43,8 +43,13 @@ class RemoteDialog : public QWidget {
     QLabel& fingerprintLabel() { return *fingerprint_; }
     QLabel& errorLabel() { return *error_; }
 
+  protected:
+    void showEvent(QShowEvent* e) override;
+
   private:
     void refresh();
+    // Large enough for its contents, as far as the screen allows.
+    void growToFit();
 
     remote::RemoteView& view_;
     QSpinBox* port_;

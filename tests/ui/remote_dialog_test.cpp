@@ -26,6 +26,15 @@ TEST_F(RemoteDialogTest, PairsOneDeviceALinkAtATimeListsAndDropsItAndWarnsBefore
     auto* dialog = new RemoteDialog(remote, view.get());
     view->setRemoteView(dialog);
     ASSERT_TRUE(item->isEnabled());
+    // As --remote asks, before the main window shows: not beside the
+    // disclaimer, but in front of the main window once that shows.
+    view->hide();
+    view->openRemoteView();
+    settle();
+    EXPECT_FALSE(dialog->isVisible());
+    view->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }, 5000));
+    dialog->hide();
     item->trigger();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->linkLabel().text().isEmpty()) << "off until started";
@@ -38,6 +47,12 @@ TEST_F(RemoteDialogTest, PairsOneDeviceALinkAtATimeListsAndDropsItAndWarnsBefore
     const QPixmap qr = dialog->qrLabel().pixmap();
     ASSERT_FALSE(qr.isNull());
     EXPECT_GE(qr.width(), (21 + 8) * 4);
+    // Shown whole, over nothing else: a cut code does not scan.
+    settle();
+    EXPECT_GE(dialog->qrLabel().contentsRect().height(), qr.height());
+    EXPECT_GE(dialog->qrLabel().contentsRect().width(), qr.width());
+    for (const QLabel* text : {&dialog->linkLabel(), &dialog->fingerprintLabel()})
+        EXPECT_FALSE(text->geometry().intersects(dialog->qrLabel().geometry()));
     EXPECT_TRUE(
         dialog->fingerprintLabel().text().contains(QString::fromStdString(remote.fingerprint())));
     EXPECT_EQ(remote.fingerprint().size(), 32u * 3 - 1);
