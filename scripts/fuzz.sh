@@ -46,9 +46,9 @@ dict=()
 if [ -f "tests/fuzz/$target.dict" ]; then dict=("-dict=tests/fuzz/$target.dict"); fi
 
 export QT_QPA_PLATFORM=offscreen
-# intercept_tls_get_addr=0: GCC 12's leak checker otherwise now and then
-# takes a heap block for an old glibc's TLS header and its tracer crashes at
-# exit ("Tracer caught signal 11"), failing a test that passed.
+# intercept_tls_get_addr=0: clang 14's leak checker, like GCC 12's, otherwise
+# now and then takes a heap block for an old glibc's TLS header and its
+# tracer crashes at exit ("Tracer caught signal 11").
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
