@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -27,6 +28,8 @@ struct FakeState {
     std::map<std::string, std::deque<std::vector<std::uint8_t>>> attached; // path -> inbox
     std::string openError;
     int enumerations = 0;
+    int reads = 0;       // read calls begun
+    int readsAtPop = -1; // `reads` when a report was last taken off a device
 
     void attach(const std::string& path) {
         std::lock_guard lock(m);
@@ -44,6 +47,7 @@ class FakePort : public HidPort {
     FakePort(std::shared_ptr<FakeState> s, std::string path) : s_(std::move(s)), path_(path) {}
     int read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
         std::unique_lock lock(s_->m);
+        ++s_->reads;
         auto ready = [&] {
             auto it = s_->attached.find(path_);
             return it == s_->attached.end() || !it->second.empty();
@@ -55,6 +59,7 @@ class FakePort : public HidPort {
             return -1;
         auto report = it->second.front();
         it->second.pop_front();
+        s_->readsAtPop = s_->reads;
         std::size_t n = std::min(size, report.size());
         std::copy(report.begin(), report.begin() + static_cast<long>(n), data);
         return static_cast<int>(n);
@@ -151,12 +156,13 @@ TEST_F(HidapiFixture, ReportsArrivingBeforeSetReadNotifyAreDropped) {
     link.connect(probe.events());
     ASSERT_TRUE(logIs({"plugged 1", "changed"}));
     ASSERT_TRUE(probe.send('%'));
-    // The reader takes the answer off the device, then drops it.
+    // The reader takes the answer off the device and drops it: once it
+    // reads again, it is done with that answer.
     ASSERT_TRUE(waitFor(sched, [&] {
         std::lock_guard lock(fake->m);
-        return fake->attached["/dev/hidraw0"].empty();
+        return fake->attached["/dev/hidraw0"].empty() && fake->readsAtPop >= 0 &&
+               fake->reads > fake->readsAtPop;
     }));
-    std::this_thread::sleep_for(20ms);
     sched.run();
     EXPECT_EQ(probe.log, (Log{"plugged 1", "changed"}));
     Report in;
@@ -202,6 +208,23 @@ TEST_F(HidapiFixture, NothingIsDeliveredAfterDisconnect) {
     EXPECT_EQ(link.getHandle(kVendorId, kProductId), 0);
 }
 
+// The real library, its scans counted: a scan has ended once the next begins.
+class CountedScans : public HidSystem {
+  public:
+    explicit CountedScans(std::unique_ptr<HidSystem> real) : real_(std::move(real)) {}
+    std::vector<HidDeviceInfo> enumerate(int vendor, int product) override {
+        ++scans;
+        return real_->enumerate(vendor, product);
+    }
+    Result<std::unique_ptr<HidPort>> open(const std::string& path) override {
+        return real_->open(path);
+    }
+    std::atomic<int> scans{0};
+
+  private:
+    std::unique_ptr<HidSystem> real_;
+};
+
 TEST(HidapiLink, RealLibraryWithoutDevice) {
     VirtualScheduler sched;
     auto made = HidapiLink::create(sched);
@@ -209,10 +232,14 @@ TEST(HidapiLink, RealLibraryWithoutDevice) {
         EXPECT_FALSE(made.error().empty());
         GTEST_SKIP() << made.error();
     }
-    HidapiLink& link = **made;
+    auto real = openHidapi();
+    ASSERT_TRUE(real) << real.error();
+    auto counted = std::make_unique<CountedScans>(std::move(*real));
+    const std::atomic<int>& scans = counted->scans;
+    HidapiLink link(sched, std::move(counted), /*pollMs=*/10);
     LinkProbe probe(link);
     link.connect(probe.events());
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(waitFor(sched, [&] { return scans >= 2; }));
     sched.run();
     EXPECT_TRUE(probe.log.empty()); // this machine has no Kestle
     EXPECT_EQ(link.getHandle(kVendorId, kProductId), 0);
