@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,8 @@ namespace {
 
 constexpr const char* kNoMicrophone = "No microphone found";
 constexpr const char* kEndedByExit = "The program ended during the recording";
+// How long a microphone started for the pre-roll is waited for at most.
+constexpr std::chrono::seconds kFirstSoundLimit{5};
 
 // What the streaming thread and the window thread share. The lock is held
 // only to take or swap the writer and to copy the ring, never while writing.
@@ -43,6 +46,20 @@ struct Recorder {
     std::atomic<bool> flowing{false}; // samples arrive
     // Streaming thread: a write to `w` failed; it is no longer the writer.
     std::function<void(std::shared_ptr<WavWriter> w, std::string reason)> failed;
+    // A microphone started for the pre-roll is a result the scheduler waits
+    // for (a script's next line, a virtual clock) until its first sound, its
+    // failure, its stop or kFirstSoundLimit: settled exactly once, from any
+    // thread. The scheduler outlives the control.
+    Scheduler* sched = nullptr;
+    std::atomic<bool> soundOwed{false};
+    void oweSound() { // window thread
+        if (!soundOwed.exchange(true))
+            sched->expectResult();
+    }
+    void settleSound() {
+        if (soundOwed.exchange(false))
+            sched->postResult([] {});
+    }
 
     std::shared_ptr<WavWriter> swap(std::shared_ptr<WavWriter> w) {
         std::lock_guard l(m);
@@ -92,6 +109,7 @@ GstFlowReturn onSample(GstAppSink* sink, gpointer data) {
     if (!sample)
         return GST_FLOW_OK;
     rec->flowing = true;
+    rec->settleSound();
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstMapInfo map;
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
@@ -126,6 +144,7 @@ class GstAudio final : public AudioControl {
     GstAudio(std::shared_ptr<DeviceCatalog> catalog, Scheduler& sched, int preRollSeconds)
         : catalog_(std::move(catalog)), sched_(sched), recorder_(std::make_shared<Recorder>()),
           preRollSeconds_(std::clamp(preRollSeconds, 0, kMaxPreRollSeconds)) {
+        recorder_->sched = &sched_;
         // The streaming thread: a write failed (a full disk).
         recorder_->failed = life_.guard([this](std::shared_ptr<WavWriter> w, std::string reason) {
             worker_.post([this, w, reason] {
@@ -153,6 +172,7 @@ class GstAudio final : public AudioControl {
             teardown();
         });
         tellEndsAtExit();
+        recorder_->settleSound();
     }
 
     void setCaptureFileName(const std::string& path) override { fileName_ = path; }
@@ -198,6 +218,8 @@ class GstAudio final : public AudioControl {
         // The microphone goes on for the next alarm's pre-roll.
         const bool keep = keeping_ && running_;
         running_ = keep;
+        if (!keep)
+            recorder_->settleSound();
         worker_.post([this, old, keep] {
             finishWriter(old);
             if (!keep)
@@ -214,6 +236,7 @@ class GstAudio final : public AudioControl {
         keeping_ = on;
         if (!on) {
             recorder_->keep(nullptr);
+            recorder_->settleSound();
             if (recording_.empty() && running_) {
                 running_ = false;
                 worker_.post([this] { teardown(); });
@@ -225,6 +248,10 @@ class GstAudio final : public AudioControl {
         if (const auto lists = catalog_->current(); lists->searched && lists->audio.empty()) {
             noMicrophone();
             return;
+        }
+        if (!running_) {
+            recorder_->oweSound();
+            worker_.postAfter(kFirstSoundLimit, [rec = recorder_] { rec->settleSound(); });
         }
         run();
     }
@@ -422,6 +449,7 @@ class GstAudio final : public AudioControl {
     // Worker: the source failed or went away; the file is finished.
     void sourceFailed(const std::string& reason) {
         teardown();
+        recorder_->settleSound();
         sourceFailed_ = true;
         sched_.post(life_.guard([this, reason] {
             if (reason == kNoMicrophone)

@@ -5,10 +5,13 @@
 #include "capture/gst_capture.h"
 #include "fakes/wait_for.h"
 #include "media_check.h"
+#include "support/realtime_scheduler.h"
 #include "support/virtual_scheduler.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <unistd.h>
 
 namespace kestle::capture::test {
@@ -62,6 +65,37 @@ TEST_F(PreRoll, TheMicrophoneRunsOnlyWhileKeptOrRecording) {
     ASSERT_TRUE(waitFor([&] { return plain->listening(); }, 10s));
     plain->stop();
     EXPECT_TRUE(waitFor([&] { return !plain->listening(); }, 10s));
+}
+
+// A script's next line after "Capture On Alarm" counts its time from the
+// microphone's first sound, however long the microphone takes to start;
+// a control that goes first leaves nothing waited for.
+TEST_F(PreRoll, TheSchedulerWaitsForTheFirstSoundAndNeverForEver) {
+    // Runs the loop until no result is outstanding; what `then` saw then.
+    const auto resultsIn = [](RealTimeScheduler& rt, const std::function<bool()>& then) {
+        std::optional<bool> seen;
+        rt.whenResultsIn([&] {
+            seen = then();
+            rt.stop();
+        });
+        rt.callAfter(20000, [&] { rt.stop(); });
+        rt.run();
+        return seen;
+    };
+    {
+        RealTimeScheduler rt;
+        auto audio = makeGstAudio(makeTestCatalog(), rt, 1);
+        audio->keepPreRoll(true);
+        EXPECT_EQ(rt.resultsOutstanding(), 1);
+        EXPECT_EQ(resultsIn(rt, [&] { return audio->listening(); }), true);
+    }
+    {
+        RealTimeScheduler rt;
+        auto audio = makeGstAudio(makeTestCatalog(), rt, 1);
+        audio->keepPreRoll(true);
+        audio.reset(); // before its pipeline was even built
+        EXPECT_EQ(resultsIn(rt, [] { return true; }), true);
+    }
 }
 
 TEST_F(PreRoll, ARecordingFromNoneStartsWithTheSoundBeforeItAndGoesOnUnbroken) {

@@ -104,6 +104,7 @@ struct AlarmRun {
     std::vector<int> counters;        // of the Alarm_Audio.wav files
     std::vector<std::int16_t> joined; // their samples in order
     double alarmSeconds = 0;          // from the first Start to the Stop
+    std::string out;                  // what the program printed
 };
 
 AlarmRun runAlarm(KestleProcess& k, int armedMs) {
@@ -129,6 +130,7 @@ AlarmRun runAlarm(KestleProcess& k, int armedMs) {
     AlarmRun r;
     EXPECT_TRUE(seen) << k.out();
     EXPECT_EQ(k.wait(), 0) << k.out();
+    r.out = k.out();
     if (!seen)
         return r;
     r.alarmSeconds = std::chrono::duration<double>(stopped - *started).count();
@@ -150,8 +152,8 @@ TEST(CaptureRun, AnAlarmRecordingStartsFiveSecondsBeforeTheTripByDefault) {
     const AlarmRun r = runAlarm(k, 6500);
     ASSERT_EQ(r.counters, (std::vector<int>{1, 2, 3, 4}));
     const double seconds = double(r.joined.size()) / 44100;
-    EXPECT_GE(seconds, r.alarmSeconds + 5 - 0.2) << "alarm " << r.alarmSeconds << " s";
-    EXPECT_LE(seconds, r.alarmSeconds + 5 + 0.5) << "alarm " << r.alarmSeconds << " s";
+    EXPECT_GE(seconds, r.alarmSeconds + 5 - 0.2) << "alarm " << r.alarmSeconds << " s\n" << r.out;
+    EXPECT_LE(seconds, r.alarmSeconds + 5 + 0.5) << "alarm " << r.alarmSeconds << " s\n" << r.out;
     // The first five seconds are the tone from before the trip, running on
     // into the alarm's own sound without a break.
     EXPECT_LT(worstSineBreak(r.joined), 8.0);

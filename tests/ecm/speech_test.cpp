@@ -2,6 +2,7 @@
 #include "ecm/speech_espeak.h"
 #include "ecm/speech_factory.h"
 #include "ecm/speech_playback_gst.h"
+#include "fakes/wait_for.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using kestle::test::waitFor;
 
 class TempDir {
   public:
@@ -124,17 +126,6 @@ struct FakeVoices {
     }
 };
 
-bool eventually(const std::function<bool()>& condition) {
-    for (auto end = std::chrono::steady_clock::now() + 5s;
-         std::chrono::steady_clock::now() < end;) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return condition();
-}
-
 std::vector<std::string> texts(const EspeakSpeech& speech) {
     std::vector<std::string> out;
     for (const auto& u : speech.history()) {
@@ -238,7 +229,7 @@ TEST(VoiceScheduling, BusyVoiceKeepsOnlyTheNewestBacklog) {
     auto& first = *voices.states[0];
     first.holdAfterPlay = true;
     speech.speak(1, "first");
-    ASSERT_TRUE(eventually([&] { return first.plays == 1; }));
+    ASSERT_TRUE(waitFor([&] { return first.plays == 1; }, 5s));
     for (int i = 1; i <= 20; ++i) { // returns while voice 1 is still sounding
         speech.speak(1, "w" + std::to_string(i));
     }
@@ -259,10 +250,12 @@ TEST(VoiceScheduling, VoicesSoundTogether) {
         speech.speak(v, "ah");
     }
     // Every voice got its utterance while all the others were still sounding.
-    EXPECT_TRUE(eventually([&] {
-        return std::all_of(voices.states.begin(), voices.states.end(),
-                           [](const auto& s) { return s->plays == 1 && s->busy; });
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::all_of(voices.states.begin(), voices.states.end(),
+                               [](const auto& s) { return s->plays == 1 && s->busy; });
+        },
+        5s));
 }
 
 TEST(VoiceScheduling, DestructionDropsWaitingSpeech) {
@@ -271,7 +264,7 @@ TEST(VoiceScheduling, DestructionDropsWaitingSpeech) {
         EspeakSpeech speech(voices.outputs());
         voices.states[0]->holdAfterPlay = true;
         speech.speak(1, "first");
-        ASSERT_TRUE(eventually([&] { return voices.states[0]->plays == 1; }));
+        ASSERT_TRUE(waitFor([&] { return voices.states[0]->plays == 1; }, 5s));
         speech.speak(1, "second");
         speech.speak(1, "third");
     }
