@@ -30,7 +30,7 @@ namespace {
 
 constexpr const char* kNoMicrophone = "No microphone found";
 constexpr const char* kEndedByExit = "The program ended during the recording";
-// How long a microphone started for the pre-roll is waited for at most.
+// How long a microphone being started is waited for at most.
 constexpr std::chrono::seconds kFirstSoundLimit{5};
 
 // What the streaming thread and the window thread share. The lock is held
@@ -46,8 +46,8 @@ struct Recorder {
     std::atomic<bool> flowing{false}; // samples arrive
     // Streaming thread: a write to `w` failed; it is no longer the writer.
     std::function<void(std::shared_ptr<WavWriter> w, std::string reason)> failed;
-    // A microphone started for the pre-roll is a result the scheduler waits
-    // for (a script's next line, a virtual clock) until its first sound, its
+    // A microphone being started is a result the scheduler waits for (a
+    // script's next line, a virtual clock) until its first sound, its
     // failure, its stop or kFirstSoundLimit: settled exactly once, from any
     // thread. The scheduler outlives the control.
     Scheduler* sched = nullptr;
@@ -236,9 +236,9 @@ class GstAudio final : public AudioControl {
         keeping_ = on;
         if (!on) {
             recorder_->keep(nullptr);
-            recorder_->settleSound();
             if (recording_.empty() && running_) {
                 running_ = false;
+                recorder_->settleSound();
                 worker_.post([this] { teardown(); });
             }
             return;
@@ -248,10 +248,6 @@ class GstAudio final : public AudioControl {
         if (const auto lists = catalog_->current(); lists->searched && lists->audio.empty()) {
             noMicrophone();
             return;
-        }
-        if (!running_) {
-            recorder_->oweSound();
-            worker_.postAfter(kFirstSoundLimit, [rec = recorder_] { rec->settleSound(); });
         }
         run();
     }
@@ -309,6 +305,8 @@ class GstAudio final : public AudioControl {
         if (running_)
             return;
         running_ = true;
+        recorder_->oweSound();
+        worker_.postAfter(kFirstSoundLimit, [rec = recorder_] { rec->settleSound(); });
         const int device = device_;
         worker_.post([this, device] { build(device); });
     }

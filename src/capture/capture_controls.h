@@ -99,6 +99,9 @@ class ControlHooks {
     virtual void setRecordingHandler(RecordingHandler /*handler*/) {}
 };
 
+// A microphone that start() or keepPreRoll() starts is a result outstanding
+// on the scheduler until its first sound (or its failure or stop, at most a
+// few seconds), so that a script's next line counts its time from there.
 class AudioControl : public ControlHooks {
   public:
     // Path of the next recording (WAV, 16-bit PCM).
@@ -118,10 +121,7 @@ class AudioControl : public ControlHooks {
     // recording started while none runs begins with them (or, when a new
     // name comes before its first sample, the next one); a new name during
     // a recording goes on from its last sample. Off stops the microphone
-    // once no recording runs. Nothing happens with no pre-roll. A
-    // microphone it starts is a result outstanding on the scheduler until
-    // its first sound (or its failure, at most a few seconds), so that a
-    // script's next line counts its time from there.
+    // once no recording runs. Nothing happens with no pre-roll.
     virtual void keepPreRoll(bool on) = 0;
     // True while sound arrives from the microphone (it costs battery).
     virtual bool listening() const = 0;

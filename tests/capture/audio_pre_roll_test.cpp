@@ -67,9 +67,9 @@ TEST_F(PreRoll, TheMicrophoneRunsOnlyWhileKeptOrRecording) {
     EXPECT_TRUE(waitFor([&] { return !plain->listening(); }, 10s));
 }
 
-// A script's next line after "Capture On Alarm" counts its time from the
-// microphone's first sound, however long the microphone takes to start;
-// a control that goes first leaves nothing waited for.
+// A script's next line after a recording or "Capture On Alarm" counts its
+// time from the microphone's first sound, however long the microphone takes
+// to start; a control that goes first leaves nothing waited for.
 TEST_F(PreRoll, TheSchedulerWaitsForTheFirstSoundAndNeverForEver) {
     // Runs the loop until no result is outstanding; what `then` saw then.
     const auto resultsIn = [](RealTimeScheduler& rt, const std::function<bool()>& then) {
@@ -82,12 +82,17 @@ TEST_F(PreRoll, TheSchedulerWaitsForTheFirstSoundAndNeverForEver) {
         rt.run();
         return seen;
     };
-    {
+    for (const bool recording : {false, true}) {
         RealTimeScheduler rt;
         auto audio = makeGstAudio(makeTestCatalog(), rt, 1);
-        audio->keepPreRoll(true);
-        EXPECT_EQ(rt.resultsOutstanding(), 1);
-        EXPECT_EQ(resultsIn(rt, [&] { return audio->listening(); }), true);
+        if (recording) {
+            audio->setCaptureFileName((dir / "first-sound.wav").string());
+            ASSERT_EQ(audio->start(), kStarted);
+        } else {
+            audio->keepPreRoll(true);
+        }
+        EXPECT_EQ(rt.resultsOutstanding(), 1) << recording;
+        EXPECT_EQ(resultsIn(rt, [&] { return audio->listening(); }), true) << recording;
     }
     {
         RealTimeScheduler rt;
